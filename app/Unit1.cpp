@@ -1,0 +1,109 @@
+#include "app/Unit1.h"
+
+#include <cwchar>
+
+TForm1::TForm1(const FormControls& c, const FormPlatform& platform)
+    : cmbPorts(c.cmbPorts), cmbBaudRate(c.cmbBaudRate), rbKeyboard(c.rbKeyboard), rbClipboard(c.rbClipboard),
+      chkCR(c.chkCR), chkLF(c.chkLF), chkAutoConnect(c.chkAutoConnect), btnConnect(c.btnConnect),
+      btnDisconnect(c.btnDisconnect), lblStatus(c.lblStatus), memoLastData(c.memoLastData),
+      MenuActiver(c.MenuActiver), TrayIcon1(c.TrayIcon1), Timer1(c.Timer1), TimerDetection(c.TimerDetection),
+      TimerDeviceWatch(c.TimerDeviceWatch), Window(c.Window), App(c.App), platform_(platform)
+{
+}
+
+void TForm1::FormCreate()
+{
+    Window.AddToolWindowStyle();
+
+    hComPort = kNoPort;
+    IsConnected = false;
+    IsEnabled = true;
+    IsDetecting = false;
+    CurrentPortIndex = 0;
+    DataBuffer.clear();
+    LastDataTime = 0;
+
+    PreviousPortsList.clear();
+
+    InitializePaths();
+
+    cmbBaudRate.Clear();
+    for (const wchar_t* speed : {L"9600", L"19200", L"38400", L"57600", L"115200"})
+        cmbBaudRate.AddItem(speed);
+    cmbBaudRate.SetItemIndex(0);
+
+    rbKeyboard.SetChecked(true);
+    rbClipboard.SetChecked(false);
+    chkCR.SetChecked(true);
+    chkLF.SetChecked(false);
+
+    RefreshPortList();
+    LoadSettings();
+
+    Timer1.SetInterval(100);
+    Timer1.Stop();
+    TimerDetection.SetInterval(5000);
+    TimerDetection.Stop();
+    TimerDeviceWatch.SetInterval(3000);
+    TimerDeviceWatch.Arm();
+
+    InitTrayIcon();
+    UpdateTrayIcon();
+    UpdateStatus(L"Déconnecté");
+    AddLog(L"VOR-TIKA Monitor démarré - Version 1.0");
+    StartDeviceMonitoring();
+
+    if (chkAutoConnect.Checked()) {
+        AddLog(L"Connexion automatique au démarrage activée");
+        StartAutoDetection();
+    }
+
+    ShowFromTray();
+    HideToTray();
+}
+
+void TForm1::FormDestroy()
+{
+    StopDeviceMonitoring();
+    if (IsConnected) {
+        Timer1.Stop();
+        CloseSerialPort();
+    }
+    PreviousPortsList.clear();
+    SaveSettings();
+}
+
+void TForm1::StartDeviceMonitoring() { AddLog(L"Surveillance des périphériques activée (mode timer)"); }
+
+void TForm1::StopDeviceMonitoring() { AddLog(L"Surveillance des périphériques désactivée"); }
+
+void TForm1::ApplyBusyLayout()
+{
+    btnConnect.SetEnabled(false);
+    btnDisconnect.SetEnabled(true);
+    cmbPorts.SetEnabled(false);
+    cmbBaudRate.SetEnabled(false);
+}
+
+void TForm1::ApplyIdleLayout()
+{
+    btnConnect.SetEnabled(true);
+    btnDisconnect.SetEnabled(false);
+    cmbPorts.SetEnabled(true);
+    cmbBaudRate.SetEnabled(true);
+}
+
+// The text of cmbBaudRate as a decimal integer, 9600 when it is not one.
+std::uint32_t TForm1::SelectedBaudRate() const
+{
+    const std::wstring text = cmbBaudRate.Text();
+    if (text.empty() || text.size() > 9)
+        return 9600;
+    std::uint32_t value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return 9600;
+        value = value * 10 + static_cast<std::uint32_t>(c - L'0');
+    }
+    return value;
+}

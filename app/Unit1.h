@@ -1,0 +1,167 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/ansi_code_page.h"
+#include "app/clock.h"
+#include "input/input_sink.h"
+#include "serial/com_ports.h"
+#include "serial/serial_registry.h"
+#include "storage/file_system.h"
+#include "storage/local_clock.h"
+#include "storage/profile_store.h"
+#include "ui/controls.h"
+
+// The controls the logic reads and writes, by their own names.
+struct FormControls {
+    ComboBox& cmbPorts;
+    ComboBox& cmbBaudRate;
+    RadioButton& rbKeyboard;
+    RadioButton& rbClipboard;
+    CheckBox& chkCR;
+    CheckBox& chkLF;
+    CheckBox& chkAutoConnect;
+    Button& btnConnect;
+    Button& btnDisconnect;
+    Label& lblStatus;
+    Memo& memoLastData;
+    MenuItem& MenuActiver;
+    TrayIcon& TrayIcon1;
+    Timer& Timer1;
+    Timer& TimerDetection;
+    Timer& TimerDeviceWatch;
+    MainWindow& Window;
+    Application& App;
+};
+
+// The platform operations behind the logic.
+struct FormPlatform {
+    Clock& clock;
+    LocalClock& localClock;
+    FileSystem& fileSystem;
+    AnsiCodePage& codePage;
+    ComPorts& comPorts;
+    SerialCommRegistry& registry;
+    KeyboardSink& keyboard;
+    Clipboard& clipboard;
+    ProfileStore& profile;
+};
+
+enum class OpenResult { Opened, OpenFailed, ReadStateFailed, SetStateFailed, SetTimeoutsFailed };
+
+struct RgbColour {
+    std::uint8_t R = 0, G = 0, B = 0;
+    bool operator==(const RgbColour&) const = default;
+};
+
+// The monitor: its state, its controls and every operation, each defined in
+// the folder of its subsystem.
+class TForm1 {
+public:
+    TForm1(const FormControls& controls, const FormPlatform& platform);
+
+    // Life cycle (app/)
+    void FormCreate();
+    void FormDestroy();
+    void StartDeviceMonitoring();
+    void StopDeviceMonitoring();
+
+    // Detection and connection (app/)
+    void btnConnectClick();
+    void btnDisconnectClick();
+    void StartAutoDetection();
+    void StartAutoDetectionNewPortFirst();
+    void TryNextPort();
+    void SendTestCommand();
+    void TimerDetectionTimer();
+    void CheckHandshakeReply();
+    void Disconnect();
+
+    // Reception and delivery (app/)
+    void Timer1Timer();
+    void ProcessBufferedData();
+    void ShowLastData(const std::wstring& text);
+
+    // Serial port access (serial/)
+    void RefreshPortList();
+    OpenResult OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate);
+    std::wstring ReadSerialData();
+    bool WriteToPort(const std::wstring& text);
+    void CloseSerialPort();
+    const std::wstring& OpenPortName() const { return openPortName_; }
+
+    // Clipboard paste (input/)
+    void PasteViaClipboard(const std::wstring& text);
+
+    // Port watch (watch/)
+    void TimerDeviceWatchTimer();
+    bool TestConnection();
+    void CheckDeviceChanges();
+    void HandleDeviceArrival();
+    void HandleDeviceRemoval();
+    bool IsPortStillAvailable();
+
+    // Data folder, log and settings (storage/)
+    void InitializePaths();
+    void AddLog(const std::wstring& message);
+    void WriteLogToFile(const std::wstring& message);
+    void LoadSettings();
+    void SaveSettings();
+
+    // Status line, tray, window (ui/)
+    void UpdateStatus(const std::wstring& text);
+    void InitTrayIcon();
+    void UpdateTrayIcon();
+    void HideToTray();
+    void ShowFromTray();
+    void FormClose(); // refuses the close: the window is only hidden
+    void TrayIcon1Click();
+    void MenuActiverClick();
+    void MenuAfficherClick();
+    void MenuQuitterClick();
+
+    // Monitor state, read by the shell and by tests.
+    PortHandle hComPort = kNoPort;
+    bool IsConnected = false;
+    bool IsEnabled = true;
+    bool IsDetecting = false;
+    std::int32_t CurrentPortIndex = 0;
+    std::wstring DataBuffer;
+    std::uint32_t LastDataTime = 0;
+    std::vector<std::wstring> PreviousPortsList;
+    std::wstring ConfigPath;
+    std::wstring LogsPath;
+    std::wstring ConfigFile;
+
+private:
+    void ApplyBusyLayout();
+    void ApplyIdleLayout();
+    std::uint32_t SelectedBaudRate() const;
+
+    // Controls
+    ComboBox& cmbPorts;
+    ComboBox& cmbBaudRate;
+    RadioButton& rbKeyboard;
+    RadioButton& rbClipboard;
+    CheckBox& chkCR;
+    CheckBox& chkLF;
+    CheckBox& chkAutoConnect;
+    Button& btnConnect;
+    Button& btnDisconnect;
+    Label& lblStatus;
+    Memo& memoLastData;
+    MenuItem& MenuActiver;
+    TrayIcon& TrayIcon1;
+    Timer& Timer1;
+    Timer& TimerDetection;
+    Timer& TimerDeviceWatch;
+    MainWindow& Window;
+    Application& App;
+
+    // Platform
+    FormPlatform platform_;
+
+    std::wstring openPortName_;
+    bool registryTypeErrorShown_ = false;
+};

@@ -1,0 +1,8 @@
+#include "app/errors.h"
+
+std::wstring ErrorReportText(const std::wstring& message)
+{
+    if (!message.empty() && message.back() == L'.')
+        return message;
+    return message + L".";
+}

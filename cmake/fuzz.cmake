@@ -1,0 +1,11 @@
+# libFuzzer targets: build with the "fuzz" preset (clang).
+set(fuzz_flags -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
+target_compile_options(vortika_core PUBLIC -fsanitize=fuzzer-no-link,address,undefined)
+target_link_options(vortika_core PUBLIC -fsanitize=address,undefined)
+file(GLOB fuzz_targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp)
+foreach(src IN LISTS fuzz_targets)
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE vortika_core)
+  target_link_options(${name} PRIVATE ${fuzz_flags})
+endforeach()

@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+
+struct RegistryValue {
+    std::wstring Name;
+    std::uint32_t Type = kRegSz;
+    // The data as UTF-16 units, embedded NULs kept (meaningful for the text types).
+    std::wstring Data;
+};
+
+// HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, read only, never created.
+class SerialCommRegistry {
+public:
+    virtual ~SerialCommRegistry() = default;
+    // The key's values in the registry's own order; nullopt when the key cannot be opened.
+    virtual std::optional<std::vector<RegistryValue>> ReadValues() = 0;
+};

@@ -1,0 +1,35 @@
+#include "app/Unit1.h"
+#include "storage/paths.h"
+
+void TForm1::InitializePaths()
+{
+    const std::wstring base = platform_.fileSystem.CommonAppDataFolder();
+    ConfigPath = JoinPath(base, L"VORTIKA");
+    if (!platform_.fileSystem.DirectoryExists(ConfigPath))
+        platform_.fileSystem.ForceDirectories(ConfigPath);
+    LogsPath = JoinPath(ConfigPath, L"logs");
+    if (!platform_.fileSystem.DirectoryExists(LogsPath))
+        platform_.fileSystem.ForceDirectories(LogsPath);
+    ConfigFile = JoinPath(ConfigPath, L"VORTikaMonitor.ini");
+}
+
+void TForm1::AddLog(const std::wstring& message) { WriteLogToFile(message); }
+
+// Every message opens, appends and closes the day's file; any failure loses
+// that one message silently.
+void TForm1::WriteLogToFile(const std::wstring& message)
+{
+    try {
+        const LocalDateTime forName = platform_.localClock.Now();
+        const std::wstring path = JoinPath(LogsPath, LogFileName(forName));
+        const LocalDateTime forLine = platform_.localClock.Now();
+        const std::wstring line = FormatLogLine(forLine, platform_.localClock.TimeSeparator(), message);
+        const std::string bytes = platform_.codePage.ToAnsi(line) + "\r\n";
+        if (platform_.fileSystem.FileExists(path))
+            platform_.fileSystem.AppendToFile(path, bytes);
+        else
+            platform_.fileSystem.CreateAndWrite(path, bytes);
+    } catch (...) {
+        // The log never fails towards its caller.
+    }
+}

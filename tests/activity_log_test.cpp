@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "storage/paths.h"
+#include "tests/fakes/monitor_harness.h"
+
+TEST(PathJoin, Rules)
+{
+    struct Case {
+        const wchar_t *a, *b, *joined;
+    };
+    for (const Case& c : {Case{L"", L"VORTIKA", L"VORTIKA"}, Case{L"C:\\ProgramData", L"", L"C:\\ProgramData"},
+                          Case{L"C:\\ProgramData", L"VORTIKA", L"C:\\ProgramData\\VORTIKA"},
+                          Case{L"C:\\", L"VORTIKA", L"C:\\VORTIKA"}, Case{L"C:\\a", L"D:\\b", L"D:\\b"},
+                          Case{L"C:\\a", L"\\b", L"\\b"}, Case{L"rel/", L"x", L"rel/x"}})
+        EXPECT_EQ(JoinPath(c.a, c.b), c.joined) << c.a << L" + " << c.b;
+}
+
+TEST(LogFormat, FileNameAndLine)
+{
+    const LocalDateTime t{2024, 3, 15, 14, 5, 9};
+    EXPECT_EQ(LogFileName(t), L"VORTikaMonitor_2024-03-15.log");
+    EXPECT_EQ(FormatLogLine(t, L":", L"Connexion fermée"), L"2024-03-15 14:05:09 - Connexion fermée");
+    EXPECT_EQ(FormatLogLine(t, L".", L""), L"2024-03-15 14.05.09 - ");
+    EXPECT_EQ(FormatLogLine({2024, 1, 2, 0, 0, 0}, L":", L"x"), L"2024-01-02 00:00:00 - x");
+}
+
+class ActivityLog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        h.form.InitializePaths();
+        h.localClock.SetNow({2024, 3, 15, 14, 5, 9});
+    }
+    std::string File(const std::wstring& date)
+    {
+        return h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\logs\\VORTikaMonitor_" + date + L".log"];
+    }
+    MonitorHarness h;
+};
+
+TEST_F(ActivityLog, LineIsCp1252WithCrLfAndNoByteOrderMark)
+{
+    h.form.AddLog(L"Connexion fermée");
+    EXPECT_EQ(File(L"2024-03-15"), "2024-03-15 14:05:09 - Connexion ferm\xE9" "e\r\n");
+}
+
+TEST_F(ActivityLog, LocaleTimeSeparatorInStampButNotInFileName)
+{
+    h.localClock.separator = L".";
+    h.form.AddLog(L"x");
+    EXPECT_EQ(File(L"2024-03-15"), "2024-03-15 14.05.09 - x\r\n");
+}
+
+TEST_F(ActivityLog, ExistingFileIsAppendedNeverRewritten)
+{
+    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\logs\\VORTikaMonitor_2024-03-15.log"] = "older\r\n";
+    h.form.AddLog(L"a");
+    h.form.AddLog(L"b");
+    EXPECT_EQ(File(L"2024-03-15"), "older\r\n2024-03-15 14:05:09 - a\r\n2024-03-15 14:05:09 - b\r\n");
+}
+
+TEST_F(ActivityLog, MidnightMovesToANewFile)
+{
+    h.localClock.SetNow({2024, 3, 15, 23, 59, 59});
+    h.form.AddLog(L"late");
+    h.toolkit.clock.Advance(1000);
+    h.form.AddLog(L"early");
+    EXPECT_EQ(File(L"2024-03-15"), "2024-03-15 23:59:59 - late\r\n");
+    EXPECT_EQ(File(L"2024-03-16"), "2024-03-16 00:00:00 - early\r\n");
+}
+
+TEST_F(ActivityLog, MessageTextIsWrittenUnchanged)
+{
+    h.form.AddLog(L"A\rB\nC");       // received text keeps its line breaks
+    h.form.AddLog(L"\u20AC \u4E2D"); // euro is in 1252, the CJK character is not
+    h.form.AddLog(L"");
+    EXPECT_EQ(File(L"2024-03-15"),
+              "2024-03-15 14:05:09 - A\rB\nC\r\n2024-03-15 14:05:09 - \x80 ?\r\n2024-03-15 14:05:09 - \r\n");
+}
+
+TEST_F(ActivityLog, RemovedLogFolder_LosesLinesSilently)
+{
+    h.form.AddLog(L"before");
+    h.fileSystem.RemoveDirectory(h.form.LogsPath);
+    h.form.AddLog(L"lost");
+    EXPECT_TRUE(h.fileSystem.files.empty());
+    EXPECT_FALSE(h.fileSystem.DirectoryExists(h.form.LogsPath)) << "the folder is not re-created";
+}
+
+TEST_F(ActivityLog, ReadOnlyFile_LosesTheLineWithoutError)
+{
+    const std::wstring path = L"C:\\ProgramData\\VORTIKA\\logs\\VORTikaMonitor_2024-03-15.log";
+    h.fileSystem.files[path] = "kept\r\n";
+    h.fileSystem.readOnly.insert(path);
+    EXPECT_NO_THROW(h.form.AddLog(L"x"));
+    EXPECT_EQ(File(L"2024-03-15"), "kept\r\n");
+}

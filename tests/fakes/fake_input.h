@@ -1,0 +1,92 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "input/input_sink.h"
+#include "tests/fakes/fake_toolkit.h"
+
+// One call into the input stream, in order.
+struct InputCall {
+    enum class Kind { SendInput, KeybdEvent } kind;
+    std::vector<KeyboardRecord> records; // SendInput: the records of the call
+    std::uint8_t vk = 0, scan = 0;       // keybd_event
+    std::uint32_t flags = 0;
+    std::uintptr_t extra = 0;
+    std::uint64_t at = 0; // virtual ms
+};
+
+class FakeKeyboard : public KeyboardSink {
+public:
+    explicit FakeKeyboard(const FakeClock* clock = nullptr) : clock_(clock) {}
+    void SendInput(const KeyboardRecord* records, int count) override
+    {
+        calls.push_back({InputCall::Kind::SendInput, {records, records + count}, 0, 0, 0, 0, clock_ ? clock_->Now() : 0});
+    }
+    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra) override
+    {
+        calls.push_back({InputCall::Kind::KeybdEvent, {}, vk, scan, flags, extra, clock_ ? clock_->Now() : 0});
+    }
+    std::vector<InputCall> calls;
+
+private:
+    const FakeClock* clock_;
+};
+
+class FakeClipboard : public Clipboard {
+public:
+    bool Open() override
+    {
+        ops.push_back("Open");
+        if (heldByOther) {
+            lastError = heldError;
+            return false;
+        }
+        isOpen = true;
+        return true;
+    }
+    std::uint32_t GetLastError() override { return lastError; }
+    std::wstring SystemErrorText(std::uint32_t code) override
+    {
+        return code == 5 ? L"Accès refusé.\r\n" : L"Erreur " + std::to_wstring(code) + L".\r\n";
+    }
+    std::optional<ClipboardBlock> AllocText(const std::wstring& text) override
+    {
+        ops.push_back("Alloc");
+        if (allocFails)
+            return std::nullopt;
+        blocks.push_back(text);
+        return static_cast<ClipboardBlock>(blocks.size());
+    }
+    bool Empty() override
+    {
+        ops.push_back("Empty");
+        content.reset();
+        return true;
+    }
+    bool SetUnicodeText(ClipboardBlock block) override
+    {
+        ops.push_back("SetData");
+        if (setDataFails)
+            return false;
+        content = blocks.at(block - 1);
+        return true;
+    }
+    void FreeBlock(ClipboardBlock) override { ops.push_back("Free"); }
+    void Close() override
+    {
+        ops.push_back("Close");
+        isOpen = false;
+    }
+
+    bool heldByOther = false;
+    std::uint32_t heldError = 5;
+    bool allocFails = false;
+    bool setDataFails = false;
+    bool isOpen = false;
+    std::uint32_t lastError = 0;
+    std::optional<std::wstring> content = L"previous";
+    std::vector<std::wstring> blocks;
+    std::vector<std::string> ops;
+};

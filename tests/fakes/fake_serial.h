@@ -1,0 +1,84 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "serial/com_ports.h"
+#include "serial/serial_registry.h"
+
+class FakeSerialRegistry : public SerialCommRegistry {
+public:
+    std::optional<std::vector<RegistryValue>> ReadValues() override
+    {
+        ++reads;
+        if (!keyExists)
+            return std::nullopt;
+        return values;
+    }
+    // Lists a port as the serial driver does: \Device\SerialN -> name.
+    void AddPort(const std::wstring& portName)
+    {
+        values.push_back({L"\\Device\\Serial" + std::to_wstring(nextId++), kRegSz, portName});
+    }
+    void RemovePort(const std::wstring& portName)
+    {
+        std::erase_if(values, [&](const RegistryValue& v) { return v.Data == portName; });
+    }
+    bool keyExists = true;
+    std::vector<RegistryValue> values;
+    int reads = 0;
+    int nextId = 0;
+};
+
+// A scripted device behind one device path.
+struct FakeDevice {
+    enum class FailStep { None, Open, GetState, SetState, SetTimeouts };
+    FailStep failAt = FailStep::None;
+    std::uint32_t failCode = 2;
+    bool answersHandshake = false;
+    std::string reply = "#VOR-TIKA!";
+    CommState driverState{kDcbLength, 1200, 0x00001011, 0, 2048, 512, 7, 2, 1, 0x11, 0x13, 0, 0, 0, 0};
+
+    std::string rx;      // bytes the driver holds for the next reads
+    std::string written; // every byte written to the device
+    std::optional<std::uint32_t> readError;     // ReadFile fails with this code
+    std::optional<std::uint32_t> writeError;    // WriteFile fails with this code
+    std::optional<std::uint32_t> getStateError; // GetCommState on the open port fails
+    std::optional<std::uint32_t> partialWrite;  // WriteFile succeeds writing this many bytes
+
+    bool open = false;
+    int opens = 0;
+    std::optional<CommState> appliedState;
+    std::optional<CommTimeouts> appliedTimeouts;
+};
+
+class FakeComPorts : public ComPorts {
+public:
+    // The device behind "\\.\<portName>", created on first use.
+    FakeDevice& Device(const std::wstring& portName);
+    bool HasDevice(const std::wstring& portName) const { return devices_.count(L"\\\\.\\" + portName) > 0; }
+
+    PortHandle CreateFile(const std::wstring& devicePath) override;
+    bool GetCommState(PortHandle port, CommState& state) override;
+    bool SetCommState(PortHandle port, const CommState& state) override;
+    bool SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts) override;
+    bool ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) override;
+    bool WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) override;
+    void CloseHandle(PortHandle port) override;
+    std::uint32_t GetLastError() override { return lastError_; }
+
+    std::vector<std::wstring> createCalls; // device paths, in order
+    std::vector<std::uint32_t> readSizes;  // toRead of each ReadFile
+    int closes = 0;
+    int openCount() const;
+
+private:
+    FakeDevice* ByHandle(PortHandle port);
+    std::map<std::wstring, std::unique_ptr<FakeDevice>> devices_;
+    std::map<PortHandle, FakeDevice*> handles_;
+    PortHandle nextHandle_ = 0x100;
+    std::uint32_t lastError_ = 0;
+};

@@ -1,0 +1,53 @@
+#pragma once
+#include <map>
+#include <set>
+#include <string>
+
+#include "app/ansi_code_page.h"
+#include "storage/file_system.h"
+#include "storage/local_clock.h"
+#include "tests/fakes/fake_toolkit.h"
+
+// Code page 1252, as Windows converts it.
+class Cp1252CodePage : public AnsiCodePage {
+public:
+    std::wstring ToWide(const std::string& bytes) override;
+    std::string ToAnsi(const std::wstring& text) override;
+};
+
+// Local wall clock that moves with the virtual tick count from a start moment.
+class FakeLocalClock : public LocalClock {
+public:
+    explicit FakeLocalClock(FakeClock& clock) : clock_(clock), startTick_(clock.Now()) {}
+    LocalDateTime Now() override;
+    std::wstring TimeSeparator() override { return separator; }
+    // The local time at the current tick.
+    void SetNow(const LocalDateTime& when);
+    std::wstring separator = L":";
+
+private:
+    FakeClock& clock_;
+    std::uint64_t startTick_;
+    LocalDateTime start_{2024, 3, 15, 14, 5, 9};
+};
+
+// An in-memory file system. Paths compare exactly.
+class FakeFileSystem : public FileSystem {
+public:
+    std::wstring CommonAppDataFolder() override { return commonAppData; }
+    bool DirectoryExists(const std::wstring& path) override { return dirs.count(path) > 0; }
+    void ForceDirectories(const std::wstring& path) override;
+    bool FileExists(const std::wstring& path) override { return files.count(path) > 0; }
+    bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
+    bool CreateAndWrite(const std::wstring& path, const std::string& bytes) override;
+
+    bool ParentExists(const std::wstring& path) const;
+    void RemoveDirectory(const std::wstring& path); // with everything under it
+
+    std::wstring commonAppData = L"C:\\ProgramData";
+    std::set<std::wstring> dirs{L"C:", L"C:\\ProgramData"};
+    std::map<std::wstring, std::string> files;
+    std::set<std::wstring> readOnly;
+    bool refuseFolderCreation = false;
+    int writes = 0;
+};

@@ -1,0 +1,72 @@
+#include "tests/fakes/fake_toolkit.h"
+
+#include "app/errors.h"
+
+void FakeTimer::SetInterval(std::uint32_t ms)
+{
+    interval_ = ms;
+    if (running_)
+        due = toolkit_.clock.Now() + interval_; // a new interval restarts the countdown
+}
+
+void FakeTimer::Arm()
+{
+    if (running_)
+        return;
+    running_ = true;
+    due = toolkit_.clock.Now() + interval_;
+}
+
+FakeToolkit::FakeToolkit() = default;
+
+void FakeToolkit::RunFor(std::uint64_t ms)
+{
+    const std::uint64_t end = clock.Now() + ms;
+    for (;;) {
+        FakeTimer* next = nullptr;
+        for (FakeTimer* t : {&Timer1, &TimerDetection, &TimerDeviceWatch})
+            if (t->Running() && (next == nullptr || t->due < next->due))
+                next = t;
+        if (next == nullptr || next->due > end)
+            break;
+        if (next->due > clock.Now())
+            clock.Set(next->due);
+        // One tick for every period that passed; the next one stays on the grid.
+        const std::uint64_t interval = next->Interval() == 0 ? 1 : next->Interval();
+        while (next->due <= clock.Now())
+            next->due += interval;
+        ++next->ticks;
+        if (next->OnTimer)
+            Dispatch(next->OnTimer);
+        if (terminated)
+            return;
+    }
+    if (clock.Now() < end)
+        clock.Set(end);
+}
+
+void FakeToolkit::Dispatch(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const MonitorError& error) {
+        errorReports.push_back(ErrorReportText(error.Message()));
+        MessageBox(ErrorReportText(error.Message()), MessageBoxKind::Error);
+    }
+}
+
+void FakeToolkit::MessageBox(const std::wstring& text, MessageBoxKind kind)
+{
+    messageBoxes.push_back({text, kind, clock.Now()});
+    if (modalBoxOpenMs > 0)
+        RunFor(modalBoxOpenMs);
+}
+
+void FakeToolkit::ProcessMessages()
+{
+    ++pumpCount;
+    auto events = std::move(pendingEvents);
+    pendingEvents.clear();
+    for (auto& e : events)
+        Dispatch(e);
+}

@@ -1,0 +1,86 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/clock.h"
+#include "ui/controls.h"
+
+// Virtual milliseconds. Sleep advances time without firing timers, as a
+// blocking sleep on the GUI thread does.
+class FakeClock : public Clock {
+public:
+    std::uint32_t GetTickCount() override { return static_cast<std::uint32_t>(now_); }
+    void Sleep(std::uint32_t ms) override
+    {
+        now_ += ms;
+        sleeps.push_back(ms);
+    }
+    std::uint64_t Now() const { return now_; }
+    void Advance(std::uint64_t ms) { now_ += ms; }
+    void Set(std::uint64_t ms) { now_ = ms; }
+    std::vector<std::uint32_t> sleeps;
+
+private:
+    std::uint64_t now_ = 1'000'000;
+};
+
+class FakeToolkit;
+
+class FakeTimer : public Timer {
+public:
+    FakeTimer(FakeToolkit& toolkit, std::string timerName) : name(std::move(timerName)), toolkit_(toolkit) {}
+    void SetInterval(std::uint32_t ms) override;
+    std::uint32_t Interval() const override { return interval_; }
+    void Arm() override;
+    void Stop() override { running_ = false; }
+    bool Running() const override { return running_; }
+
+    std::function<void()> OnTimer;
+    std::uint64_t due = 0;
+    int ticks = 0;
+    const std::string name;
+
+private:
+    FakeToolkit& toolkit_;
+    std::uint32_t interval_ = 1000;
+    bool running_ = false;
+};
+
+struct MessageBoxRecord {
+    std::wstring Text;
+    MessageBoxKind Kind;
+    std::uint64_t At;
+};
+
+// The message loop on the virtual clock: timers, modal boxes, the one-time pump,
+// the default error report and termination.
+class FakeToolkit : public Application {
+public:
+    FakeToolkit();
+    FakeClock clock;
+    FakeTimer Timer1{*this, "Timer1"};
+    FakeTimer TimerDetection{*this, "TimerDetection"};
+    FakeTimer TimerDeviceWatch{*this, "TimerDeviceWatch"};
+
+    // Fires the due ticks, in order, until `ms` virtual milliseconds have passed.
+    // A timer whose periods passed while the thread was held ticks once.
+    void RunFor(std::uint64_t ms);
+    // Runs a handler as the message loop does: an escaping error goes to the error report.
+    void Dispatch(const std::function<void()>& handler);
+
+    void MessageBox(const std::wstring& text, MessageBoxKind kind) override;
+    void ProcessMessages() override;
+    void Terminate() override { terminated = true; }
+
+    std::vector<MessageBoxRecord> messageBoxes;
+    std::vector<std::wstring> errorReports; // texts as the report shows them
+    // How long each modal box stays open while the loop runs.
+    std::uint64_t modalBoxOpenMs = 0;
+    // Events the one-time pump dispatches (queued clicks, menu commands).
+    std::vector<std::function<void()>> pendingEvents;
+    int pumpCount = 0;
+    bool terminated = false;
+};

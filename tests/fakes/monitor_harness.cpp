@@ -1,0 +1,65 @@
+#include "tests/fakes/monitor_harness.h"
+
+#include <regex>
+
+MonitorHarness::MonitorHarness()
+    : form(FormControls{cmbPorts, cmbBaudRate, rbKeyboard, rbClipboard, chkCR, chkLF, chkAutoConnect, btnConnect,
+                        btnDisconnect, lblStatus, memoLastData, MenuActiver, TrayIcon1, toolkit.Timer1,
+                        toolkit.TimerDetection, toolkit.TimerDeviceWatch, window, toolkit},
+           FormPlatform{toolkit.clock, localClock, fileSystem, codePage, comPorts, registry, keyboard, clipboard,
+                        profile})
+{
+    rbKeyboard.group = rbClipboard.group = {&rbKeyboard, &rbClipboard};
+    toolkit.Timer1.SetInterval(100);
+    toolkit.TimerDetection.SetInterval(5000);
+    toolkit.TimerDeviceWatch.SetInterval(5000);
+    toolkit.Timer1.OnTimer = [this] { form.Timer1Timer(); };
+    toolkit.TimerDetection.OnTimer = [this] { form.TimerDetectionTimer(); };
+    toolkit.TimerDeviceWatch.OnTimer = [this] { form.TimerDeviceWatchTimer(); };
+}
+
+void MonitorHarness::Create() { Dispatch([this] { form.FormCreate(); }); }
+
+void MonitorHarness::Destroy() { Dispatch([this] { form.FormDestroy(); }); }
+
+FakeDevice& MonitorHarness::AddPort(const std::wstring& name, bool answers)
+{
+    registry.AddPort(name);
+    FakeDevice& d = comPorts.Device(name);
+    d.answersHandshake = answers;
+    return d;
+}
+
+std::vector<std::wstring> MonitorHarness::LogMessages() const
+{
+    static const std::wregex stamp(LR"(^\d{4}-\d\d-\d\d \d\d.\d\d.\d\d - )");
+    std::vector<std::wstring> messages;
+    Cp1252CodePage cp;
+    for (const auto& [path, bytes] : fileSystem.files) {
+        if (path.find(L"\\logs\\VORTikaMonitor_") == std::wstring::npos)
+            continue;
+        std::wstring text = cp.ToWide(bytes);
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find(L"\r\n", start);
+            if (end == std::wstring::npos)
+                end = text.size();
+            const std::wstring line = text.substr(start, end - start);
+            std::wsmatch m;
+            if (std::regex_search(line, m, stamp))
+                messages.push_back(line.substr(static_cast<std::size_t>(m.length(0))));
+            else if (!messages.empty())
+                messages.back() += L"\r\n" + line;
+            start = end + 2;
+        }
+    }
+    return messages;
+}
+
+std::vector<std::wstring> MonitorHarness::NewLogMessages()
+{
+    auto all = LogMessages();
+    std::vector<std::wstring> fresh(all.begin() + static_cast<std::ptrdiff_t>(std::min(seen_, all.size())), all.end());
+    seen_ = all.size();
+    return fresh;
+}

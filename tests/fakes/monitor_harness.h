@@ -1,0 +1,60 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Unit1.h"
+#include "tests/fakes/fake_controls.h"
+#include "tests/fakes/fake_input.h"
+#include "tests/fakes/fake_profile.h"
+#include "tests/fakes/fake_serial.h"
+#include "tests/fakes/fake_storage.h"
+#include "tests/fakes/fake_toolkit.h"
+
+// A whole monitor on fakes: the controls as designed, the platform scripted,
+// and TForm1 wired to them the way the window shell wires it.
+struct MonitorHarness {
+    MonitorHarness();
+
+    FakeToolkit toolkit;
+    FakeComboBox cmbPorts, cmbBaudRate;
+    FakeRadioButton rbKeyboard{true}, rbClipboard{false};
+    FakeCheckBox chkCR{false}, chkLF{false}, chkAutoConnect{true};
+    FakeButton btnConnect{true}, btnDisconnect{false};
+    FakeLabel lblStatus;
+    FakeMemo memoLastData;
+    FakeMenuItem MenuActiver;
+    FakeTrayIcon TrayIcon1;
+    FakeMainWindow window;
+
+    FakeLocalClock localClock{toolkit.clock};
+    FakeFileSystem fileSystem;
+    Cp1252CodePage codePage;
+    FakeComPorts comPorts;
+    FakeSerialRegistry registry;
+    FakeKeyboard keyboard{&toolkit.clock};
+    FakeClipboard clipboard;
+    FakeProfileStore profile;
+
+    TForm1 form;
+
+    // Start-up as the program entry runs it, errors going to the report.
+    void Create();
+    // Shutdown: FormDestroy under the error report.
+    void Destroy();
+    // Runs a handler as the message loop does.
+    void Dispatch(const std::function<void()>& handler) { toolkit.Dispatch(handler); }
+    void RunFor(std::uint64_t ms) { toolkit.RunFor(ms); }
+
+    // Adds a listed port with a device behind it.
+    FakeDevice& AddPort(const std::wstring& name, bool answers = false);
+
+    // The log's messages in order across every day's file, time stamps removed;
+    // a message with line breaks is kept whole.
+    std::vector<std::wstring> LogMessages() const;
+    // The messages logged since the last call.
+    std::vector<std::wstring> NewLogMessages();
+
+private:
+    std::size_t seen_ = 0;
+};

@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include "tests/fakes/monitor_harness.h"
+
+using Lines = std::vector<std::wstring>;
+
+TEST(Lifecycle, FirstStartWithoutPortsOrSettings_LogsStartUpAndFailedSearchInOrder)
+{
+    MonitorHarness h;
+    h.Create();
+    EXPECT_EQ(h.LogMessages(), (Lines{L"VOR-TIKA Monitor démarré - Version 1.0",
+                                      L"Surveillance des périphériques activée (mode timer)",
+                                      L"Connexion automatique au démarrage activée",
+                                      L"Démarrage de la détection automatique du VOR-TIKA",
+                                      L"Aucun VOR-TIKA détecté sur les ports disponibles"}));
+    EXPECT_EQ(h.lblStatus.caption, L"Etat: Aucun VOR-TIKA détecté");
+    EXPECT_FALSE(h.window.visible);
+    EXPECT_TRUE(h.toolkit.errorReports.empty());
+}
+
+TEST(Lifecycle, FormCreate_ArmsOnlyTheWatchAt3000ms_AndFillsTheSpeeds)
+{
+    MonitorHarness h;
+    h.chkAutoConnect.checked = false;
+    h.profile.values[{L"Settings", L"AutoConnect"}] = L"0";
+    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] = "";
+    h.Create();
+    EXPECT_EQ(h.toolkit.Timer1.Interval(), 100u);
+    EXPECT_FALSE(h.toolkit.Timer1.Running());
+    EXPECT_EQ(h.toolkit.TimerDetection.Interval(), 5000u);
+    EXPECT_FALSE(h.toolkit.TimerDetection.Running());
+    EXPECT_EQ(h.toolkit.TimerDeviceWatch.Interval(), 3000u);
+    EXPECT_TRUE(h.toolkit.TimerDeviceWatch.Running());
+    EXPECT_EQ(h.cmbBaudRate.items, (Lines{L"9600", L"19200", L"38400", L"57600", L"115200"}));
+    EXPECT_EQ(h.cmbBaudRate.Text(), L"9600");
+    EXPECT_TRUE(h.rbKeyboard.checked);
+    EXPECT_FALSE(h.rbClipboard.checked);
+    EXPECT_TRUE(h.chkCR.checked);
+    EXPECT_FALSE(h.chkLF.checked);
+    EXPECT_EQ(h.form.hComPort, kNoPort);
+    EXPECT_EQ(h.window.exStyle & 0x80u, 0x80u);
+    EXPECT_EQ(h.window.calls.front(), L"AddToolWindowStyle");
+}
+
+TEST(Lifecycle, PathsAndFolders_AreUnderTheCommonDataFolder)
+{
+    MonitorHarness h;
+    h.Create();
+    EXPECT_EQ(h.form.ConfigPath, L"C:\\ProgramData\\VORTIKA");
+    EXPECT_EQ(h.form.LogsPath, L"C:\\ProgramData\\VORTIKA\\logs");
+    EXPECT_EQ(h.form.ConfigFile, L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini");
+    EXPECT_TRUE(h.fileSystem.DirectoryExists(L"C:\\ProgramData\\VORTIKA\\logs"));
+    EXPECT_FALSE(h.fileSystem.FileExists(h.form.ConfigFile)) << "the first save creates the settings file";
+}
+
+TEST(Lifecycle, WithoutCommonDataFolder_PathsAreRelativeToTheWorkingDirectory)
+{
+    MonitorHarness h;
+    h.fileSystem.commonAppData.clear();
+    h.Create();
+    EXPECT_EQ(h.form.ConfigPath, L"VORTIKA");
+    EXPECT_EQ(h.form.LogsPath, L"VORTIKA\\logs");
+    EXPECT_EQ(h.form.ConfigFile, L"VORTIKA\\VORTikaMonitor.ini");
+    EXPECT_TRUE(h.fileSystem.DirectoryExists(L"VORTIKA\\logs"));
+}
+
+TEST(Lifecycle, QuitFromTheTrayMenu_EndsTheLoopAndShutdownLogsLast)
+{
+    MonitorHarness h;
+    h.Create();
+    h.NewLogMessages();
+    h.Dispatch([&] { h.form.MenuQuitterClick(); });
+    EXPECT_TRUE(h.toolkit.terminated);
+    h.Destroy();
+    const auto lines = h.NewLogMessages();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), L"Surveillance des périphériques désactivée");
+}
+
+TEST(Lifecycle, WatchTimerTicksEvery3sFromStartUp_WhileHidden)
+{
+    MonitorHarness h;
+    h.Create();
+    h.RunFor(9000);
+    EXPECT_EQ(h.toolkit.TimerDeviceWatch.ticks, 3);
+}

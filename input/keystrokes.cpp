@@ -1,6 +1,59 @@
 #include "input/keystrokes.h"
 
-// Placeholder bodies until delivery lands.
-void SendVirtualKey(KeyboardSink&, std::uint16_t) {}
-void SendUnicodeChar(KeyboardSink&, std::uint16_t) {}
-void SendKeystrokes(KeyboardSink&, Clock&, const std::wstring&) {}
+namespace {
+
+constexpr std::uint16_t kVkBack = 8;
+constexpr std::uint16_t kVkTab = 9;
+constexpr std::uint16_t kVkReturn = 13;
+constexpr std::uint16_t kVkEscape = 27;
+
+// Press and release travel in one SendInput call so no other input can fall between them.
+void SendPair(KeyboardSink& keyboard, std::uint16_t vk, std::uint16_t scan, std::uint32_t flags)
+{
+    const KeyboardRecord records[2] = {
+        {vk, scan, flags, 0, 0},
+        {vk, scan, flags | kKeyEventFKeyUp, 0, 0},
+    };
+    keyboard.SendInput(records, 2);
+}
+
+} // namespace
+
+void SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey) { SendPair(keyboard, virtualKey, 0, 0); }
+
+void SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit)
+{
+    SendPair(keyboard, 0, codeUnit, kKeyEventFUnicode);
+}
+
+void SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text)
+{
+    for (const wchar_t ch : text) {
+        // wchar_t is 32-bit off Windows; the text still holds UTF-16 units.
+        const auto unit = static_cast<std::uint16_t>(ch);
+        switch (unit) {
+        case 8:
+            SendVirtualKey(keyboard, kVkBack);
+            break;
+        case 9:
+            SendVirtualKey(keyboard, kVkTab);
+            break;
+        case 10: // LF types Enter, as CR does: the target never sees a bare line feed
+        case 13:
+            SendVirtualKey(keyboard, kVkReturn);
+            break;
+        case 27:
+            SendVirtualKey(keyboard, kVkEscape);
+            break;
+        default:
+            // Letters go as Unicode characters, never as virtual keys, so no Shift
+            // state is involved; the remaining control units are dropped.
+            if (unit >= 32)
+                SendUnicodeChar(keyboard, unit);
+            break;
+        }
+        // Every unit, dropped ones included, costs the pause: it paces the target
+        // at about one character per millisecond.
+        clock.Sleep(1);
+    }
+}

@@ -1,4 +1,54 @@
+#include <optional>
+
 #include "app/Unit1.h"
 
-// Placeholder body until delivery lands.
-void TForm1::PasteViaClipboard(const std::wstring&) {}
+namespace {
+
+// The system's message ends with a full stop and CR LF; both would break the log line.
+std::wstring TrimSystemText(std::wstring text)
+{
+    while (!text.empty() && (static_cast<std::uint32_t>(text.back()) <= 32 || text.back() == L'.'))
+        text.pop_back();
+    return text;
+}
+
+// Puts the text on the clipboard; the message of the failure otherwise.
+std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, const std::wstring& text)
+{
+    if (!clipboard.Open())
+        return L"Impossible d'ouvrir le Presse-papiers : " +
+               TrimSystemText(clipboard.SystemErrorText(clipboard.GetLastError()));
+
+    std::optional<std::wstring> error;
+    if (const auto block = clipboard.AllocText(text); !block) {
+        error = L"Mémoire insuffisante";
+    } else {
+        clipboard.Empty();
+        if (!clipboard.SetUnicodeText(*block)) {
+            // Not handed over, so the block is still ours.
+            clipboard.FreeBlock(*block);
+            error = L"Ressources système insuffisantes";
+        }
+    }
+    clipboard.Close();
+    return error;
+}
+
+constexpr std::uint8_t kVkControl = 17;
+constexpr std::uint8_t kVkV = 86;
+
+} // namespace
+
+void TForm1::PasteViaClipboard(const std::wstring& text)
+{
+    if (const auto error = PlaceOnClipboard(platform_.clipboard, text)) {
+        AddLog(L"Erreur lors de la copie/collage: " + *error);
+        return;
+    }
+    AddLog(L"Données copiées et collées automatiquement: " + text);
+    KeyboardSink& keyboard = platform_.keyboard;
+    keyboard.keybd_event(kVkControl, 0, 0, 0);
+    keyboard.keybd_event(kVkV, 0, 0, 0);
+    keyboard.keybd_event(kVkV, 0, kKeyEventFKeyUp, 0);
+    keyboard.keybd_event(kVkControl, 0, kKeyEventFKeyUp, 0);
+}

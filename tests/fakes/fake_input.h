@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +50,8 @@ public:
     std::uint32_t GetLastError() override { return lastError; }
     std::wstring SystemErrorText(std::uint32_t code) override
     {
+        if (const auto it = systemTexts.find(code); it != systemTexts.end())
+            return it->second;
         return code == 5 ? L"Accès refusé.\r\n" : L"Erreur " + std::to_wstring(code) + L".\r\n";
     }
     std::optional<ClipboardBlock> AllocText(const std::wstring& text) override
@@ -82,6 +85,7 @@ public:
 
     bool heldByOther = false;
     std::uint32_t heldError = 5;
+    std::map<std::uint32_t, std::wstring> systemTexts; // FormatMessageW's text by code, when scripted
     bool allocFails = false;
     bool setDataFails = false;
     bool isOpen = false;
@@ -90,3 +94,37 @@ public:
     std::vector<std::wstring> blocks;
     std::vector<std::string> ops;
 };
+
+// What a run of input calls typed, one token per call: the character of a Unicode
+// press/release pair; "{Enter}", "{Tab}", "{Back}", "{Esc}" or "{VK n}" for a virtual-key
+// pair; "{kbd vk/scan/flags/extra}" for a keybd_event; "{bad}" for a SendInput call of
+// any other shape (other count, order, flags, time or extra information).
+inline std::vector<std::wstring> TypedKeys(const std::vector<InputCall>& calls)
+{
+    std::vector<std::wstring> keys;
+    for (const InputCall& c : calls) {
+        if (c.kind == InputCall::Kind::KeybdEvent) {
+            keys.push_back(L"{kbd " + std::to_wstring(c.vk) + L"/" + std::to_wstring(c.scan) + L"/" +
+                           std::to_wstring(c.flags) + L"/" + std::to_wstring(c.extra) + L"}");
+            continue;
+        }
+        const auto& r = c.records;
+        const bool pair = r.size() == 2 && r[0].wVk == r[1].wVk && r[0].wScan == r[1].wScan && r[0].time == 0 &&
+                          r[1].time == 0 && r[0].dwExtraInfo == 0 && r[1].dwExtraInfo == 0;
+        if (pair && r[0].wVk == 0 && r[0].dwFlags == kKeyEventFUnicode &&
+            r[1].dwFlags == (kKeyEventFUnicode | kKeyEventFKeyUp)) {
+            keys.push_back(std::wstring(1, static_cast<wchar_t>(r[0].wScan)));
+        } else if (pair && r[0].wVk != 0 && r[0].wScan == 0 && r[0].dwFlags == 0 && r[1].dwFlags == kKeyEventFKeyUp) {
+            switch (r[0].wVk) {
+            case 13: keys.push_back(L"{Enter}"); break;
+            case 9: keys.push_back(L"{Tab}"); break;
+            case 8: keys.push_back(L"{Back}"); break;
+            case 27: keys.push_back(L"{Esc}"); break;
+            default: keys.push_back(L"{VK " + std::to_wstring(r[0].wVk) + L"}");
+            }
+        } else {
+            keys.push_back(L"{bad}");
+        }
+    }
+    return keys;
+}

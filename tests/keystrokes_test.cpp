@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "input/keystrokes.h"
+#include "tests/fakes/fake_input.h"
+#include "tests/fakes/fake_toolkit.h"
+
+namespace {
+
+using Keys = std::vector<std::wstring>;
+using Sleeps = std::vector<std::uint32_t>;
+
+std::wstring Units(std::initializer_list<std::uint16_t> units)
+{
+    std::wstring text;
+    for (const std::uint16_t u : units)
+        text.push_back(static_cast<wchar_t>(u));
+    return text;
+}
+
+struct Typing {
+    FakeClock clock;
+    FakeKeyboard keyboard{&clock};
+    std::uint64_t start = clock.Now();
+    void Type(const std::wstring& text) { SendKeystrokes(keyboard, clock, text); }
+    std::vector<std::uint64_t> CallTimes() const
+    {
+        std::vector<std::uint64_t> at;
+        for (const auto& c : keyboard.calls)
+            at.push_back(c.at - start);
+        return at;
+    }
+};
+
+} // namespace
+
+TEST(Keystrokes, SendVirtualKey_SendsPressThenReleaseInOneCall)
+{
+    FakeKeyboard keyboard;
+    SendVirtualKey(keyboard, 13);
+    ASSERT_EQ(keyboard.calls.size(), 1u);
+    EXPECT_EQ(keyboard.calls[0].kind, InputCall::Kind::SendInput);
+    EXPECT_EQ(keyboard.calls[0].records, (std::vector<KeyboardRecord>{{13, 0, 0, 0, 0}, {13, 0, 2, 0, 0}}));
+}
+
+TEST(Keystrokes, SendUnicodeChar_CarriesTheUnitAsScanCodeWithTheUnicodeFlag)
+{
+    FakeKeyboard keyboard;
+    SendUnicodeChar(keyboard, 0xD83D);
+    SendUnicodeChar(keyboard, 0xFFFF);
+    ASSERT_EQ(keyboard.calls.size(), 2u);
+    EXPECT_EQ(keyboard.calls[0].records,
+              (std::vector<KeyboardRecord>{{0, 0xD83D, 4, 0, 0}, {0, 0xD83D, 6, 0, 0}}));
+    EXPECT_EQ(keyboard.calls[1].records,
+              (std::vector<KeyboardRecord>{{0, 0xFFFF, 4, 0, 0}, {0, 0xFFFF, 6, 0, 0}}));
+}
+
+TEST(Keystrokes, EachCodeUnit_IsSentByTheMappingAndPausedOnce)
+{
+    struct Case {
+        std::uint16_t unit;
+        Keys keys; // empty: dropped
+    };
+    const Case cases[] = {
+        {0, {}},          {7, {}},          {8, {L"{Back}"}}, {9, {L"{Tab}"}}, {10, {L"{Enter}"}},
+        {11, {}},         {12, {}},         {13, {L"{Enter}"}}, {14, {}},      {26, {}},
+        {27, {L"{Esc}"}}, {28, {}},         {31, {}},          {32, {L" "}},   {'A', {L"A"}},
+        {'z', {L"z"}},    {127, {Units({127})}}, {128, {Units({128})}}, {159, {Units({159})}},
+        {0xE9, {L"\u00e9"}}, {0xD83D, {Units({0xD83D})}}, {0xDE00, {Units({0xDE00})}}, {0xFFFF, {Units({0xFFFF})}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.unit);
+        Typing t;
+        t.Type(Units({c.unit}));
+        EXPECT_EQ(TypedKeys(t.keyboard.calls), c.keys);
+        EXPECT_EQ(t.clock.sleeps, Sleeps{1});
+    }
+}
+
+TEST(Keystrokes, LettersAndControls_TypeAsUnicodeAndKeys_WithoutShift)
+{
+    Typing t;
+    t.Type(L"A\tB\r\n");
+    EXPECT_EQ(TypedKeys(t.keyboard.calls), (Keys{L"A", L"{Tab}", L"B", L"{Enter}", L"{Enter}"}));
+}
+
+TEST(Keystrokes, PauseFollowsEveryUnit_DroppedOnesIncluded)
+{
+    Typing t;
+    t.Type(Units({'a', 7, 11, 12, 'b'}));
+    EXPECT_EQ(TypedKeys(t.keyboard.calls), (Keys{L"a", L"b"}));
+    // Sent before its own pause: the first unit goes out at once, b after four pauses.
+    EXPECT_EQ(t.CallTimes(), (std::vector<std::uint64_t>{0, 4}));
+    EXPECT_EQ(t.clock.sleeps, (Sleeps{1, 1, 1, 1, 1}));
+    EXPECT_EQ(t.clock.Now() - t.start, 5u);
+}
+
+TEST(Keystrokes, CharacterOutsideTheBmp_IsTwoUnitsEachPaused)
+{
+    Typing t;
+    t.Type(Units({0xD83D, 0xDE00}));
+    EXPECT_EQ(TypedKeys(t.keyboard.calls), (Keys{Units({0xD83D}), Units({0xDE00})}));
+    EXPECT_EQ(t.CallTimes(), (std::vector<std::uint64_t>{0, 1}));
+    EXPECT_EQ(t.clock.sleeps, (Sleeps{1, 1}));
+}
+
+TEST(Keystrokes, EmptyText_TypesNothingAndDoesNotPause)
+{
+    Typing t;
+    t.Type(L"");
+    EXPECT_TRUE(t.keyboard.calls.empty());
+    EXPECT_TRUE(t.clock.sleeps.empty());
+}

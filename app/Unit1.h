@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -164,4 +165,5 @@ private:
 
     std::wstring openPortName_;
     bool registryTypeErrorShown_ = false;
+    std::set<std::wstring> registryTypeErrorsLogged_; // value names already reported
 };

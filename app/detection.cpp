@@ -1,12 +1,225 @@
-#include "app/Unit1.h"
+#include <algorithm>
+#include <string>
+#include <vector>
 
-// Placeholder bodies until detection lands.
-void TForm1::btnConnectClick() {}
+#include "app/Unit1.h"
+#include "serial/port_names.h"
+
+namespace {
+
+const std::wstring kHandshakeQuery = L"$VOR-TIKA?\r";
+const std::wstring kHandshakeReply = L"#VOR-TIKA!";
+
+std::wstring JoinWithCommas(const std::vector<std::wstring>& names)
+{
+    std::wstring joined;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            joined += L",";
+        joined += names[i];
+    }
+    return joined;
+}
+
+} // namespace
+
+void TForm1::btnConnectClick()
+{
+    if (cmbPorts.Count() == 0) {
+        App.MessageBox(L"Aucun port COM disponible", MessageBoxKind::Plain);
+        return;
+    }
+    StartAutoDetection();
+}
+
 void TForm1::btnDisconnectClick() { Disconnect(); }
-void TForm1::StartAutoDetection() {}
-void TForm1::StartAutoDetectionNewPortFirst() {}
-void TForm1::TryNextPort() {}
-void TForm1::SendTestCommand() {}
-void TForm1::TimerDetectionTimer() {}
-void TForm1::CheckHandshakeReply() {}
-void TForm1::Disconnect() {}
+
+void TForm1::StartAutoDetection()
+{
+    CurrentPortIndex = std::max(cmbPorts.ItemIndex(), 0);
+    IsDetecting = true;
+    ApplyBusyLayout();
+    UpdateStatus(L"Détection automatique en cours...");
+    AddLog(L"Démarrage de la détection automatique du VOR-TIKA");
+    TryNextPort();
+}
+
+// The watch has just kept the old list in PreviousPortsList: start at the port
+// that was not there, as it is most likely the device just plugged in.
+void TForm1::StartAutoDetectionNewPortFirst()
+{
+    const std::vector<std::wstring> ports = cmbPorts.Items();
+    AddLog(L"Debug: Recherche du nouveau port dans " + std::to_wstring(ports.size()) + L" ports");
+    AddLog(L"Debug: Anciens ports: " + JoinWithCommas(PreviousPortsList));
+    AddLog(L"Debug: Nouveaux ports: " + JoinWithCommas(ports));
+
+    bool foundNew = false;
+    for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
+        const std::wstring& port = ports[static_cast<std::size_t>(i)];
+        const std::wstring index = std::to_wstring(i);
+        AddLog(L"Debug: Vérification port " + port + L" (index " + index + L")");
+        const bool known = std::any_of(PreviousPortsList.begin(), PreviousPortsList.end(),
+                                       [&](const std::wstring& old) { return SamePortNameIgnoringCase(old, port); });
+        if (!known) {
+            AddLog(L"Nouveau port détecté: " + port + L" à l'index " + index + L" - Commencer par celui-ci");
+            CurrentPortIndex = i;
+            cmbPorts.SetItemIndex(i);
+            foundNew = true;
+            break;
+        }
+        AddLog(L"Debug: Port " + port + L" était déjà présent");
+    }
+    if (!foundNew) {
+        CurrentPortIndex = 0;
+        cmbPorts.SetItemIndex(0);
+        AddLog(L"Aucun nouveau port spécifique trouvé, commencer par le premier");
+    }
+
+    IsDetecting = true;
+    ApplyBusyLayout();
+    UpdateStatus(L"Détection automatique en cours...");
+    AddLog(L"Démarrage de la détection automatique du VOR-TIKA (nouveau périphérique)");
+    TryNextPort();
+}
+
+// Ports that cannot be opened are skipped within this one event; the first
+// one that opens is queried and left to Timer1 and TimerDetection.
+void TForm1::TryNextPort()
+{
+    while (CurrentPortIndex < cmbPorts.Count()) {
+        if (hComPort != kNoPort) {
+            Timer1.Stop();
+            CloseSerialPort();
+        }
+        const std::wstring portName = cmbPorts.Item(CurrentPortIndex);
+        const std::uint32_t baudRate = SelectedBaudRate();
+        UpdateStatus(L"Test du port " + portName + L"...");
+        AddLog(L"Test du port " + portName);
+
+        const wchar_t* failure = nullptr;
+        switch (OpenSerialPort(portName, baudRate)) {
+        case OpenResult::Opened:
+            break;
+        case OpenResult::OpenFailed:
+            failure = L"Impossible d'ouvrir le port ";
+            break;
+        case OpenResult::ReadStateFailed:
+            failure = L"Erreur lors de la lecture de la configuration du port ";
+            break;
+        case OpenResult::SetStateFailed:
+            failure = L"Erreur lors de la configuration du port ";
+            break;
+        case OpenResult::SetTimeoutsFailed:
+            failure = L"Erreur lors de la configuration des timeouts ";
+            break;
+        }
+        if (failure != nullptr) {
+            AddLog(failure + portName);
+            ++CurrentPortIndex;
+            continue;
+        }
+
+        cmbPorts.SetItemIndex(CurrentPortIndex);
+        AddLog(L"Debug: CurrentPortIndex=" + std::to_wstring(CurrentPortIndex) +
+               L", cmbPorts.ItemIndex=" + std::to_wstring(cmbPorts.ItemIndex()) + L", Port=" + cmbPorts.Text());
+        SendTestCommand();
+        Timer1.Arm();
+        TimerDetection.Arm();
+        AddLog(L"Timer de détection démarré pour " + portName);
+        return;
+    }
+
+    IsDetecting = false;
+    TimerDetection.Stop();
+    Timer1.Stop();
+    ApplyIdleLayout();
+    UpdateStatus(L"Aucun VOR-TIKA détecté");
+    AddLog(L"Aucun VOR-TIKA détecté sur les ports disponibles");
+}
+
+// The outcome is only logged: the port gets its full wait either way.
+void TForm1::SendTestCommand()
+{
+    AddLog(L"Tentative d'envoi de la commande de test...");
+    if (WriteToPort(kHandshakeQuery))
+        AddLog(L"Commande de test envoyée: $VOR-TIKA?");
+    else
+        AddLog(L"Erreur lors de l'envoi de la commande de test");
+    AddLog(L"Fin de l'envoi de la commande");
+}
+
+void TForm1::TimerDetectionTimer()
+{
+    TimerDetection.Stop();
+    // The watch may have shortened the list since the port was opened.
+    const std::wstring portName =
+        CurrentPortIndex >= 0 && CurrentPortIndex < cmbPorts.Count() ? cmbPorts.Item(CurrentPortIndex) : L"";
+    AddLog(L"Timeout de détection sur " + portName);
+    if (hComPort != kNoPort) {
+        Timer1.Stop();
+        CloseSerialPort();
+    }
+    ++CurrentPortIndex;
+    TryNextPort();
+}
+
+// The reply must arrive whole within one read; anything else heard on a port
+// under test is dropped.
+void TForm1::CheckHandshakeReply()
+{
+    AddLog(L"Mode détection - Buffer actuel: " + DataBuffer);
+    if (DataBuffer.find(kHandshakeReply) == std::wstring::npos) {
+        AddLog(L"Données ignorées en mode détection: " + DataBuffer);
+        DataBuffer.clear();
+        return;
+    }
+
+    IsDetecting = false;
+    TimerDetection.Stop();
+    IsConnected = true;
+    Timer1.Arm();
+    ApplyBusyLayout();
+
+    // A disabled combo box is not repainted with its new selection: enable it
+    // long enough for the connected port to be drawn.
+    cmbPorts.SetEnabled(true);
+    cmbPorts.Refresh();
+    App.ProcessMessages();
+    // A click queued before the reply may have closed the connection in the pump.
+    if (!IsConnected)
+        return;
+    cmbPorts.SetEnabled(false);
+
+    AddLog(L"Debug connexion: cmbPorts.ItemIndex=" + std::to_wstring(cmbPorts.ItemIndex()) +
+           L", Port affiché=" + cmbPorts.Text());
+    UpdateStatus(L"VOR-TIKA détecté sur " + cmbPorts.Text() + L" (" + cmbBaudRate.Text() + L" bauds)");
+    AddLog(L"VOR-TIKA détecté et connecté sur " + cmbPorts.Text());
+    UpdateTrayIcon();
+    DataBuffer.clear();
+    SaveSettings();
+}
+
+void TForm1::Disconnect()
+{
+    if (IsDetecting) {
+        IsDetecting = false;
+        TimerDetection.Stop();
+    }
+    if (IsConnected) {
+        Timer1.Stop();
+        CloseSerialPort();
+        IsConnected = false;
+        DataBuffer.clear();
+        LastDataTime = 0;
+        ApplyIdleLayout();
+        UpdateStatus(L"Déconnecté");
+        AddLog(L"Connexion fermée");
+        UpdateTrayIcon();
+    }
+    // A detection cancelled with its port under test still open.
+    if (hComPort != kNoPort) {
+        CloseSerialPort();
+        ApplyIdleLayout();
+        UpdateStatus(L"Déconnecté");
+    }
+}

@@ -1,8 +1,172 @@
-#include "app/Unit1.h"
+#include <algorithm>
+#include <array>
+#include <string>
 
-// Placeholder bodies until the serial subsystem lands.
-void TForm1::RefreshPortList() {}
-OpenResult TForm1::OpenSerialPort(const std::wstring&, std::uint32_t) { return OpenResult::OpenFailed; }
-std::wstring TForm1::ReadSerialData() { return {}; }
-bool TForm1::WriteToPort(const std::wstring&) { return false; }
-void TForm1::CloseSerialPort() { hComPort = kNoPort; }
+#include "app/Unit1.h"
+#include "app/errors.h"
+#include "serial/port_names.h"
+
+namespace {
+
+constexpr std::uint32_t kMaxDword = 0xFFFFFFFFu;
+// One byte more than a read asks for, so the byte after the last one received is always zero.
+constexpr std::size_t kReceiveBufferSize = 256;
+constexpr std::uint32_t kReadChunk = 255;
+
+constexpr std::uint32_t kErrorBadCommand = 22;
+constexpr std::uint32_t kErrorGenFailure = 31;
+constexpr std::uint32_t kErrorSemTimeout = 121;
+constexpr std::uint32_t kErrorOperationAborted = 995;
+
+bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
+
+} // namespace
+
+void TForm1::RefreshPortList()
+{
+    const std::wstring remembered = cmbPorts.ItemIndex() >= 0 ? cmbPorts.Text() : std::wstring{};
+    cmbPorts.Clear();
+
+    std::wstring firstTypeError;
+    if (const auto values = platform_.registry.ReadValues()) {
+        for (const RegistryValue& value : *values) {
+            if (!IsTextType(value.Type)) {
+                // A driver that writes a non-text value must not cost the user the
+                // other ports, nor a message on every watch tick.
+                if (registryTypeErrorsLogged_.insert(value.Name).second) {
+                    const std::wstring text = L"Type de données incorrect pour '" + value.Name + L"'";
+                    AddLog(text);
+                    if (firstTypeError.empty())
+                        firstTypeError = text;
+                }
+                continue;
+            }
+            cmbPorts.AddItem(value.Data.substr(0, value.Data.find(L'\0')));
+        }
+    }
+
+    if (cmbPorts.Count() > 0) {
+        int selected = 0;
+        if (!remembered.empty()) {
+            for (int i = 0; i < cmbPorts.Count(); ++i) {
+                if (SamePortNameIgnoringCase(cmbPorts.Item(i), remembered)) {
+                    selected = i;
+                    break;
+                }
+            }
+        }
+        cmbPorts.SetItemIndex(selected);
+    }
+
+    // Shown only once the list is whole: the box runs its own message loop,
+    // and a watch tick inside it refreshes the list again.
+    if (!firstTypeError.empty() && !registryTypeErrorShown_) {
+        registryTypeErrorShown_ = true;
+        App.MessageBox(ErrorReportText(firstTypeError), MessageBoxKind::Error);
+    }
+}
+
+OpenResult TForm1::OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate)
+{
+    ComPorts& ports = platform_.comPorts;
+    const PortHandle handle = ports.CreateFile(L"\\\\.\\" + portName);
+    if (handle == kNoPort)
+        return OpenResult::OpenFailed;
+    hComPort = handle;
+
+    const auto fail = [&](OpenResult result) {
+        ports.CloseHandle(hComPort);
+        hComPort = kNoPort;
+        return result;
+    };
+
+    // Read-modify-write: flow control, DTR/RTS and the special characters stay as the driver has them.
+    CommState state{};
+    state.DCBlength = kDcbLength;
+    if (!ports.GetCommState(hComPort, state))
+        return fail(OpenResult::ReadStateFailed);
+
+    state.BaudRate = baudRate;
+    state.ByteSize = 8;
+    state.Parity = kNoParity;
+    state.StopBits = kOneStopBit;
+    if (!ports.SetCommState(hComPort, state))
+        return fail(OpenResult::SetStateFailed);
+
+    // Reads return at once with what has arrived; a write gets one second whatever its length.
+    CommTimeouts timeouts;
+    timeouts.ReadIntervalTimeout = kMaxDword;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 1000;
+    if (!ports.SetCommTimeouts(hComPort, timeouts))
+        return fail(OpenResult::SetTimeoutsFailed);
+
+    openPortName_ = portName;
+    return OpenResult::Opened;
+}
+
+std::wstring TForm1::ReadSerialData()
+{
+    if ((!IsConnected && !IsDetecting) || hComPort == kNoPort)
+        return {};
+
+    ComPorts& ports = platform_.comPorts;
+    std::array<std::uint8_t, kReceiveBufferSize> buffer{};
+    std::uint32_t read = 0;
+    if (ports.ReadFile(hComPort, buffer.data(), kReadChunk, read)) {
+        // A NUL from the device is dropped on its own; the text around it is kept.
+        std::string bytes;
+        const std::size_t count = std::min<std::size_t>(read, kReadChunk);
+        for (std::size_t i = 0; i < count; ++i)
+            if (buffer[i] != 0)
+                bytes.push_back(static_cast<char>(buffer[i]));
+        return bytes.empty() ? std::wstring{} : platform_.codePage.ToWide(bytes);
+    }
+
+    const std::uint32_t code = ports.GetLastError();
+    // A port under test that fails a read is simply given up by its time-out.
+    if (!IsConnected)
+        return {};
+    if (code == kErrorBadCommand || code == kErrorSemTimeout || code == kErrorOperationAborted) {
+        AddLog(L"Debug: Erreur de lecture détectée (Code: " + std::to_wstring(code) + L") - Possible déconnexion");
+        if (!IsPortStillAvailable()) {
+            AddLog(L"Port COM connecté (" + openPortName_ + L") déconnecté - Fermeture automatique (erreur lecture)");
+            Disconnect();
+        }
+    }
+    return {};
+}
+
+bool TForm1::WriteToPort(const std::wstring& text)
+{
+    if (hComPort == kNoPort)
+        return false;
+
+    ComPorts& ports = platform_.comPorts;
+    const std::string bytes = platform_.codePage.ToAnsi(text);
+    const auto count = static_cast<std::uint32_t>(bytes.size());
+    std::uint32_t written = 0;
+    if (ports.WriteFile(hComPort, reinterpret_cast<const std::uint8_t*>(bytes.data()), count, written)) {
+        if (written == count)
+            return true;
+        AddLog(L"Debug: Ecriture partielle - Écrit: " + std::to_wstring(written) + L"/" + std::to_wstring(count));
+        return false;
+    }
+
+    const std::uint32_t code = ports.GetLastError();
+    AddLog(L"Debug: Echec WriteFile (Code: " + std::to_wstring(code) + L")");
+    if (code == kErrorBadCommand || code == kErrorGenFailure || code == kErrorSemTimeout ||
+        code == kErrorOperationAborted)
+        AddLog(L"Debug: Erreur indiquant une déconnexion probable");
+    return false;
+}
+
+void TForm1::CloseSerialPort()
+{
+    if (hComPort != kNoPort)
+        platform_.comPorts.CloseHandle(hComPort);
+    hComPort = kNoPort;
+    openPortName_.clear();
+}

@@ -1,0 +1,88 @@
+#include "app/platform_win32.h"
+
+#include <climits>
+#include <mmsystem.h>
+
+namespace {
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+// How long past its due time a timer wait may run before we stop trusting it.
+constexpr DWORD kTimerSlackMs = 100;
+
+// Sleep(1) lasts a whole scheduler tick (often 15.6 ms) unless the timer
+// resolution is raised; raise it only for this wait, as it costs power system-wide.
+void SleepWithRaisedResolution(DWORD ms)
+{
+    const bool raised = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    ::Sleep(ms);
+    if (raised)
+        ::timeEndPeriod(1);
+}
+
+} // namespace
+
+// Windows 10 1803 and later accept the high-resolution flag; earlier systems
+// refuse it with ERROR_INVALID_PARAMETER and the pause falls back to Sleep.
+Win32Clock::Win32Clock()
+    : timer_(::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS))
+{
+}
+
+std::uint32_t Win32Clock::GetTickCount()
+{
+    return ::GetTickCount();
+}
+
+// The typing pause is 1 ms per unit: it has to really last about 1 ms, not a tick.
+void Win32Clock::Sleep(std::uint32_t ms)
+{
+    if (ms == 0) {
+        ::Sleep(0);
+        return;
+    }
+    if (timer_) {
+        LARGE_INTEGER due{};
+        due.QuadPart = -static_cast<LONGLONG>(ms) * 10000; // relative, in 100 ns units
+        if (::SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE)) {
+            const DWORD bound = ms < INFINITE - kTimerSlackMs ? ms + kTimerSlackMs : INFINITE - 1;
+            const DWORD waited = ::WaitForSingleObject(timer_.Get(), bound);
+            if (waited == WAIT_OBJECT_0)
+                return;
+            ::CancelWaitableTimer(timer_.Get());
+            if (waited == WAIT_TIMEOUT)
+                return; // already waited longer than asked
+        }
+    }
+    SleepWithRaisedResolution(ms);
+}
+
+std::wstring Win32AnsiCodePage::ToWide(const std::string &bytes)
+{
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX))
+        return {};
+    const int size = static_cast<int>(bytes.size());
+    const int units = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+    if (units <= 0)
+        return {};
+    std::wstring text(static_cast<std::size_t>(units), L'\0');
+    const int written = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), units);
+    text.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return text;
+}
+
+std::string Win32AnsiCodePage::ToAnsi(const std::wstring &text)
+{
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX))
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int count = ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (count <= 0)
+        return {};
+    std::string bytes(static_cast<std::size_t>(count), '\0');
+    const int written = ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), count, nullptr, nullptr);
+    bytes.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return bytes;
+}

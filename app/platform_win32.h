@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "app/ansi_code_page.h"
+#include "app/clock.h"
+#include "app/handles_win32.h"
+
+class Win32Clock : public Clock {
+public:
+    Win32Clock();
+    std::uint32_t GetTickCount() override;
+    void Sleep(std::uint32_t ms) override;
+
+private:
+    // High-resolution waitable timer; empty where the system refuses the flag.
+    win32::UniqueHandle timer_;
+};
+
+class Win32AnsiCodePage : public AnsiCodePage {
+public:
+    std::wstring ToWide(const std::string &bytes) override;
+    std::string ToAnsi(const std::wstring &text) override;
+};

@@ -1,0 +1,94 @@
+#include "input/input_win32.h"
+
+#include <cstring>
+#include <limits>
+#include <vector>
+
+void Win32KeyboardSink::SendInput(const KeyboardRecord *records, int count)
+{
+    if (records == nullptr || count <= 0)
+        return;
+    // Value-initialised: every field the record does not carry stays 0.
+    std::vector<INPUT> inputs(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        inputs[i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = records[i].wVk;
+        inputs[i].ki.wScan = records[i].wScan;
+        inputs[i].ki.dwFlags = records[i].dwFlags;
+        inputs[i].ki.time = records[i].time;
+        inputs[i].ki.dwExtraInfo = records[i].dwExtraInfo;
+    }
+    // One call, so that a press and its release stay together in the input stream.
+    ::SendInput(static_cast<UINT>(count), inputs.data(), static_cast<int>(sizeof(INPUT)));
+}
+
+void Win32KeyboardSink::keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,
+                                    std::uintptr_t dwExtraInfo)
+{
+    ::keybd_event(bVk, bScan, dwFlags, dwExtraInfo);
+}
+
+bool Win32Clipboard::Open()
+{
+    if (::OpenClipboard(owner_))
+        return true;
+    lastError_ = ::GetLastError();
+    return false;
+}
+
+std::uint32_t Win32Clipboard::GetLastError()
+{
+    return lastError_;
+}
+
+std::wstring Win32Clipboard::SystemErrorText(std::uint32_t code)
+{
+    wchar_t *buffer = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                         nullptr, code, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+    if (buffer == nullptr)
+        return {};
+    std::wstring text(buffer, length);
+    ::LocalFree(buffer);
+    return text;
+}
+
+std::optional<ClipboardBlock> Win32Clipboard::AllocText(const std::wstring &text)
+{
+    if (text.size() >= std::numeric_limits<SIZE_T>::max() / sizeof(wchar_t) - 1)
+        return std::nullopt;
+    const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+    const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, bytes);
+    if (block == nullptr)
+        return std::nullopt;
+    auto *units = static_cast<wchar_t *>(::GlobalLock(block));
+    if (units == nullptr) {
+        ::GlobalFree(block);
+        return std::nullopt;
+    }
+    std::memcpy(units, text.data(), text.size() * sizeof(wchar_t));
+    units[text.size()] = L'\0';
+    ::GlobalUnlock(block);
+    return reinterpret_cast<ClipboardBlock>(block);
+}
+
+bool Win32Clipboard::Empty()
+{
+    return ::EmptyClipboard() != FALSE;
+}
+
+bool Win32Clipboard::SetUnicodeText(ClipboardBlock block)
+{
+    return ::SetClipboardData(CF_UNICODETEXT, reinterpret_cast<HANDLE>(block)) != nullptr;
+}
+
+void Win32Clipboard::FreeBlock(ClipboardBlock block)
+{
+    ::GlobalFree(reinterpret_cast<HGLOBAL>(block));
+}
+
+void Win32Clipboard::Close()
+{
+    ::CloseClipboard();
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include <windows.h>
+
+#include "input/input_sink.h"
+
+class Win32KeyboardSink : public KeyboardSink {
+public:
+    void SendInput(const KeyboardRecord *records, int count) override;
+    void keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags, std::uintptr_t dwExtraInfo) override;
+};
+
+class Win32Clipboard : public Clipboard {
+public:
+    // The application's hidden window, once it exists; until then the clipboard opens without an owner.
+    void SetOwner(HWND owner) { owner_ = owner; }
+
+    bool Open() override;
+    std::uint32_t GetLastError() override;
+    std::wstring SystemErrorText(std::uint32_t code) override;
+    std::optional<ClipboardBlock> AllocText(const std::wstring &text) override;
+    bool Empty() override;
+    bool SetUnicodeText(ClipboardBlock block) override;
+    void FreeBlock(ClipboardBlock block) override;
+    void Close() override;
+
+private:
+    HWND owner_ = nullptr;
+    // Taken at the failing OpenClipboard, before the log write that reports it.
+    std::uint32_t lastError_ = 0;
+};

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "serial/com_ports.h"
+#include "serial/serial_registry.h"
+
+// Thin pass-through: the monitor owns the handles it opens and closes them itself.
+class Win32ComPorts : public ComPorts {
+public:
+    PortHandle CreateFile(const std::wstring &devicePath) override;
+    bool GetCommState(PortHandle port, CommState &state) override;
+    bool SetCommState(PortHandle port, const CommState &state) override;
+    bool SetCommTimeouts(PortHandle port, const CommTimeouts &timeouts) override;
+    bool ReadFile(PortHandle port, std::uint8_t *buffer, std::uint32_t toRead, std::uint32_t &read) override;
+    bool WriteFile(PortHandle port, const std::uint8_t *data, std::uint32_t count, std::uint32_t &written) override;
+    void CloseHandle(PortHandle port) override;
+    std::uint32_t GetLastError() override;
+
+private:
+    // Taken at the failing call: the log write that reports it would clobber the thread's own.
+    std::uint32_t lastError_ = 0;
+};
+
+class Win32SerialCommRegistry : public SerialCommRegistry {
+public:
+    std::optional<std::vector<RegistryValue>> ReadValues() override;
+};

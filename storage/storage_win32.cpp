@@ -1,0 +1,165 @@
+#include "storage/storage_win32.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include <shlobj.h>
+
+#include "app/handles_win32.h"
+
+namespace {
+
+// The attributes of what the path names, through a symbolic link or junction
+// to its target; nullopt when nothing (or a dangling link) is there.
+std::optional<DWORD> TargetAttributes(const std::wstring &path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return std::nullopt;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return attributes;
+    // No access asked: enough to follow the link, and works on folders with backup semantics.
+    win32::UniqueFile target(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!target || !::GetFileInformationByHandle(target.Get(), &info))
+        return std::nullopt;
+    return info.dwFileAttributes;
+}
+
+bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+// Writes everything, in pieces when the text is larger than one WriteFile can take.
+bool WriteAll(HANDLE file, const std::string &bytes)
+{
+    const char *data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 0x40000000));
+        DWORD written = 0;
+        if (!::WriteFile(file, data, chunk, &written, nullptr) || written != chunk)
+            return false;
+        data += chunk;
+        left -= chunk;
+    }
+    return true;
+}
+
+// Read sharing only: others may read the log meanwhile, but not write it.
+bool OpenAndWrite(const std::wstring &path, DWORD access, DWORD disposition, const std::string &bytes)
+{
+    win32::UniqueFile file(
+        ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    const bool written = WriteAll(file.Get(), bytes);
+    return file.Close() && written;
+}
+
+} // namespace
+
+std::wstring Win32FileSystem::CommonAppDataFolder()
+{
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+        return {};
+    return buffer;
+}
+
+bool Win32FileSystem::DirectoryExists(const std::wstring &path)
+{
+    const auto attributes = TargetAttributes(path);
+    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// SHCreateDirectoryExW refuses relative paths, and the data folder is relative
+// when the shell folder cannot be had: create each missing level ourselves.
+void Win32FileSystem::ForceDirectories(const std::wstring &path)
+{
+    std::wstring folder = path;
+    while (folder.size() > 1 && IsSeparator(folder.back()))
+        folder.pop_back();
+    if (folder.empty())
+        return;
+
+    // From the folder up to the first one that exists, then create them top down.
+    std::vector<std::wstring> missing;
+    while (!folder.empty() && !DirectoryExists(folder)) {
+        missing.push_back(folder);
+        const auto cut = folder.find_last_of(L"\\/");
+        if (cut == std::wstring::npos)
+            break;
+        std::size_t end = cut;
+        while (end > 0 && IsSeparator(folder[end - 1]))
+            --end;
+        if (end == 0 || folder[end - 1] == L':')
+            break; // a root or a drive: nothing to create above it
+        folder.resize(end);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        ::CreateDirectoryW(it->c_str(), nullptr); // failures show up as the next level's failure
+}
+
+bool Win32FileSystem::FileExists(const std::wstring &path)
+{
+    const auto attributes = TargetAttributes(path);
+    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// FILE_APPEND_DATA alone: every write lands at the end, even if the other
+// instance appended since we opened.
+bool Win32FileSystem::AppendToFile(const std::wstring &path, const std::string &bytes)
+{
+    return OpenAndWrite(path, FILE_APPEND_DATA, OPEN_EXISTING, bytes);
+}
+
+bool Win32FileSystem::CreateAndWrite(const std::wstring &path, const std::string &bytes)
+{
+    return OpenAndWrite(path, GENERIC_WRITE, CREATE_ALWAYS, bytes);
+}
+
+LocalDateTime Win32LocalClock::Now()
+{
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return LocalDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+// Read on each call: the user may change it in the control panel while we run.
+std::wstring Win32LocalClock::TimeSeparator()
+{
+    wchar_t buffer[16] = {};
+    const int length = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, buffer, 16);
+    if (length <= 1)
+        return L":";
+    return std::wstring(buffer, static_cast<std::size_t>(length - 1));
+}
+
+std::wstring Win32ProfileStore::GetString(const std::wstring &section, const std::wstring &key,
+                                          const std::wstring &defaultValue, std::size_t bufferChars,
+                                          const std::wstring &file)
+{
+    if (bufferChars == 0)
+        return {};
+    const DWORD size = static_cast<DWORD>(std::min<std::size_t>(bufferChars, 0x7FFFFFFF));
+    std::vector<wchar_t> buffer(size, L'\0');
+    const DWORD length = ::GetPrivateProfileStringW(section.c_str(), key.c_str(), defaultValue.c_str(), buffer.data(),
+                                                    size, file.c_str());
+    return std::wstring(buffer.data(), std::min<DWORD>(length, size - 1));
+}
+
+bool Win32ProfileStore::WriteString(const std::wstring &section, const std::wstring &key, const std::wstring &value,
+                                    const std::wstring &file)
+{
+    return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
+}
+
+// All null but the file name: the documented way to flush the cached file to disk.
+void Win32ProfileStore::Flush(const std::wstring &file)
+{
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());
+}

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "storage/file_system.h"
+#include "storage/local_clock.h"
+#include "storage/profile_store.h"
+
+class Win32FileSystem : public FileSystem {
+public:
+    std::wstring CommonAppDataFolder() override;
+    bool DirectoryExists(const std::wstring &path) override;
+    void ForceDirectories(const std::wstring &path) override;
+    bool FileExists(const std::wstring &path) override;
+    bool AppendToFile(const std::wstring &path, const std::string &bytes) override;
+    bool CreateAndWrite(const std::wstring &path, const std::string &bytes) override;
+};
+
+class Win32LocalClock : public LocalClock {
+public:
+    LocalDateTime Now() override;
+    std::wstring TimeSeparator() override;
+};
+
+class Win32ProfileStore : public ProfileStore {
+public:
+    std::wstring GetString(const std::wstring &section, const std::wstring &key, const std::wstring &defaultValue,
+                           std::size_t bufferChars, const std::wstring &file) override;
+    bool WriteString(const std::wstring &section, const std::wstring &key, const std::wstring &value,
+                     const std::wstring &file) override;
+    void Flush(const std::wstring &file) override;
+};

@@ -1,0 +1,23 @@
+#include "app/error_guard.h"
+
+#include <exception>
+
+#include "app/errors.h"
+
+std::optional<std::wstring> RunCatching(const std::function<void()>& handler)
+{
+    try {
+        handler();
+        return std::nullopt;
+    } catch (const MonitorError& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        // Library messages are ASCII.
+        std::wstring text;
+        for (const char* p = e.what(); *p != '\0'; ++p)
+            text += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+        return text;
+    } catch (...) {
+        return std::wstring(L"Exception inconnue");
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+// The main window as designed at 96 DPI, and the arithmetic that places it.
+
+enum class ControlKind { PushButton, DropDownList, RadioButton, Memo, CheckBox, GroupBox, Label };
+
+struct ControlSpec {
+    const wchar_t* Name;
+    int Id;
+    ControlKind Kind;
+    const wchar_t* Caption;
+    int Left, Top, Width, Height; // client pixels at 96 DPI; chkCR and chkLF relative to GroupBox1
+    bool TabStop;
+    bool Enabled;
+    bool InGroupBox;
+};
+
+struct PixelRect {
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+
+inline constexpr int kDesignDpi = 96;
+inline constexpr int kDesignedClientWidth = 782;
+inline constexpr int kDesignedClientHeight = 369;
+inline constexpr int kDesignedFontHeight = 11; // Tahoma 8 pt; lfHeight is its negative
+
+// Creation order is the tab order.
+extern const std::array<ControlSpec, 14> kFormLayout;
+
+const ControlSpec& ControlById(int id);
+
+// MulDiv(value, dpi, 96): rounded half away from zero.
+int ScaleForDpi(int value, int dpi);
+
+// The control's rectangle in the window's client area at `dpi`.
+PixelRect ControlRect(const ControlSpec& spec, int dpi);
+
+// Top-left of a window of the given size centred in the work area, never above
+// or left of the work area's top-left corner.
+struct PixelPoint {
+    int X = 0, Y = 0;
+    bool operator==(const PixelPoint&) const = default;
+};
+PixelPoint CentreInWorkArea(const PixelRect& workArea, int width, int height);

@@ -25,6 +25,7 @@ FakeDevice* FakeComPorts::ByHandle(PortHandle port)
 PortHandle FakeComPorts::CreateFile(const std::wstring& devicePath)
 {
     createCalls.push_back(devicePath);
+    calls.push_back("CreateFile");
     const auto it = devices_.find(devicePath);
     if (it == devices_.end()) {
         lastError_ = 2; // ERROR_FILE_NOT_FOUND
@@ -48,6 +49,7 @@ PortHandle FakeComPorts::CreateFile(const std::wstring& devicePath)
 
 bool FakeComPorts::GetCommState(PortHandle port, CommState& state)
 {
+    calls.push_back("GetCommState");
     FakeDevice* d = ByHandle(port);
     if (d == nullptr) {
         lastError_ = 6; // ERROR_INVALID_HANDLE
@@ -71,6 +73,7 @@ bool FakeComPorts::GetCommState(PortHandle port, CommState& state)
 
 bool FakeComPorts::SetCommState(PortHandle port, const CommState& state)
 {
+    calls.push_back("SetCommState");
     FakeDevice* d = ByHandle(port);
     if (d == nullptr || d->failAt == FakeDevice::FailStep::SetState) {
         lastError_ = d ? d->failCode : 6;
@@ -82,6 +85,7 @@ bool FakeComPorts::SetCommState(PortHandle port, const CommState& state)
 
 bool FakeComPorts::SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts)
 {
+    calls.push_back("SetCommTimeouts");
     FakeDevice* d = ByHandle(port);
     if (d == nullptr || d->failAt == FakeDevice::FailStep::SetTimeouts) {
         lastError_ = d ? d->failCode : 6;
@@ -94,6 +98,7 @@ bool FakeComPorts::SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts
 bool FakeComPorts::ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read)
 {
     readSizes.push_back(toRead);
+    calls.push_back("ReadFile");
     read = 0;
     FakeDevice* d = ByHandle(port);
     if (d == nullptr) {
@@ -113,6 +118,8 @@ bool FakeComPorts::ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t
 
 bool FakeComPorts::WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written)
 {
+    writeSizes.push_back(count);
+    calls.push_back("WriteFile");
     written = 0;
     FakeDevice* d = ByHandle(port);
     if (d == nullptr) {
@@ -135,6 +142,7 @@ bool FakeComPorts::WriteFile(PortHandle port, const std::uint8_t* data, std::uin
 void FakeComPorts::CloseHandle(PortHandle port)
 {
     ++closes;
+    calls.push_back("CloseHandle");
     if (FakeDevice* d = ByHandle(port)) {
         d->open = false;
         d->appliedState.reset();

@@ -72,6 +72,8 @@ public:
 
     std::vector<std::wstring> createCalls; // device paths, in order
     std::vector<std::uint32_t> readSizes;  // toRead of each ReadFile
+    std::vector<std::uint32_t> writeSizes; // count of each WriteFile
+    std::vector<std::string> calls;        // every platform call by name, in order
     int closes = 0;
     int openCount() const;
 

@@ -1,5 +1,66 @@
 #include "app/Unit1.h"
+#include "app/errors.h"
+#include "storage/profile_bool.h"
 
-// Placeholder bodies until the settings file lands.
-void TForm1::LoadSettings() { MenuActiver.SetCaption(IsEnabled ? L"Désactiver" : L"Activer"); }
-void TForm1::SaveSettings() {}
+namespace {
+
+// Text values are read through a buffer of this many characters, terminator included.
+constexpr std::size_t kValueBufferChars = 2048;
+
+void SelectExact(ComboBox& combo, const std::wstring& text)
+{
+    for (int i = 0; i < combo.Count(); ++i)
+        if (combo.Item(i) == text) {
+            combo.SetItemIndex(i);
+            return;
+        }
+}
+
+} // namespace
+
+void TForm1::LoadSettings()
+{
+    if (platform_.fileSystem.FileExists(ConfigFile)) {
+        ProfileStore& ini = platform_.profile;
+        const auto text = [&](const wchar_t* section, const wchar_t* key, const wchar_t* def) {
+            return ini.GetString(section, key, def, kValueBufferChars, ConfigFile);
+        };
+        const auto flag = [&](const wchar_t* key, bool def) {
+            return ParseProfileBool(text(L"Settings", key, L""), def);
+        };
+
+        const std::wstring port = text(L"Connection", L"Port", L"");
+        const std::wstring speed = text(L"Connection", L"BaudRate", L"9600");
+        IsEnabled = flag(L"Enabled", true);
+        // One radio group: checking clipboard mode after keyboard mode unchecks the latter.
+        rbKeyboard.SetChecked(flag(L"KeyboardMode", true));
+        rbClipboard.SetChecked(flag(L"ClipboardMode", false));
+        chkAutoConnect.SetChecked(flag(L"AutoConnect", true));
+        chkCR.SetChecked(flag(L"CR", true));
+        chkLF.SetChecked(flag(L"LF", false));
+
+        if (!port.empty())
+            SelectExact(cmbPorts, port);
+        SelectExact(cmbBaudRate, speed);
+    }
+    MenuActiver.SetCaption(IsEnabled ? L"Désactiver" : L"Activer");
+}
+
+void TForm1::SaveSettings()
+{
+    const auto write = [&](const wchar_t* section, const wchar_t* key, const std::wstring& value) {
+        if (!platform_.profile.WriteString(section, key, value, ConfigFile))
+            throw MonitorError(L"Impossible d'écrire dans " + ConfigFile);
+    };
+    const auto flag = [](bool b) { return std::wstring(b ? L"1" : L"0"); };
+
+    write(L"Connection", L"Port", cmbPorts.Text());
+    write(L"Connection", L"BaudRate", cmbBaudRate.Text());
+    write(L"Settings", L"Enabled", flag(IsEnabled));
+    write(L"Settings", L"KeyboardMode", flag(rbKeyboard.Checked()));
+    write(L"Settings", L"ClipboardMode", flag(rbClipboard.Checked()));
+    write(L"Settings", L"AutoConnect", flag(chkAutoConnect.Checked()));
+    write(L"Settings", L"CR", flag(chkCR.Checked()));
+    write(L"Settings", L"LF", flag(chkLF.Checked()));
+    platform_.profile.Flush(ConfigFile);
+}

@@ -22,8 +22,7 @@ TEST(Lifecycle, FormCreate_ArmsOnlyTheWatchAt3000ms_AndFillsTheSpeeds)
 {
     MonitorHarness h;
     h.chkAutoConnect.checked = false;
-    h.profile.values[{L"Settings", L"AutoConnect"}] = L"0";
-    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] = "";
+    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] = "[Settings]\r\nAutoConnect=0\r\n";
     h.Create();
     EXPECT_EQ(h.toolkit.Timer1.Interval(), 100u);
     EXPECT_FALSE(h.toolkit.Timer1.Running());

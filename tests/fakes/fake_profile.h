@@ -1,30 +1,85 @@
 #pragma once
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "app/ansi_code_page.h"
+#include "storage/ini_file.h"
 #include "storage/profile_store.h"
+#include "tests/fakes/fake_storage.h"
 
-// A minimal profile store: values by (section, key), no file format.
+// The private profile functions over the fake file system: each call reads the
+// file's bytes and each write stores them back at once, as WritePrivateProfileStringW
+// does. A new file is in the ANSI code page; one that starts with the UTF-16LE
+// byte-order mark stays UTF-16LE.
 class FakeProfileStore : public ProfileStore {
 public:
+    FakeProfileStore(FakeFileSystem& files, AnsiCodePage& codePage) : files_(files), codePage_(codePage) {}
+
     std::wstring GetString(const std::wstring& section, const std::wstring& key, const std::wstring& def,
-                           std::size_t bufferChars, const std::wstring&) override
+                           std::size_t bufferChars, const std::wstring& file) override
     {
-        const auto it = values.find({section, key});
-        const std::wstring v = it == values.end() ? def : it->second;
-        return v.substr(0, bufferChars - 1);
+        const auto seeded = values.find({section, key});
+        if (seeded != values.end())
+            return seeded->second.substr(0, bufferChars - 1);
+        return IniGetString(Text(file), section, key, def, bufferChars);
     }
+    // Refused, as on Windows, for a read-only file or a missing folder.
     bool WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
-                     const std::wstring&) override
+                     const std::wstring& file) override
     {
-        if (refuseWrites)
+        if (refuseWrites || refusedKeys.count(key))
+            return false;
+        const std::wstring text = IniWriteValue(Text(file), section, key, value);
+        if (!files_.CreateAndWrite(file, IsUtf16(file) ? Utf16Bytes(text) : codePage_.ToAnsi(text)))
             return false;
         values[{section, key}] = value;
+        writes.push_back(key);
         return true;
     }
     void Flush(const std::wstring&) override { ++flushes; }
+
+    // The file's text as the profile functions see it; empty when there is no file.
+    std::wstring Text(const std::wstring& file) const
+    {
+        const auto it = files_.files.find(file);
+        if (it == files_.files.end())
+            return {};
+        if (!IsUtf16(file))
+            return codePage_.ToWide(it->second);
+        std::wstring text;
+        for (std::size_t i = 2; i + 1 < it->second.size(); i += 2)
+            text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(it->second[i]) |
+                                                static_cast<unsigned char>(it->second[i + 1]) << 8));
+        return text;
+    }
+
+    // Each key as last written. A test may also seed a key here to stand for a file
+    // entry: a seeded key (same spelling) is read before the file.
     std::map<std::pair<std::wstring, std::wstring>, std::wstring> values;
     bool refuseWrites = false;
+    std::set<std::wstring> refusedKeys; // a platform failure in the middle of a save
+    std::vector<std::wstring> writes; // keys written, in order
     int flushes = 0;
+
+private:
+    bool IsUtf16(const std::wstring& file) const
+    {
+        const auto it = files_.files.find(file);
+        return it != files_.files.end() && it->second.rfind("\xFF\xFE", 0) == 0;
+    }
+    static std::string Utf16Bytes(const std::wstring& text)
+    {
+        std::string bytes = "\xFF\xFE";
+        for (wchar_t c : text) {
+            bytes.push_back(static_cast<char>(c & 0xFF));
+            bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+        }
+        return bytes;
+    }
+
+    FakeFileSystem& files_;
+    AnsiCodePage& codePage_;
 };

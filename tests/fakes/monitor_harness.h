@@ -34,7 +34,7 @@ struct MonitorHarness {
     FakeSerialRegistry registry;
     FakeKeyboard keyboard{&toolkit.clock};
     FakeClipboard clipboard;
-    FakeProfileStore profile;
+    FakeProfileStore profile{fileSystem, codePage};
 
     TForm1 form;
 

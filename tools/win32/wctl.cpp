@@ -1,0 +1,360 @@
+// wctl: drives the monitor's window from another process, for the end-to-end tests.
+//
+//   wctl tray-click                 left click on the tray icon (button down, then up)
+//   wctl tray-rclick                right click on the tray icon
+//   wctl menu ID                    tray menu command ID (WM_COMMAND to the main window)
+//   wctl click-button ID            click the main window's button ID (fails when it is disabled)
+//   wctl control-text ID            print the text of the main window's control ID
+//   wctl control-state ID           print "enabled=0|1 visible=0|1 checked=0|1"
+//   wctl wait-window CLASS SECONDS  wait until a top-level window of CLASS exists; print its handle
+//   wctl wait-gone CLASS SECONDS    wait until no top-level window of CLASS exists
+//   wctl window-info CLASS          print visibility, window and client rectangles and styles
+//   wctl dismiss-box [SECONDS]      close a message box (#32770) with OK; print its text
+//   wctl clipboard                  print the clipboard's Unicode text
+//   wctl set-clipboard TEXT         put TEXT on the clipboard
+//   wctl foreground CLASS           bring the window of CLASS to the front
+//   wctl foreground-class           print the class of the foreground window
+//   wctl dump-sink                  ask the sink to write its whole text to its record
+//   wctl close CLASS                post WM_CLOSE to the window of CLASS
+//
+// Output is UTF-8 with LF line ends. Exit code 0 on success, 1 when the window or control is missing
+// or a wait ran out, 2 on bad usage, 3 when a button is disabled.
+
+#define _WIN32_WINNT 0x0A00
+#include <windows.h>
+
+#include "ui/shell_ids.h"
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kSinkForegroundRequest = WM_APP + 10;
+constexpr UINT kSinkDumpRequest = WM_APP + 11;
+
+void Print(const std::wstring& text)
+{
+    std::wstring line = text + L"\n";
+    int n = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), n, nullptr, nullptr);
+    DWORD written = 0;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out && out != INVALID_HANDLE_VALUE)
+        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+HWND FindTop(const wchar_t* cls) { return FindWindowW(cls, nullptr); }
+
+struct ChildSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindChildById(HWND hwnd, LPARAM lp)
+{
+    auto* s = reinterpret_cast<ChildSearch*>(lp);
+    if (GetDlgCtrlID(hwnd) == s->id) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Controls may sit inside a group box, so the whole tree is searched.
+HWND FindControl(HWND parent, int id)
+{
+    ChildSearch s{id, nullptr};
+    EnumChildWindows(parent, FindChildById, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND MainWindow()
+{
+    HWND hwnd = FindTop(kMainWindowClass);
+    if (!hwnd)
+        Print(L"no window of class TForm1");
+    return hwnd;
+}
+
+std::wstring TextOf(HWND hwnd)
+{
+    // WM_GETTEXT crosses processes for standard controls; GetWindowText would not for other
+    // processes' controls.
+    LRESULT n = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(n + 1), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+bool WaitFor(const std::wstring& cls, double seconds, bool present, HWND* found)
+{
+    ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    for (;;) {
+        HWND hwnd = FindTop(cls.c_str());
+        if ((hwnd != nullptr) == present) {
+            if (found)
+                *found = hwnd;
+            return true;
+        }
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(50);
+    }
+}
+
+std::wstring Hex(unsigned long long v)
+{
+    wchar_t buf[32];
+    swprintf(buf, 32, L"0x%llX", v);
+    return buf;
+}
+
+std::wstring RectText(const RECT& r)
+{
+    return std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L"," + std::to_wstring(r.right) + L"," +
+           std::to_wstring(r.bottom);
+}
+
+int TrayClick(UINT down, UINT up)
+{
+    HWND hwnd = MainWindow();
+    if (!hwnd)
+        return 1;
+    PostMessageW(hwnd, kTrayCallbackMessage, kTrayIconId, down);
+    PostMessageW(hwnd, kTrayCallbackMessage, kTrayIconId, up);
+    return 0;
+}
+
+int ClickButton(int id)
+{
+    HWND hwnd = MainWindow();
+    if (!hwnd)
+        return 1;
+    HWND button = FindControl(hwnd, id);
+    if (!button) {
+        Print(L"no control " + std::to_wstring(id));
+        return 1;
+    }
+    if (!IsWindowEnabled(button)) {
+        Print(L"disabled");
+        return 3;
+    }
+    // The notification a real click sends, addressed to the button's parent; it works whether or
+    // not the window is shown.
+    PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return 0;
+}
+
+int WindowInfo(const std::wstring& cls)
+{
+    HWND hwnd = FindTop(cls.c_str());
+    if (!hwnd) {
+        Print(L"missing");
+        return 1;
+    }
+    RECT wr{}, cr{};
+    GetWindowRect(hwnd, &wr);
+    GetClientRect(hwnd, &cr);
+    Print(L"visible=" + std::to_wstring(IsWindowVisible(hwnd) ? 1 : 0) + L" iconic=" +
+          std::to_wstring(IsIconic(hwnd) ? 1 : 0) + L" rect=" + RectText(wr) + L" client=" +
+          std::to_wstring(cr.right - cr.left) + L"x" + std::to_wstring(cr.bottom - cr.top) + L" style=" +
+          Hex(static_cast<unsigned long long>(GetWindowLongPtrW(hwnd, GWL_STYLE)) & 0xFFFFFFFFULL) + L" exstyle=" +
+          Hex(static_cast<unsigned long long>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)) & 0xFFFFFFFFULL) + L" title=" +
+          TextOf(hwnd));
+    return 0;
+}
+
+int DismissBox(double seconds)
+{
+    HWND box = nullptr;
+    if (!WaitFor(L"#32770", seconds, true, &box)) {
+        Print(L"no message box");
+        return 1;
+    }
+    // The message text is the box's static control (id 0xFFFF in Wine and Windows).
+    std::wstring text;
+    HWND child = nullptr;
+    while ((child = FindWindowExW(box, child, L"Static", nullptr)) != nullptr) {
+        std::wstring t = TextOf(child);
+        if (!t.empty())
+            text = t;
+    }
+    Print(L"caption=" + TextOf(box));
+    Print(L"text=" + text);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return 0;
+}
+
+int Clipboard()
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (OpenClipboard(nullptr)) {
+            std::wstring text;
+            bool has = false;
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                if (auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+                    text = p;
+                    has = true;
+                    GlobalUnlock(data);
+                }
+            }
+            CloseClipboard();
+            if (!has) {
+                Print(L"");
+                return 1;
+            }
+            Print(text);
+            return 0;
+        }
+        Sleep(20);
+    }
+    Print(L"clipboard busy");
+    return 1;
+}
+
+int SetClipboard(const std::wstring& text)
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+            HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes);
+            if (mem) {
+                std::memcpy(GlobalLock(mem), text.c_str(), bytes);
+                GlobalUnlock(mem);
+                if (!SetClipboardData(CF_UNICODETEXT, mem))
+                    GlobalFree(mem);
+            }
+            CloseClipboard();
+            return 0;
+        }
+        Sleep(20);
+    }
+    return 1;
+}
+
+int Foreground(const std::wstring& cls)
+{
+    HWND hwnd = FindTop(cls.c_str());
+    if (!hwnd) {
+        Print(L"missing");
+        return 1;
+    }
+    SetForegroundWindow(hwnd);
+    if (cls == L"VorTikaSink")
+        PostMessageW(hwnd, kSinkForegroundRequest, 0, 0);
+    return 0;
+}
+
+int Usage()
+{
+    Print(L"usage: wctl tray-click | tray-rclick | menu ID | click-button ID | control-text ID | control-state ID |"
+          L" wait-window CLASS SECONDS | wait-gone CLASS SECONDS | window-info CLASS | dismiss-box [SECONDS] |"
+          L" clipboard | set-clipboard TEXT | foreground CLASS | foreground-class | dump-sink | close CLASS");
+    return 2;
+}
+
+int Run(const std::vector<std::wstring>& a)
+{
+    if (a.empty())
+        return Usage();
+    const std::wstring& cmd = a[0];
+    auto arg = [&](size_t i) { return i < a.size() ? a[i] : std::wstring(); };
+    auto num = [&](size_t i) { return static_cast<int>(wcstol(arg(i).c_str(), nullptr, 0)); };
+    auto secs = [&](size_t i, double fallback) { return i < a.size() ? wcstod(a[i].c_str(), nullptr) : fallback; };
+
+    if (cmd == L"tray-click")
+        return TrayClick(WM_LBUTTONDOWN, WM_LBUTTONUP);
+    if (cmd == L"tray-rclick")
+        return TrayClick(WM_RBUTTONDOWN, WM_RBUTTONUP);
+    if (cmd == L"menu" && a.size() == 2) {
+        HWND hwnd = MainWindow();
+        if (!hwnd)
+            return 1;
+        PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(num(1), 0), 0);
+        return 0;
+    }
+    if (cmd == L"click-button" && a.size() == 2)
+        return ClickButton(num(1));
+    if ((cmd == L"control-text" || cmd == L"control-state") && a.size() == 2) {
+        HWND hwnd = MainWindow();
+        if (!hwnd)
+            return 1;
+        HWND ctl = FindControl(hwnd, num(1));
+        if (!ctl) {
+            Print(L"no control " + arg(1));
+            return 1;
+        }
+        if (cmd == L"control-text") {
+            Print(TextOf(ctl));
+        } else {
+            LRESULT check = SendMessageW(ctl, BM_GETCHECK, 0, 0);
+            Print(L"enabled=" + std::to_wstring(IsWindowEnabled(ctl) ? 1 : 0) + L" visible=" +
+                  std::to_wstring(IsWindowVisible(ctl) ? 1 : 0) + L" checked=" +
+                  std::to_wstring(check == BST_CHECKED ? 1 : 0));
+        }
+        return 0;
+    }
+    if ((cmd == L"wait-window" || cmd == L"wait-gone") && a.size() >= 2) {
+        HWND found = nullptr;
+        bool present = cmd == L"wait-window";
+        if (!WaitFor(a[1], secs(2, 30), present, &found)) {
+            Print(L"timeout");
+            return 1;
+        }
+        Print(present ? Hex(reinterpret_cast<UINT_PTR>(found)) : L"gone");
+        return 0;
+    }
+    if (cmd == L"window-info" && a.size() == 2)
+        return WindowInfo(a[1]);
+    if (cmd == L"dismiss-box")
+        return DismissBox(secs(1, 10));
+    if (cmd == L"clipboard")
+        return Clipboard();
+    if (cmd == L"set-clipboard" && a.size() == 2)
+        return SetClipboard(a[1]);
+    if (cmd == L"foreground" && a.size() == 2)
+        return Foreground(a[1]);
+    if (cmd == L"foreground-class") {
+        wchar_t cls[256] = L"";
+        HWND fg = GetForegroundWindow();
+        if (fg)
+            GetClassNameW(fg, cls, 256);
+        Print(cls);
+        return fg ? 0 : 1;
+    }
+    if (cmd == L"dump-sink") {
+        HWND hwnd = FindTop(L"VorTikaSink");
+        if (!hwnd)
+            return 1;
+        PostMessageW(hwnd, kSinkDumpRequest, 0, 0);
+        return 0;
+    }
+    if (cmd == L"close" && a.size() == 2) {
+        HWND hwnd = FindTop(a[1].c_str());
+        if (!hwnd)
+            return 1;
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    return Usage();
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::wstring> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    LocalFree(argv);
+    return Run(args);
+}

@@ -1,0 +1,142 @@
+#include "app/application_win32.h"
+
+#include "app/error_guard.h"
+#include "app/errors.h"
+#include "ui/shell_ids.h"
+
+Win32Application::Win32Application(HINSTANCE instance) : instance_(instance)
+{
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &Win32Application::WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kAppWindowClass;
+    RegisterClassExW(&wc);
+
+    // Zero size, so that only its taskbar entry is ever seen; created hidden.
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
+    const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    handle_ = CreateWindowExW(0, kAppWindowClass, kAppTitle,
+                              WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0,
+                              nullptr, nullptr, instance, this);
+}
+
+Win32Application::~Win32Application()
+{
+    if (handle_ != nullptr)
+        DestroyWindow(handle_);
+}
+
+LRESULT CALLBACK Win32Application::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Win32Application*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr || self->handle_ == nullptr)
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return self->HandleMessage(msg, wParam, lParam);
+}
+
+LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_GETMINMAXINFO: {
+        // Let the window stay at zero size despite its caption.
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = POINT{0, 0};
+        return 0;
+    }
+    case WM_SETFOCUS: {
+        // The taskbar entry activates this window: pass the focus on to the main
+        // window or to the message box in front of it.
+        HWND popup = GetLastActivePopup(handle_);
+        if (popup != handle_ && IsWindowVisible(popup) && IsWindowEnabled(popup))
+            SetActiveWindow(popup);
+        return 0;
+    }
+    case WM_CLOSE:
+        // "Close window" from the taskbar entry: the main window decides.
+        if (main_ != nullptr)
+            PostMessageW(main_, WM_CLOSE, 0, 0);
+        return 0;
+    default:
+        return DefWindowProcW(handle_, msg, wParam, lParam);
+    }
+}
+
+int Win32Application::ShowModal(const std::wstring& text, UINT flags)
+{
+    // Modal to every window of the program, the main window included, while
+    // the box's own loop keeps the timers and the tray going.
+    const bool mainWasEnabled = main_ != nullptr && IsWindowEnabled(main_);
+    if (mainWasEnabled)
+        EnableWindow(main_, FALSE);
+    const int result = ::MessageBoxW(handle_, text.c_str(), kAppTitle, flags | MB_TASKMODAL);
+    if (mainWasEnabled && IsWindow(main_)) {
+        EnableWindow(main_, TRUE);
+        // The box handed the activation back to its owner while the main
+        // window was still disabled.
+        if (GetActiveWindow() == handle_ && IsWindowVisible(main_))
+            SetActiveWindow(main_);
+    }
+    return result;
+}
+
+void Win32Application::MessageBox(const std::wstring& text, MessageBoxKind kind)
+{
+    ShowModal(text, kind == MessageBoxKind::Error ? MB_OK | MB_ICONERROR : MB_OK);
+}
+
+void Win32Application::ReportError(const std::wstring& message)
+{
+    ShowModal(ErrorReportText(message), MB_OK | MB_ICONERROR);
+}
+
+void Win32Application::Guarded(const std::function<void()>& handler)
+{
+    if (auto message = RunCatching(handler))
+        ReportError(*message);
+}
+
+void Win32Application::Dispatch(MSG& msg)
+{
+    if (main_ != nullptr && IsDialogMessageW(main_, &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+void Win32Application::ProcessMessages()
+{
+    // Show the state just set before anything else runs.
+    if (main_ != nullptr)
+        RedrawWindow(main_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The outer loop must still see it.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        Dispatch(msg);
+    }
+}
+
+void Win32Application::Terminate() { PostQuitMessage(0); }
+
+int Win32Application::Run()
+{
+    MSG msg;
+    for (;;) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0)
+            return static_cast<int>(msg.wParam);
+        if (got == -1)
+            return 1;
+        Dispatch(msg);
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+#include <windows.h>
+// The control surface has a MessageBox of its own.
+#undef MessageBox
+
+#include <functional>
+#include <string>
+
+#include "ui/controls.h"
+
+// The application object: its own zero-size top-level window, which carries the
+// title and the taskbar entry, owns the main window, the clipboard and the
+// message boxes; the message loop; and the default error report.
+class Win32Application : public Application {
+public:
+    explicit Win32Application(HINSTANCE instance);
+    ~Win32Application() override;
+    Win32Application(const Win32Application&) = delete;
+    Win32Application& operator=(const Win32Application&) = delete;
+
+    HWND Handle() const { return handle_; }
+    HINSTANCE Instance() const { return instance_; }
+    // The window whose keyboard navigation the loop handles and to which the
+    // application window hands the focus.
+    void SetMainWindow(HWND main) { main_ = main; }
+
+    void MessageBox(const std::wstring& text, MessageBoxKind kind) override;
+    void ProcessMessages() override;
+    void Terminate() override;
+
+    // Runs until WM_QUIT; returns its exit code.
+    int Run();
+    // Runs a handler; whatever escapes it is shown by the error report.
+    void Guarded(const std::function<void()>& handler);
+    void ReportError(const std::wstring& message);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    int ShowModal(const std::wstring& text, UINT flags);
+    void Dispatch(MSG& msg);
+
+    HINSTANCE instance_;
+    HWND handle_ = nullptr;
+    HWND main_ = nullptr;
+};

@@ -1,0 +1,52 @@
+#include <windows.h>
+// The control surface has a MessageBox of its own.
+#undef MessageBox
+
+#include <commctrl.h>
+
+#include "app/Unit1.h"
+#include "app/application_win32.h"
+#include "app/platform_win32.h"
+#include "input/input_win32.h"
+#include "serial/serial_win32.h"
+#include "storage/storage_win32.h"
+#include "ui/main_window_win32.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    // The application object and its window, which alone has a taskbar entry.
+    Win32Application app(instance);
+    if (app.Handle() == nullptr)
+        return 1;
+
+    // Form1: created hidden; nothing shows it when the loop starts.
+    Win32MainWindow window(app);
+    if (!window.Created())
+        return 1;
+
+    Win32Clock clock;
+    Win32LocalClock localClock;
+    Win32FileSystem fileSystem;
+    Win32AnsiCodePage codePage;
+    Win32ComPorts comPorts;
+    Win32SerialCommRegistry registry;
+    Win32KeyboardSink keyboard;
+    Win32Clipboard clipboard;
+    clipboard.SetOwner(app.Handle());
+    Win32ProfileStore profile;
+
+    TForm1 form(window.Controls(),
+                FormPlatform{clock, localClock, fileSystem, codePage, comPorts, registry, keyboard, clipboard, profile});
+    window.Attach(form);
+
+    // An error ends FormCreate at its step; the window exists all the same.
+    app.Guarded([&form] { form.FormCreate(); });
+    const int exitCode = app.Run();
+    app.Guarded([&form] { form.FormDestroy(); });
+
+    window.Detach();
+    return exitCode;
+}

@@ -1,0 +1,187 @@
+#include "ui/controls_win32.h"
+
+#include <vector>
+
+std::wstring WindowText(HWND hwnd)
+{
+    const int length = GetWindowTextLengthW(hwnd);
+    if (length <= 0)
+        return {};
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+    const int copied = GetWindowTextW(hwnd, buffer.data(), length + 1);
+    return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
+}
+
+namespace {
+
+// A disabled control cannot keep the focus: hand it to the next tab stop, as
+// the keyboard would otherwise be left with nowhere to go.
+void EnableControl(HWND hwnd, bool enabled)
+{
+    if (!enabled && GetFocus() == hwnd) {
+        HWND parent = GetParent(hwnd);
+        HWND next = GetNextDlgTabItem(parent, hwnd, FALSE);
+        EnableWindow(hwnd, FALSE);
+        SetFocus(next != nullptr && next != hwnd ? next : parent);
+        return;
+    }
+    EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+} // namespace
+
+// --- ComboBox ---
+
+void Win32ComboBox::Clear() { SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0); }
+
+void Win32ComboBox::AddItem(const std::wstring& item)
+{
+    SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+int Win32ComboBox::Count() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0)); }
+
+std::wstring Win32ComboBox::Item(int index) const
+{
+    const LRESULT length = SendMessageW(hwnd_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR || length < 0)
+        return {};
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+    const LRESULT copied =
+        SendMessageW(hwnd_, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+    if (copied == CB_ERR || copied < 0)
+        return {};
+    return std::wstring(buffer.data(), static_cast<std::size_t>(copied));
+}
+
+int Win32ComboBox::ItemIndex() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
+
+void Win32ComboBox::SetItemIndex(int index) { SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+
+std::wstring Win32ComboBox::Text() const
+{
+    const int index = ItemIndex();
+    return index < 0 ? std::wstring() : Item(index);
+}
+
+bool Win32ComboBox::Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+
+void Win32ComboBox::SetEnabled(bool enabled) { EnableControl(hwnd_, enabled); }
+
+void Win32ComboBox::Refresh() { RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+
+// --- CheckBox and RadioButton ---
+
+bool Win32CheckBox::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void Win32CheckBox::SetChecked(bool checked)
+{
+    SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool Win32RadioButton::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void Win32RadioButton::Apply(bool checked)
+{
+    SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    // Only the checked button of the group is a tab stop.
+    LONG_PTR style = GetWindowLongPtrW(hwnd_, GWL_STYLE);
+    style = checked ? (style | WS_TABSTOP) : (style & ~static_cast<LONG_PTR>(WS_TABSTOP));
+    SetWindowLongPtrW(hwnd_, GWL_STYLE, style);
+}
+
+void Win32RadioButton::SetChecked(bool checked)
+{
+    Apply(checked);
+    if (checked && partner_ != nullptr)
+        partner_->Apply(false);
+}
+
+// --- Button ---
+
+bool Win32Button::Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+
+void Win32Button::SetEnabled(bool enabled) { EnableControl(hwnd_, enabled); }
+
+// --- Label ---
+
+std::wstring Win32Label::Caption() const { return WindowText(hwnd_); }
+
+void Win32Label::SetCaption(const std::wstring& caption)
+{
+    SetWindowTextW(hwnd_, caption.c_str());
+    FitToCaption();
+}
+
+void Win32Label::FitToCaption()
+{
+    const std::wstring caption = Caption();
+    HDC dc = GetDC(hwnd_);
+    if (dc == nullptr)
+        return;
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    RECT r{0, 0, 0, 0};
+    // An empty caption still has the height of a line.
+    const std::wstring measured = caption.empty() ? std::wstring(L" ") : caption;
+    DrawTextW(dc, measured.c_str(), static_cast<int>(measured.size()), &r, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    const int width = caption.empty() ? 0 : r.right - r.left;
+    SetWindowPos(hwnd_, nullptr, 0, 0, width, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// --- Memo ---
+
+void Win32Memo::Clear() { SetWindowTextW(hwnd_, L""); }
+
+// Appended at the end through the selection, so the view follows the new text.
+void Win32Memo::AddLine(const std::wstring& line)
+{
+    const std::wstring before = WindowText(hwnd_);
+    const std::wstring added = AppendMemoLine(before, line).substr(before.size());
+    const auto end = static_cast<WPARAM>(before.size());
+    SendMessageW(hwnd_, EM_SETSEL, end, static_cast<LPARAM>(end));
+    SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
+}
+
+std::vector<std::wstring> Win32Memo::Lines() const { return MemoLines(WindowText(hwnd_)); }
+
+// --- MenuItem ---
+
+void Win32MenuItem::SetCaption(const std::wstring& caption)
+{
+    caption_ = caption;
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = caption_.data();
+    SetMenuItemInfoW(menu_, id_, FALSE, &info);
+}
+
+// --- Timer ---
+
+Win32Timer::Win32Timer(HWND hwnd, UINT_PTR id, std::uint32_t interval, bool running)
+    : hwnd_(hwnd), id_(id), state_(interval, false)
+{
+    if (running)
+        Arm();
+}
+
+void Win32Timer::SetInterval(std::uint32_t ms)
+{
+    if (state_.SetInterval(ms))
+        SetTimer(hwnd_, id_, ms, nullptr);
+}
+
+void Win32Timer::Arm()
+{
+    if (state_.Arm())
+        SetTimer(hwnd_, id_, state_.Interval(), nullptr);
+}
+
+void Win32Timer::Stop()
+{
+    KillTimer(hwnd_, id_);
+    state_.Stop();
+}

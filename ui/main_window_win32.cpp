@@ -1,0 +1,456 @@
+#include "ui/main_window_win32.h"
+
+#include <commctrl.h>
+
+#include "ui/shell_ids.h"
+
+namespace {
+
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+constexpr int kDropDownCount = 8;
+
+HFONT MakeFont(int dpi, const wchar_t* face, BYTE pitchAndFamily)
+{
+    return CreateFontW(-ScaleForDpi(kDesignedFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face);
+}
+
+struct CreateParams {
+    const wchar_t* ClassName;
+    DWORD Style;
+    DWORD ExStyle;
+};
+
+CreateParams ParamsFor(const ControlSpec& spec)
+{
+    // Every control starts a group of its own: the two radio buttons are not
+    // neighbours in the tab order, so the group rule is kept in code.
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_GROUP;
+    if (spec.TabStop)
+        style |= WS_TABSTOP;
+    if (!spec.Enabled)
+        style |= WS_DISABLED;
+    switch (spec.Kind) {
+    case ControlKind::PushButton:
+        return {L"BUTTON", style | BS_PUSHBUTTON, 0};
+    case ControlKind::DropDownList:
+        return {L"COMBOBOX", style | CBS_DROPDOWNLIST | WS_VSCROLL, 0};
+    case ControlKind::RadioButton:
+        return {L"BUTTON", style | BS_RADIOBUTTON, 0};
+    case ControlKind::Memo:
+        return {L"EDIT", style | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::CheckBox:
+        return {L"BUTTON", style | BS_AUTOCHECKBOX, 0};
+    case ControlKind::GroupBox:
+        return {L"BUTTON", (style & ~static_cast<DWORD>(WS_GROUP)) | BS_GROUPBOX, 0};
+    case ControlKind::Label:
+        return {L"STATIC", (style & ~static_cast<DWORD>(WS_GROUP)) | SS_LEFT | SS_NOPREFIX, 0};
+    }
+    return {L"STATIC", style, 0};
+}
+
+std::size_t IndexOf(int id)
+{
+    for (std::size_t i = 0; i < kFormLayout.size(); ++i)
+        if (kFormLayout[i].Id == id)
+            return i;
+    return 0;
+}
+
+} // namespace
+
+Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
+{
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &Win32MainWindow::WindowProc;
+    wc.hInstance = app.Instance();
+    wc.hIcon = LoadIconW(app.Instance(), MAKEINTRESOURCEW(1));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(app.Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = kMainWindowClass;
+    RegisterClassExW(&wc);
+
+    // Owned by the application window, so it never has a taskbar button of its
+    // own; created hidden, and sized once its DPI is known.
+    hwnd_ = CreateWindowExW(kWindowExStyle, kMainWindowClass, kAppTitle, kWindowStyle, 0, 0, 0, 0, app.Handle(),
+                            nullptr, app.Instance(), this);
+    if (hwnd_ == nullptr)
+        return;
+    dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
+    if (dpi_ <= 0)
+        dpi_ = kDesignDpi;
+    memoBrush_ = GetSysColorBrush(COLOR_WINDOW);
+    CreateFonts();
+    CreateControls();
+    ApplyLayout();
+    SetDesignedClientSize();
+    app_.SetMainWindow(hwnd_);
+
+    // Designed timer settings; the watch is designed running.
+    timer1_ = std::make_unique<Win32Timer>(hwnd_, kTimer1Id, 100, false);
+    timerDetection_ = std::make_unique<Win32Timer>(hwnd_, kTimerDetectionId, 5000, false);
+    timerDeviceWatch_ = std::make_unique<Win32Timer>(hwnd_, kTimerDeviceWatchId, 5000, true);
+
+    tray_ = std::make_unique<Win32TrayIcon>(hwnd_, wc.hIcon);
+    menuActiver_ = std::make_unique<Win32MenuItem>(tray_->PopupMenu1(), kMenuActiverId, L"Activer");
+}
+
+Win32MainWindow::~Win32MainWindow()
+{
+    form_ = nullptr;
+    tray_.reset(); // NIM_DELETE while the window still exists
+    if (hwnd_ != nullptr) {
+        app_.SetMainWindow(nullptr);
+        DestroyWindow(hwnd_);
+    }
+    if (font_ != nullptr)
+        DeleteObject(font_);
+    if (memoFont_ != nullptr)
+        DeleteObject(memoFont_);
+}
+
+FormControls Win32MainWindow::Controls()
+{
+    return FormControls{*cmbPorts_,      *cmbBaudRate_,  *rbKeyboard_,   *rbClipboard_, *chkCR_,
+                        *chkLF_,         *chkAutoConnect_, *btnConnect_, *btnDisconnect_, *lblStatus_,
+                        *memoLastData_,  *menuActiver_,  *tray_,         *timer1_,      *timerDetection_,
+                        *timerDeviceWatch_, *this,       app_};
+}
+
+HWND Win32MainWindow::Control(int id) const { return controls_[IndexOf(id)]; }
+
+void Win32MainWindow::CreateFonts()
+{
+    HFONT font = MakeFont(dpi_, L"Tahoma", DEFAULT_PITCH | FF_SWISS);
+    HFONT memoFont = MakeFont(dpi_, L"Courier New", FIXED_PITCH | FF_MODERN);
+    if (font_ != nullptr)
+        DeleteObject(font_);
+    if (memoFont_ != nullptr)
+        DeleteObject(memoFont_);
+    font_ = font;
+    memoFont_ = memoFont;
+}
+
+// Creation order is the tab order.
+void Win32MainWindow::CreateControls()
+{
+    for (std::size_t i = 0; i < kFormLayout.size(); ++i) {
+        const ControlSpec& spec = kFormLayout[i];
+        const CreateParams params = ParamsFor(spec);
+        controls_[i] = CreateWindowExW(params.ExStyle, params.ClassName, spec.Caption, params.Style, 0, 0, 0, 0, hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.Id)), app_.Instance(),
+                                       nullptr);
+    }
+    // The group box paints its frame under its check boxes, not over them; it
+    // takes no focus, so its place in the z-order leaves the tab order alone.
+    ::SetWindowPos(Control(kGroupBox1Id), HWND_BOTTOM, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    cmbPorts_ = std::make_unique<Win32ComboBox>(Control(kCmbPortsId));
+    cmbBaudRate_ = std::make_unique<Win32ComboBox>(Control(kCmbBaudRateId));
+    rbKeyboard_ = std::make_unique<Win32RadioButton>(Control(kRbKeyboardId));
+    rbClipboard_ = std::make_unique<Win32RadioButton>(Control(kRbClipboardId));
+    rbKeyboard_->SetPartner(*rbClipboard_);
+    rbClipboard_->SetPartner(*rbKeyboard_);
+    chkCR_ = std::make_unique<Win32CheckBox>(Control(kChkCRId));
+    chkLF_ = std::make_unique<Win32CheckBox>(Control(kChkLFId));
+    chkAutoConnect_ = std::make_unique<Win32CheckBox>(Control(kChkAutoConnectId));
+    btnConnect_ = std::make_unique<Win32Button>(Control(kBtnConnectId));
+    btnDisconnect_ = std::make_unique<Win32Button>(Control(kBtnDisconnectId));
+    lblPort_ = std::make_unique<Win32Label>(Control(kLblPortId));
+    lblBaudRate_ = std::make_unique<Win32Label>(Control(kLblBaudRateId));
+    lblStatus_ = std::make_unique<Win32Label>(Control(kLblStatusId));
+    memoLastData_ = std::make_unique<Win32Memo>(Control(kMemoLastDataId));
+
+    // Designed states.
+    rbKeyboard_->SetChecked(true);
+    chkAutoConnect_->SetChecked(true);
+    for (HWND combo : {Control(kCmbPortsId), Control(kCmbBaudRateId)})
+        SendMessageW(combo, CB_SETMINVISIBLE, kDropDownCount, 0);
+}
+
+void Win32MainWindow::ApplyLayout()
+{
+    for (std::size_t i = 0; i < kFormLayout.size(); ++i) {
+        const ControlSpec& spec = kFormLayout[i];
+        HWND control = controls_[i];
+        const PixelRect r = ControlRect(spec, dpi_);
+        HFONT font = spec.Kind == ControlKind::Memo ? memoFont_ : font_;
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        int height = r.Height;
+        if (spec.Kind == ControlKind::DropDownList) {
+            // The selection field gets the designed height; the height given to
+            // the window is that of the field and its dropped-down list.
+            RECT closed{};
+            GetWindowRect(control, &closed);
+            const auto field = static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+            const int frame = (closed.bottom - closed.top) - field;
+            if (field > 0 && frame > 0 && r.Height > frame)
+                SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), r.Height - frame);
+            const auto item = static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, 0, 0));
+            height = r.Height + kDropDownCount * (item > 0 ? item : r.Height) + 2;
+        }
+        ::SetWindowPos(control, nullptr, r.Left, r.Top, r.Width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (Win32Label* label : {lblPort_.get(), lblBaudRate_.get(), lblStatus_.get()})
+        label->FitToCaption();
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+LRESULT CALLBACK Win32MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr || self->hwnd_ != hwnd)
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return self->HandleMessage(msg, wParam, lParam);
+}
+
+// Nothing may escape into user32: every handler runs under the error report.
+void Win32MainWindow::Run(void (TForm1::*handler)())
+{
+    if (form_ == nullptr)
+        return;
+    TForm1* form = form_;
+    app_.Guarded([form, handler] { (form->*handler)(); });
+}
+
+LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (tray_ != nullptr && msg == tray_->TaskbarCreatedMessage() && msg != 0) {
+        tray_->AddAgain();
+        return 0;
+    }
+    switch (msg) {
+    case kTrayCallbackMessage:
+        if (tray_ != nullptr) {
+            switch (tray_->OnCallback(lParam)) {
+            case Win32TrayIcon::Event::Click:
+                Run(&TForm1::TrayIcon1Click);
+                break;
+            case Win32TrayIcon::Event::ContextMenu:
+                tray_->ShowPopupMenu();
+                break;
+            case Win32TrayIcon::Event::None:
+                break;
+            }
+        }
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 0;
+    case WM_TIMER:
+        OnTimer(static_cast<UINT_PTR>(wParam));
+        return 0;
+    case WM_CLOSE:
+        // The close is refused: FormClose only hides the window.
+        Run(&TForm1::FormClose);
+        return 0;
+    case WM_SYSCOMMAND:
+        // Minimising minimises the application window, which hides the windows it owns.
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            ShowWindow(app_.Handle(), SW_MINIMIZE);
+            return 0;
+        }
+        break;
+    case WM_ACTIVATE:
+        if (OnActivate(LOWORD(wParam) != WA_INACTIVE))
+            return 0;
+        break;
+    case WM_CTLCOLORSTATIC:
+        // A read-only edit asks for the static colours; the memo keeps the window colour.
+        if (reinterpret_cast<HWND>(lParam) == Control(kMemoLastDataId)) {
+            auto dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            return reinterpret_cast<LRESULT>(memoBrush_);
+        }
+        break;
+    case WM_DPICHANGED: {
+        dpi_ = HIWORD(wParam);
+        CreateFonts();
+        ApplyLayout();
+        // While hidden the window stays shrunk and off screen.
+        if (visible_) {
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                           suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        return 0;
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+void Win32MainWindow::OnCommand(int id, int code, HWND control)
+{
+    if (control == nullptr) {
+        // Menu commands (also posted by the test helpers).
+        switch (id) {
+        case kMenuActiverId:
+            Run(&TForm1::MenuActiverClick);
+            break;
+        case kMenuAfficherId:
+            Run(&TForm1::MenuAfficherClick);
+            break;
+        case kMenuQuitterId:
+            Run(&TForm1::MenuQuitterClick);
+            break;
+        default: // IDOK and IDCANCEL from the dialog keys: nothing to do
+            break;
+        }
+        return;
+    }
+    if (code != BN_CLICKED)
+        return;
+    switch (id) {
+    case kBtnConnectId:
+        Run(&TForm1::btnConnectClick);
+        break;
+    case kBtnDisconnectId:
+        Run(&TForm1::btnDisconnectClick);
+        break;
+    case kRbKeyboardId:
+        rbKeyboard_->Clicked();
+        break;
+    case kRbClipboardId:
+        rbClipboard_->Clicked();
+        break;
+    default:
+        break;
+    }
+}
+
+void Win32MainWindow::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case kTimer1Id:
+        if (timer1_ != nullptr && timer1_->AcceptsTick())
+            Run(&TForm1::Timer1Timer);
+        break;
+    case kTimerDetectionId:
+        if (timerDetection_ != nullptr && timerDetection_->AcceptsTick())
+            Run(&TForm1::TimerDetectionTimer);
+        break;
+    case kTimerDeviceWatchId:
+        if (timerDeviceWatch_ != nullptr && timerDeviceWatch_->AcceptsTick())
+            Run(&TForm1::TimerDeviceWatchTimer);
+        break;
+    default:
+        break;
+    }
+}
+
+// Keep the focused control across deactivation, as a dialog does.
+bool Win32MainWindow::OnActivate(bool active)
+{
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(hwnd_, focus))
+            lastFocus_ = focus;
+        return false;
+    }
+    HWND target = lastFocus_;
+    if (target == nullptr || !IsWindowEnabled(target) || !IsWindowVisible(target))
+        target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    if (target == nullptr)
+        return false;
+    SetFocus(target);
+    return true;
+}
+
+// --- MainWindow ---
+
+void Win32MainWindow::AddToolWindowStyle()
+{
+    const LONG_PTR exStyle = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
+    SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW);
+}
+
+void Win32MainWindow::SetFixedBorder()
+{
+    const LONG_PTR style = GetWindowLongPtrW(hwnd_, GWL_STYLE);
+    const LONG_PTR fixed = (style & ~static_cast<LONG_PTR>(WS_THICKFRAME)) | WS_CAPTION | WS_SYSMENU;
+    if (fixed != style) {
+        SetWindowLongPtrW(hwnd_, GWL_STYLE, fixed);
+        ::SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+}
+
+// Opacity works only on a layered window.
+void Win32MainWindow::SetOpacity(std::uint8_t alpha)
+{
+    const LONG_PTR exStyle = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
+    if ((exStyle & WS_EX_LAYERED) == 0)
+        SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(hwnd_, 0, alpha, LWA_ALPHA);
+}
+
+void Win32MainWindow::SetWindowPos(int x, int y, int cx, int cy, std::uint32_t flags)
+{
+    ::SetWindowPos(hwnd_, nullptr, x, y, cx, cy, flags);
+}
+
+// The designed client size scaled to the window's DPI, for the styles the
+// window has now (the tool-window caption is narrower).
+void Win32MainWindow::SetDesignedClientSize()
+{
+    RECT r{0, 0, ScaleForDpi(kDesignedClientWidth, dpi_), ScaleForDpi(kDesignedClientHeight, dpi_)};
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+    AdjustWindowRectExForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi_));
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void Win32MainWindow::Show()
+{
+    visible_ = true;
+    if (centreRequested_) {
+        centreRequested_ = false;
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        const RECT& work = monitor.rcWork;
+        RECT window{};
+        GetWindowRect(hwnd_, &window);
+        const PixelPoint at = CentreInWorkArea({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                                               window.right - window.left, window.bottom - window.top);
+        ::SetWindowPos(hwnd_, nullptr, at.X, at.Y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ShowWindow(hwnd_, SW_SHOW);
+    BringWindowToTop(hwnd_);
+}
+
+void Win32MainWindow::Hide()
+{
+    visible_ = false;
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Win32MainWindow::ShowApplicationWindow(int showCommand) { ShowWindow(app_.Handle(), showCommand); }
+
+void Win32MainWindow::SetNormalState()
+{
+    if (IsIconic(hwnd_) || IsZoomed(hwnd_))
+        ShowWindow(hwnd_, SW_RESTORE);
+}
+
+void Win32MainWindow::BringApplicationToFront()
+{
+    HWND top = GetLastActivePopup(app_.Handle());
+    if (top != nullptr && IsWindowVisible(top) && IsWindowEnabled(top))
+        ::SetForegroundWindow(top);
+}
+
+void Win32MainWindow::SetForegroundWindow() { ::SetForegroundWindow(hwnd_); }

@@ -1,0 +1,80 @@
+#pragma once
+#include <windows.h>
+// The control surface has a MessageBox of its own.
+#undef MessageBox
+
+#include <array>
+#include <memory>
+
+#include "app/Unit1.h"
+#include "app/application_win32.h"
+#include "ui/controls_win32.h"
+#include "ui/form_layout.h"
+#include "ui/tray_win32.h"
+
+// Form1's window: class "TForm1", owned by the application window, created
+// hidden with its controls laid out for its DPI; it owns the timers and the
+// tray icon, and turns window messages into TForm1's handlers.
+class Win32MainWindow : public MainWindow {
+public:
+    explicit Win32MainWindow(Win32Application& app);
+    ~Win32MainWindow() override;
+    Win32MainWindow(const Win32MainWindow&) = delete;
+    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+    bool Created() const { return hwnd_ != nullptr; }
+    FormControls Controls();
+    // From here on the window's events reach the form's handlers.
+    void Attach(TForm1& form) { form_ = &form; }
+    void Detach() { form_ = nullptr; }
+
+    void AddToolWindowStyle() override;
+    void SetFixedBorder() override;
+    void SetOpacity(std::uint8_t alpha) override;
+    void SetWindowPos(int x, int y, int cx, int cy, std::uint32_t flags) override;
+    void SetDesignedClientSize() override;
+    void RequestCentring() override { centreRequested_ = true; }
+    bool Visible() const override { return visible_; }
+    void Show() override;
+    void Hide() override;
+    void ShowApplicationWindow(int showCommand) override;
+    void SetNormalState() override;
+    void BringApplicationToFront() override;
+    void SetForegroundWindow() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code, HWND control);
+    void OnTimer(UINT_PTR id);
+    bool OnActivate(bool active);
+    void Run(void (TForm1::*handler)());
+
+    void CreateControls();
+    void ApplyLayout();
+    void CreateFonts();
+    HWND Control(int id) const;
+
+    Win32Application& app_;
+    HWND hwnd_ = nullptr;
+    int dpi_ = kDesignDpi;
+    HFONT font_ = nullptr;
+    HFONT memoFont_ = nullptr;
+    HBRUSH memoBrush_ = nullptr;
+    std::array<HWND, kFormLayout.size()> controls_{};
+    HWND lastFocus_ = nullptr;
+    bool visible_ = false;
+    bool centreRequested_ = true;
+    TForm1* form_ = nullptr;
+
+    std::unique_ptr<Win32ComboBox> cmbPorts_, cmbBaudRate_;
+    std::unique_ptr<Win32RadioButton> rbKeyboard_, rbClipboard_;
+    std::unique_ptr<Win32CheckBox> chkCR_, chkLF_, chkAutoConnect_;
+    std::unique_ptr<Win32Button> btnConnect_, btnDisconnect_;
+    std::unique_ptr<Win32Label> lblPort_, lblBaudRate_, lblStatus_;
+    std::unique_ptr<Win32Memo> memoLastData_;
+    std::unique_ptr<Win32Timer> timer1_, timerDetection_, timerDeviceWatch_;
+    std::unique_ptr<Win32TrayIcon> tray_;
+    std::unique_ptr<Win32MenuItem> menuActiver_;
+};

@@ -1,0 +1,158 @@
+#include "ui/tray_win32.h"
+
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+#include "ui/shell_ids.h"
+
+namespace {
+
+template <std::size_t N> void CopyField(wchar_t (&field)[N], const std::wstring& text)
+{
+    const std::wstring fitted = FitField(text, N);
+    std::wmemcpy(field, fitted.c_str(), fitted.size());
+    field[fitted.size()] = L'\0';
+}
+
+} // namespace
+
+HICON CreateIconFromImage(const IconImage& image)
+{
+    const int size = image.Size;
+    if (size <= 0 || image.Pixels.size() != static_cast<std::size_t>(size) * static_cast<std::size_t>(size))
+        return nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size; // rows top to bottom, as the picture holds them
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP colour = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    // 0xAARRGGBB in memory is the B, G, R, A byte order of a 32-bit DIB.
+    if (colour != nullptr && bits != nullptr)
+        std::memcpy(bits, image.Pixels.data(), image.Pixels.size() * sizeof(std::uint32_t));
+    const std::size_t maskStride = static_cast<std::size_t>((size + 15) / 16 * 2);
+    const std::vector<unsigned char> zeros(maskStride * static_cast<std::size_t>(size), 0);
+    HBITMAP mask = CreateBitmap(size, size, 1, 1, zeros.data());
+    HICON icon = nullptr;
+    if (colour != nullptr && mask != nullptr) {
+        ICONINFO iconInfo{};
+        iconInfo.fIcon = TRUE;
+        iconInfo.hbmMask = mask;
+        iconInfo.hbmColor = colour;
+        icon = CreateIconIndirect(&iconInfo);
+    }
+    if (colour != nullptr)
+        DeleteObject(colour);
+    if (mask != nullptr)
+        DeleteObject(mask);
+    return icon;
+}
+
+Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initialIcon)
+{
+    data_.cbSize = sizeof(data_);
+    data_.hWnd = owner;
+    data_.uID = kTrayIconId;
+    data_.uCallbackMessage = kTrayCallbackMessage;
+
+    menu_ = CreatePopupMenu();
+    AppendMenuW(menu_, MF_STRING, kMenuActiverId, L"Activer");
+    AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu_, MF_STRING, kMenuAfficherId, L"Afficher");
+    AppendMenuW(menu_, MF_STRING, kMenuQuitterId, L"Quitter");
+
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    Add();
+}
+
+Win32TrayIcon::~Win32TrayIcon()
+{
+    NOTIFYICONDATAW remove = data_;
+    remove.uFlags = 0;
+    Shell_NotifyIconW(NIM_DELETE, &remove);
+    if (menu_ != nullptr)
+        DestroyMenu(menu_);
+}
+
+// The shell copies the icon, so ours is destroyed at once; a re-add draws it again.
+void Win32TrayIcon::Add()
+{
+    NOTIFYICONDATAW add = data_;
+    add.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    HICON icon = image_.Size > 0 ? CreateIconFromImage(image_) : nullptr;
+    add.hIcon = icon != nullptr ? icon : initialIcon_;
+    Shell_NotifyIconW(NIM_ADD, &add);
+    if (icon != nullptr)
+        DestroyIcon(icon);
+}
+
+void Win32TrayIcon::AddAgain() { Add(); }
+
+void Win32TrayIcon::SetIcon(const IconImage& image)
+{
+    image_ = image;
+    HICON icon = CreateIconFromImage(image);
+    if (icon == nullptr)
+        return;
+    NOTIFYICONDATAW modify = data_;
+    modify.uFlags = NIF_ICON;
+    modify.hIcon = icon;
+    Shell_NotifyIconW(NIM_MODIFY, &modify);
+    DestroyIcon(icon);
+}
+
+void Win32TrayIcon::SetHint(const std::wstring& hint)
+{
+    CopyField(data_.szTip, hint);
+    NOTIFYICONDATAW modify = data_;
+    modify.uFlags = NIF_TIP;
+    Shell_NotifyIconW(NIM_MODIFY, &modify);
+}
+
+// On a copy: a later re-add must not show the balloon again.
+void Win32TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& text, std::uint32_t infoFlags,
+                                std::uint32_t timeoutMs)
+{
+    NOTIFYICONDATAW balloon = data_;
+    balloon.uFlags = NIF_INFO;
+    CopyField(balloon.szInfoTitle, title);
+    CopyField(balloon.szInfo, text);
+    balloon.dwInfoFlags = infoFlags;
+    balloon.uTimeout = timeoutMs;
+    Shell_NotifyIconW(NIM_MODIFY, &balloon);
+}
+
+Win32TrayIcon::Event Win32TrayIcon::OnCallback(LPARAM lParam)
+{
+    switch (static_cast<UINT>(LOWORD(lParam))) {
+    case WM_LBUTTONDOWN:
+        clicks_.ButtonDown();
+        return Event::None;
+    case WM_LBUTTONDBLCLK:
+        clicks_.DoubleClick();
+        return Event::None;
+    case WM_LBUTTONUP:
+        return clicks_.ButtonUp() ? Event::Click : Event::None;
+    case WM_RBUTTONUP:
+        return Event::ContextMenu;
+    default:
+        return Event::None;
+    }
+}
+
+// The owner must be in the foreground for the menu to close on a click
+// elsewhere, and the posted WM_NULL lets the menu loop end cleanly.
+void Win32TrayIcon::ShowPopupMenu()
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    SetForegroundWindow(data_.hWnd);
+    TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, data_.hWnd, nullptr);
+    PostMessageW(data_.hWnd, WM_NULL, 0, 0);
+}

@@ -1,0 +1,47 @@
+#pragma once
+#include <windows.h>
+// The control surface has a MessageBox of its own.
+#undef MessageBox
+
+#include <shellapi.h>
+
+#include "ui/controls.h"
+#include "ui/shell_rules.h"
+
+// The notification-area icon of the main window and its popup menu.
+// It keeps its NOTIFYICONDATAW and the last picture, so that it can put
+// itself back when the taskbar is re-created.
+class Win32TrayIcon : public TrayIcon {
+public:
+    Win32TrayIcon(HWND owner, HICON initialIcon);
+    ~Win32TrayIcon() override;
+    Win32TrayIcon(const Win32TrayIcon&) = delete;
+    Win32TrayIcon& operator=(const Win32TrayIcon&) = delete;
+
+    void SetIcon(const IconImage& image) override;
+    void SetHint(const std::wstring& hint) override;
+    void ShowBalloon(const std::wstring& title, const std::wstring& text, std::uint32_t infoFlags,
+                     std::uint32_t timeoutMs) override;
+
+    HMENU PopupMenu1() const { return menu_; }
+    UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
+    void AddAgain();
+
+    enum class Event { None, Click, ContextMenu };
+    // The mouse message of a tray callback, as the program sees it.
+    Event OnCallback(LPARAM lParam);
+    // Opens PopupMenu1 at the cursor; its commands come as WM_COMMAND to the owner.
+    void ShowPopupMenu();
+
+private:
+    void Add();
+    NOTIFYICONDATAW data_{};
+    IconImage image_;
+    HICON initialIcon_;
+    HMENU menu_ = nullptr;
+    UINT taskbarCreated_ = 0;
+    TrayClickTracker clicks_;
+};
+
+// A colour icon from the picture, with an all-black (all opaque) mask.
+HICON CreateIconFromImage(const IconImage& image);

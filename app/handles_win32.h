@@ -9,8 +9,8 @@ template <class Traits> class BasicHandle {
 public:
     BasicHandle() noexcept = default;
     explicit BasicHandle(HANDLE handle) noexcept : handle_(handle) {}
-    BasicHandle(BasicHandle &&other) noexcept : handle_(other.Release()) {}
-    BasicHandle &operator=(BasicHandle &&other) noexcept
+    BasicHandle(BasicHandle&& other) noexcept : handle_(other.Release()) {}
+    BasicHandle& operator=(BasicHandle&& other) noexcept
     {
         if (this != &other) {
             Close();
@@ -18,8 +18,8 @@ public:
         }
         return *this;
     }
-    BasicHandle(const BasicHandle &) = delete;
-    BasicHandle &operator=(const BasicHandle &) = delete;
+    BasicHandle(const BasicHandle&) = delete;
+    BasicHandle& operator=(const BasicHandle&) = delete;
     ~BasicHandle() { Close(); }
 
     HANDLE Get() const noexcept { return handle_; }

@@ -59,7 +59,7 @@ void Win32Clock::Sleep(std::uint32_t ms)
     SleepWithRaisedResolution(ms);
 }
 
-std::wstring Win32AnsiCodePage::ToWide(const std::string &bytes)
+std::wstring Win32AnsiCodePage::ToWide(const std::string& bytes)
 {
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX))
         return {};
@@ -73,7 +73,7 @@ std::wstring Win32AnsiCodePage::ToWide(const std::string &bytes)
     return text;
 }
 
-std::string Win32AnsiCodePage::ToAnsi(const std::wstring &text)
+std::string Win32AnsiCodePage::ToAnsi(const std::wstring& text)
 {
     if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX))
         return {};

@@ -19,6 +19,6 @@ private:
 
 class Win32AnsiCodePage : public AnsiCodePage {
 public:
-    std::wstring ToWide(const std::string &bytes) override;
-    std::string ToAnsi(const std::wstring &text) override;
+    std::wstring ToWide(const std::string& bytes) override;
+    std::string ToAnsi(const std::wstring& text) override;
 };

@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-void Win32KeyboardSink::SendInput(const KeyboardRecord *records, int count)
+void Win32KeyboardSink::SendInput(const KeyboardRecord* records, int count)
 {
     if (records == nullptr || count <= 0)
         return;
@@ -43,10 +43,10 @@ std::uint32_t Win32Clipboard::GetLastError()
 
 std::wstring Win32Clipboard::SystemErrorText(std::uint32_t code)
 {
-    wchar_t *buffer = nullptr;
+    wchar_t* buffer = nullptr;
     const DWORD length =
         ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                         nullptr, code, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (buffer == nullptr)
         return {};
     std::wstring text(buffer, length);
@@ -54,7 +54,7 @@ std::wstring Win32Clipboard::SystemErrorText(std::uint32_t code)
     return text;
 }
 
-std::optional<ClipboardBlock> Win32Clipboard::AllocText(const std::wstring &text)
+std::optional<ClipboardBlock> Win32Clipboard::AllocText(const std::wstring& text)
 {
     if (text.size() >= std::numeric_limits<SIZE_T>::max() / sizeof(wchar_t) - 1)
         return std::nullopt;
@@ -62,7 +62,7 @@ std::optional<ClipboardBlock> Win32Clipboard::AllocText(const std::wstring &text
     const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, bytes);
     if (block == nullptr)
         return std::nullopt;
-    auto *units = static_cast<wchar_t *>(::GlobalLock(block));
+    auto* units = static_cast<wchar_t*>(::GlobalLock(block));
     if (units == nullptr) {
         ::GlobalFree(block);
         return std::nullopt;

@@ -9,7 +9,7 @@
 
 class Win32KeyboardSink : public KeyboardSink {
 public:
-    void SendInput(const KeyboardRecord *records, int count) override;
+    void SendInput(const KeyboardRecord* records, int count) override;
     void keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags, std::uintptr_t dwExtraInfo) override;
 };
 
@@ -21,7 +21,7 @@ public:
     bool Open() override;
     std::uint32_t GetLastError() override;
     std::wstring SystemErrorText(std::uint32_t code) override;
-    std::optional<ClipboardBlock> AllocText(const std::wstring &text) override;
+    std::optional<ClipboardBlock> AllocText(const std::wstring& text) override;
     bool Empty() override;
     bool SetUnicodeText(ClipboardBlock block) override;
     void FreeBlock(ClipboardBlock block) override;

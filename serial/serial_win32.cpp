@@ -7,10 +7,6 @@
 
 #include <windows.h>
 
-// The seam names its operation after the Win32 call; here we want the class
-// member, not the A/W macro.
-#undef CreateFile
-
 namespace {
 
 static_assert(sizeof(DCB) == kDcbLength);
@@ -23,12 +19,12 @@ HANDLE ToHandle(PortHandle port)
     return reinterpret_cast<HANDLE>(port);
 }
 
-DCB ToDcb(const CommState &state)
+DCB ToDcb(const CommState& state)
 {
     DCB dcb{};
     dcb.DCBlength = state.DCBlength;
     dcb.BaudRate = state.BaudRate;
-    std::memcpy(reinterpret_cast<unsigned char *>(&dcb) + kDcbFlagsOffset, &state.Flags, sizeof(state.Flags));
+    std::memcpy(reinterpret_cast<unsigned char*>(&dcb) + kDcbFlagsOffset, &state.Flags, sizeof(state.Flags));
     dcb.wReserved = state.wReserved;
     dcb.XonLim = state.XonLim;
     dcb.XoffLim = state.XoffLim;
@@ -44,12 +40,12 @@ DCB ToDcb(const CommState &state)
     return dcb;
 }
 
-CommState FromDcb(const DCB &dcb)
+CommState FromDcb(const DCB& dcb)
 {
     CommState state;
     state.DCBlength = dcb.DCBlength;
     state.BaudRate = dcb.BaudRate;
-    std::memcpy(&state.Flags, reinterpret_cast<const unsigned char *>(&dcb) + kDcbFlagsOffset, sizeof(state.Flags));
+    std::memcpy(&state.Flags, reinterpret_cast<const unsigned char*>(&dcb) + kDcbFlagsOffset, sizeof(state.Flags));
     state.wReserved = dcb.wReserved;
     state.XonLim = dcb.XonLim;
     state.XoffLim = dcb.XoffLim;
@@ -69,14 +65,14 @@ CommState FromDcb(const DCB &dcb)
 class RegKey {
 public:
     RegKey() = default;
-    RegKey(const RegKey &) = delete;
-    RegKey &operator=(const RegKey &) = delete;
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
     ~RegKey()
     {
         if (key_)
             ::RegCloseKey(key_);
     }
-    HKEY *Put() { return &key_; }
+    HKEY* Put() { return &key_; }
     HKEY Get() const { return key_; }
 
 private:
@@ -86,7 +82,7 @@ private:
 // Longest value name the registry allows, in characters, without the NUL.
 constexpr DWORD kMaxValueName = 16383;
 
-LSTATUS ValueName(HKEY key, DWORD index, DWORD longest, std::wstring &result)
+LSTATUS ValueName(HKEY key, DWORD index, DWORD longest, std::wstring& result)
 {
     std::vector<wchar_t> name(static_cast<std::size_t>(longest) + 1);
     for (;;) {
@@ -104,7 +100,7 @@ LSTATUS ValueName(HKEY key, DWORD index, DWORD longest, std::wstring &result)
 }
 
 // The value's data as UTF-16 units; an odd last byte becomes a unit of its own.
-std::optional<RegistryValue> ReadValue(HKEY key, const std::wstring &name)
+std::optional<RegistryValue> ReadValue(HKEY key, const std::wstring& name)
 {
     RegistryValue value;
     value.Name = name;
@@ -135,7 +131,7 @@ std::optional<RegistryValue> ReadValue(HKEY key, const std::wstring &name)
 
 } // namespace
 
-PortHandle Win32ComPorts::CreateFile(const std::wstring &devicePath)
+PortHandle Win32ComPorts::OpenDevice(const std::wstring& devicePath)
 {
     const HANDLE handle = ::CreateFileW(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -146,7 +142,7 @@ PortHandle Win32ComPorts::CreateFile(const std::wstring &devicePath)
     return reinterpret_cast<PortHandle>(handle);
 }
 
-bool Win32ComPorts::GetCommState(PortHandle port, CommState &state)
+bool Win32ComPorts::GetCommState(PortHandle port, CommState& state)
 {
     DCB dcb = ToDcb(state);
     if (!::GetCommState(ToHandle(port), &dcb)) {
@@ -157,7 +153,7 @@ bool Win32ComPorts::GetCommState(PortHandle port, CommState &state)
     return true;
 }
 
-bool Win32ComPorts::SetCommState(PortHandle port, const CommState &state)
+bool Win32ComPorts::SetCommState(PortHandle port, const CommState& state)
 {
     DCB dcb = ToDcb(state);
     if (!::SetCommState(ToHandle(port), &dcb)) {
@@ -167,7 +163,7 @@ bool Win32ComPorts::SetCommState(PortHandle port, const CommState &state)
     return true;
 }
 
-bool Win32ComPorts::SetCommTimeouts(PortHandle port, const CommTimeouts &timeouts)
+bool Win32ComPorts::SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts)
 {
     COMMTIMEOUTS native{timeouts.ReadIntervalTimeout, timeouts.ReadTotalTimeoutMultiplier,
                         timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
@@ -179,7 +175,7 @@ bool Win32ComPorts::SetCommTimeouts(PortHandle port, const CommTimeouts &timeout
     return true;
 }
 
-bool Win32ComPorts::ReadFile(PortHandle port, std::uint8_t *buffer, std::uint32_t toRead, std::uint32_t &read)
+bool Win32ComPorts::ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read)
 {
     DWORD count = 0;
     const BOOL ok = ::ReadFile(ToHandle(port), buffer, toRead, &count, nullptr);
@@ -189,7 +185,7 @@ bool Win32ComPorts::ReadFile(PortHandle port, std::uint8_t *buffer, std::uint32_
     return ok != FALSE;
 }
 
-bool Win32ComPorts::WriteFile(PortHandle port, const std::uint8_t *data, std::uint32_t count, std::uint32_t &written)
+bool Win32ComPorts::WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written)
 {
     DWORD done = 0;
     const BOOL ok = ::WriteFile(ToHandle(port), data, count, &done, nullptr);
@@ -234,7 +230,7 @@ std::optional<std::vector<RegistryValue>> Win32SerialCommRegistry::ReadValues()
         if (status == ERROR_SUCCESS)
             names.push_back(std::move(name));
     }
-    for (const std::wstring &name : names)
+    for (const std::wstring& name : names)
         if (auto value = ReadValue(key.Get(), name))
             values.push_back(std::move(*value));
     return values;

@@ -12,7 +12,7 @@ namespace {
 
 // The attributes of what the path names, through a symbolic link or junction
 // to its target; nullopt when nothing (or a dangling link) is there.
-std::optional<DWORD> TargetAttributes(const std::wstring &path)
+std::optional<DWORD> TargetAttributes(const std::wstring& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -34,9 +34,9 @@ bool IsSeparator(wchar_t c)
 }
 
 // Writes everything, in pieces when the text is larger than one WriteFile can take.
-bool WriteAll(HANDLE file, const std::string &bytes)
+bool WriteAll(HANDLE file, const std::string& bytes)
 {
-    const char *data = bytes.data();
+    const char* data = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 0x40000000));
@@ -50,7 +50,7 @@ bool WriteAll(HANDLE file, const std::string &bytes)
 }
 
 // Read sharing only: others may read the log meanwhile, but not write it.
-bool OpenAndWrite(const std::wstring &path, DWORD access, DWORD disposition, const std::string &bytes)
+bool OpenAndWrite(const std::wstring& path, DWORD access, DWORD disposition, const std::string& bytes)
 {
     win32::UniqueFile file(
         ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -70,7 +70,7 @@ std::wstring Win32FileSystem::CommonAppDataFolder()
     return buffer;
 }
 
-bool Win32FileSystem::DirectoryExists(const std::wstring &path)
+bool Win32FileSystem::DirectoryExists(const std::wstring& path)
 {
     const auto attributes = TargetAttributes(path);
     return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -78,7 +78,7 @@ bool Win32FileSystem::DirectoryExists(const std::wstring &path)
 
 // SHCreateDirectoryExW refuses relative paths, and the data folder is relative
 // when the shell folder cannot be had: create each missing level ourselves.
-void Win32FileSystem::ForceDirectories(const std::wstring &path)
+void Win32FileSystem::ForceDirectories(const std::wstring& path)
 {
     std::wstring folder = path;
     while (folder.size() > 1 && IsSeparator(folder.back()))
@@ -104,7 +104,7 @@ void Win32FileSystem::ForceDirectories(const std::wstring &path)
         ::CreateDirectoryW(it->c_str(), nullptr); // failures show up as the next level's failure
 }
 
-bool Win32FileSystem::FileExists(const std::wstring &path)
+bool Win32FileSystem::FileExists(const std::wstring& path)
 {
     const auto attributes = TargetAttributes(path);
     return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -112,12 +112,12 @@ bool Win32FileSystem::FileExists(const std::wstring &path)
 
 // FILE_APPEND_DATA alone: every write lands at the end, even if the other
 // instance appended since we opened.
-bool Win32FileSystem::AppendToFile(const std::wstring &path, const std::string &bytes)
+bool Win32FileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
 {
     return OpenAndWrite(path, FILE_APPEND_DATA, OPEN_EXISTING, bytes);
 }
 
-bool Win32FileSystem::CreateAndWrite(const std::wstring &path, const std::string &bytes)
+bool Win32FileSystem::CreateAndWrite(const std::wstring& path, const std::string& bytes)
 {
     return OpenAndWrite(path, GENERIC_WRITE, CREATE_ALWAYS, bytes);
 }
@@ -130,18 +130,24 @@ LocalDateTime Win32LocalClock::Now()
 }
 
 // Read on each call: the user may change it in the control panel while we run.
+// Windows caps it at three characters; Wine derives it from the time format and
+// can return more, so ask for the size first.
 std::wstring Win32LocalClock::TimeSeparator()
 {
-    wchar_t buffer[16] = {};
-    const int length = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, buffer, 16);
+    const int size = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, nullptr, 0);
+    if (size <= 1)
+        return L":";
+    std::wstring separator(static_cast<std::size_t>(size), L'\0');
+    const int length = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, separator.data(), size);
     if (length <= 1)
         return L":";
-    return std::wstring(buffer, static_cast<std::size_t>(length - 1));
+    separator.resize(static_cast<std::size_t>(length - 1));
+    return separator;
 }
 
-std::wstring Win32ProfileStore::GetString(const std::wstring &section, const std::wstring &key,
-                                          const std::wstring &defaultValue, std::size_t bufferChars,
-                                          const std::wstring &file)
+std::wstring Win32ProfileStore::GetString(const std::wstring& section, const std::wstring& key,
+                                          const std::wstring& defaultValue, std::size_t bufferChars,
+                                          const std::wstring& file)
 {
     if (bufferChars == 0)
         return {};
@@ -152,14 +158,14 @@ std::wstring Win32ProfileStore::GetString(const std::wstring &section, const std
     return std::wstring(buffer.data(), std::min<DWORD>(length, size - 1));
 }
 
-bool Win32ProfileStore::WriteString(const std::wstring &section, const std::wstring &key, const std::wstring &value,
-                                    const std::wstring &file)
+bool Win32ProfileStore::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                                    const std::wstring& file)
 {
     return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
 }
 
 // All null but the file name: the documented way to flush the cached file to disk.
-void Win32ProfileStore::Flush(const std::wstring &file)
+void Win32ProfileStore::Flush(const std::wstring& file)
 {
     ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());
 }

@@ -9,11 +9,11 @@
 class Win32FileSystem : public FileSystem {
 public:
     std::wstring CommonAppDataFolder() override;
-    bool DirectoryExists(const std::wstring &path) override;
-    void ForceDirectories(const std::wstring &path) override;
-    bool FileExists(const std::wstring &path) override;
-    bool AppendToFile(const std::wstring &path, const std::string &bytes) override;
-    bool CreateAndWrite(const std::wstring &path, const std::string &bytes) override;
+    bool DirectoryExists(const std::wstring& path) override;
+    void ForceDirectories(const std::wstring& path) override;
+    bool FileExists(const std::wstring& path) override;
+    bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
+    bool CreateAndWrite(const std::wstring& path, const std::string& bytes) override;
 };
 
 class Win32LocalClock : public LocalClock {
@@ -24,9 +24,9 @@ public:
 
 class Win32ProfileStore : public ProfileStore {
 public:
-    std::wstring GetString(const std::wstring &section, const std::wstring &key, const std::wstring &defaultValue,
-                           std::size_t bufferChars, const std::wstring &file) override;
-    bool WriteString(const std::wstring &section, const std::wstring &key, const std::wstring &value,
-                     const std::wstring &file) override;
-    void Flush(const std::wstring &file) override;
+    std::wstring GetString(const std::wstring& section, const std::wstring& key, const std::wstring& defaultValue,
+                           std::size_t bufferChars, const std::wstring& file) override;
+    bool WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                     const std::wstring& file) override;
+    void Flush(const std::wstring& file) override;
 };

@@ -1,0 +1,84 @@
+"""The search for the device over pseudo-terminal COM ports, and the Disconnect button."""
+
+import datetime
+
+from wine_env import BTN_DISCONNECT, LBL_STATUS, MonitorTestCase, wait_until
+
+QUERY = b"$VOR-TIKA?\r"
+
+
+def stamp(log_text: str, message: str) -> datetime.datetime:
+    for line in log_text.split("\r\n"):
+        if line[22:] == message:
+            return datetime.datetime.strptime(line[:19], "%Y-%m-%d %H:%M:%S")
+    raise AssertionError(f"{message!r} not in the log")
+
+
+class DetectionTest(MonitorTestCase):
+    def test_TwoSilentPortsTimeOut_DeviceOnTheThirdIsConnected_DisconnectClosesIt(self):
+        s = self.session
+        silent5 = s.emulator("COM5", "--silent")
+        silent6 = s.emulator("COM6", "--silent")
+        device = s.emulator("COM7")
+        s.start_monitor()
+
+        log_text = s.wait_log("VOR-TIKA détecté et connecté sur COM7", 120)
+        self.assertInOrder(s.log_messages(), [
+            "Démarrage de la détection automatique du VOR-TIKA",
+            "Test du port COM5",
+            "Commande de test envoyée: $VOR-TIKA?",
+            "Timeout de détection sur COM5",
+            "Test du port COM6",
+            "Commande de test envoyée: $VOR-TIKA?",
+            "Timeout de détection sur COM6",
+            "Test du port COM7",
+            "Commande de test envoyée: $VOR-TIKA?",
+            "VOR-TIKA détecté et connecté sur COM7",
+        ])
+        # The per-port wait is 5 s; time stamps have whole seconds, and a loaded machine can only
+        # make the wait longer.
+        for port in ("COM5", "COM6"):
+            waited = (stamp(log_text, f"Timeout de détection sur {port}")
+                      - stamp(log_text, f"Test du port {port}")).total_seconds()
+            self.assertGreaterEqual(waited, 4, port)
+            self.assertLessEqual(waited, 30, port)
+
+        for emulator in (silent5, silent6, device):
+            self.assertTrue(emulator.received().startswith(QUERY), (emulator.port, emulator.received()))
+        for emulator in (silent5, silent6):
+            self.assertEqual(emulator.received(), QUERY, emulator.port)
+            self.assertEqual(emulator.status()["openers"], "0", f"{emulator.port} left open")
+        self.assertNotEqual(device.status()["openers"], "0")
+        wait_until(lambda: "VOR-TIKA détecté sur COM7 (9600 bauds)" in s.wctl("control-text", str(LBL_STATUS)),
+                   30, what="the connected status line")
+
+        s.wctl("click-button", str(BTN_DISCONNECT))
+        s.wait_log("Connexion fermée", 60)
+        wait_until(lambda: device.status()["openers"] == "0", 30, interval=0.5, what="the port closed")
+        self.assertEqual(s.wctl("control-text", str(LBL_STATUS)).strip(), "Etat: Déconnecté")
+        self.assertEqual(s.log_messages()[-1], "Connexion fermée")
+
+    def test_ReplySplitOverTwoReads_IsNotRecognisedAndThePortTimesOut(self):
+        s = self.session
+        device = s.emulator("COM5", "--split", "--split-gap", "400")
+        s.start_monitor()
+        s.wait_log("Aucun VOR-TIKA détecté sur les ports disponibles", 120)
+        messages = s.log_messages()
+        self.assertIn("Timeout de détection sur COM5", messages)
+        self.assertIn("Données ignorées en mode détection: #VOR-", messages)
+        self.assertIn("Données ignorées en mode détection: TIKA!", messages)
+        self.assertNotIn("VOR-TIKA détecté et connecté sur COM5", messages)
+        self.assertEqual(device.received(), QUERY)
+
+    def test_ReplyWithNoiseAroundIt_IsRecognised(self):
+        s = self.session
+        s.emulator("COM5", "--noise")
+        s.start_monitor()
+        s.wait_log("VOR-TIKA détecté et connecté sur COM5", 120)
+        self.assertIn("Mode détection - Buffer actuel: xx?#VOR-TIKA!\r\n", s.log_messages())
+        self.assertEqual(s.read_settings()["Connection"]["Port"], "COM5")
+
+
+if __name__ == "__main__":
+    import unittest
+    unittest.main()

@@ -1,0 +1,574 @@
+"""The Wine side of the end-to-end tests: a headless X server, one Wine prefix, the monitor, the
+device emulator and the helper programs.
+
+A prefix costs about 12 s and 700 MB, so one is made per test run (``python3 wine_env.py
+make-prefix``, run by CTest as a fixture) and brought back to a clean state between tests. Each test
+module runs one X server and one persistent wine server for all its tests (``WineSession``).
+
+Everything started here is stopped again, also when a test fails: processes are tracked by the
+session and ended by their own ids.
+"""
+
+from __future__ import annotations
+
+import datetime
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+SOURCE_DIR = Path(os.environ.get("VORTIKA_SOURCE_DIR", HERE.parent.parent)).resolve()
+HOST_BUILD = Path(os.environ.get("VORTIKA_HOST_BUILD", SOURCE_DIR / "build" / "host")).resolve()
+WINDOWS_BUILD = Path(os.environ.get("VORTIKA_WINDOWS_BUILD", SOURCE_DIR / "build" / "windows")).resolve()
+PREFIX = Path(os.environ.get("VORTIKA_E2E_PREFIX", HOST_BUILD / "e2e-prefix")).resolve()
+
+MONITOR_EXE = WINDOWS_BUILD / "VORTikaMonitor.exe"
+WCTL_EXE = WINDOWS_BUILD / "tools" / "wctl.exe"
+SINK_EXE = WINDOWS_BUILD / "tools" / "sink.exe"
+EMULATOR = HOST_BUILD / "tools" / "vortika_emulator"
+
+SERIALCOMM = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
+STAMP = ".vortika-prefix-ready"
+
+# Menu commands and control ids of the main window (ui/shell_ids.h).
+MENU_ACTIVER, MENU_AFFICHER, MENU_QUITTER = 101, 102, 103
+BTN_CONNECT, BTN_DISCONNECT = 201, 202
+LBL_STATUS = 214
+
+LOG_LINE = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d) - (.*)$")
+
+
+def log(msg: str) -> None:
+    print(f"[e2e {time.strftime('%H:%M:%S')}] {msg}", file=sys.stderr, flush=True)
+
+
+def wait_until(condition, timeout: float, interval: float = 0.1, what: str = "condition"):
+    """Polls condition() until it returns something true; returns that value or raises."""
+    end = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= end:
+            raise TimeoutError(f"timed out after {timeout:.0f} s waiting for {what}")
+        time.sleep(interval)
+
+
+class Xvfb:
+    """A headless X server on a display it picks itself (-displayfd), so that runs never collide."""
+
+    def __init__(self, width: int = 1024, height: int = 768):
+        self.width, self.height = width, height
+        self.proc: subprocess.Popen | None = None
+        self.display = ""
+
+    def start(self) -> str:
+        read_fd, write_fd = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{self.width}x{self.height}x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write_fd)
+        data = b""
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not data.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    break
+                data += chunk
+        if not data.strip():
+            self.stop()
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + data.decode().strip()
+        return self.display
+
+    def stop(self) -> None:
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.proc = None
+
+
+def wine_env(prefix: Path, display: str = "") -> dict:
+    env = dict(os.environ)
+    env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+               LC_ALL="C.UTF-8")
+    if display:
+        env["DISPLAY"] = display
+    return env
+
+
+def make_prefix(prefix: Path = PREFIX) -> None:
+    """Creates a fresh prefix with the fonts and the shared virtual desktop."""
+    started = time.monotonic()
+    if prefix.exists():
+        subprocess.run(["wineserver", "-k"], env=wine_env(prefix), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        shutil.rmtree(prefix)
+    prefix.parent.mkdir(parents=True, exist_ok=True)
+    xvfb = Xvfb()
+    display = xvfb.start()
+    env = wine_env(prefix, display)
+    try:
+        subprocess.run(["wineboot", "-i"], env=env, check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=600)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=600)
+        fonts = prefix / "drive_c" / "windows" / "Fonts"
+        fonts.mkdir(parents=True, exist_ok=True)
+        for ttf in glob.glob("/usr/share/wine/fonts/*.ttf"):
+            shutil.copy(ttf, fonts)
+        for key, name, data in ((r"HKCU\Software\Wine\Explorer", "Desktop", "ci"),
+                                (r"HKCU\Software\Wine\Explorer\Desktops", "ci", "1024x768")):
+            subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", data, "/f"], env=env, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        # -k writes the registry to disk.
+        subprocess.run(["wineserver", "-k"], env=env, timeout=60)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=60)
+    finally:
+        xvfb.stop()
+    (prefix / STAMP).write_text("ok\n")
+    log(f"prefix ready in {time.monotonic() - started:.1f} s: {prefix}")
+
+
+def to_wine_path(path: Path | str) -> str:
+    """The Windows name of a Unix path (Wine maps / as Z:)."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+class Emulator:
+    """A running vortika_emulator; its status lines are collected by a reader thread."""
+
+    def __init__(self, session: "WineSession", port: str, *options: str, record: Path | None = None):
+        self.port = port
+        self.record = record or session.tmp / f"emulator-{port}.rec"
+        args = [str(EMULATOR), "--prefix", str(session.prefix), "--port", port, "--record", str(self.record),
+                *options]
+        self.proc = subprocess.Popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT, env=session.env, text=True, bufsize=1,
+                                     start_new_session=True)
+        self.lines: list[str] = []
+        self._cond = threading.Condition()
+        self._reader = threading.Thread(target=self._read, daemon=True)
+        self._reader.start()
+        ready = self.wait_line(r"^ready (\S+)", 60)
+        self.pty = ready.split()[1]
+
+    def _read(self) -> None:
+        for line in self.proc.stdout:
+            with self._cond:
+                self.lines.append(line.rstrip("\n"))
+                self._cond.notify_all()
+        with self._cond:
+            self._cond.notify_all()
+
+    def command(self, line: str) -> None:
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+
+    def wait_line(self, pattern: str, timeout: float, start: int = 0) -> str:
+        """Waits for a status line matching pattern among lines[start:]; returns it."""
+        rx = re.compile(pattern)
+        end = time.monotonic() + timeout
+        with self._cond:
+            while True:
+                for line in self.lines[start:]:
+                    if rx.search(line):
+                        return line
+                remaining = end - time.monotonic()
+                if remaining <= 0 or (self.proc.poll() is not None and not self._reader.is_alive()):
+                    raise TimeoutError(f"emulator {self.port}: no line /{pattern}/ within {timeout} s; "
+                                       f"got {self.lines[-10:]}")
+                self._cond.wait(min(remaining, 0.5))
+
+    def mark(self) -> int:
+        with self._cond:
+            return len(self.lines)
+
+    def send(self, text: str, timeout: float = 30) -> float:
+        """Sends text (control-protocol escapes allowed); returns the wall-clock ms of its last byte."""
+        start = self.mark()
+        self.command("send " + text)
+        line = self.wait_line(r"^sent ", timeout, start)
+        return float(line.split()[3])
+
+    def received(self) -> bytes:
+        """Every byte the monitor wrote to the device so far, from the record file."""
+        data = b""
+        if self.record.exists():
+            for line in self.record.read_text().splitlines():
+                hex_part = line.split("|", 1)[0].split()[2:]
+                data += bytes(int(h, 16) for h in hex_part)
+        return data
+
+    def status(self) -> dict:
+        start = self.mark()
+        self.command("status")
+        line = self.wait_line(r"^status ", 30, start)
+        return dict(item.split("=", 1) for item in line.split()[1:])
+
+    def stop(self) -> None:
+        if self.proc.poll() is None:
+            try:
+                self.command("quit")
+                self.proc.stdin.close()
+            except (BrokenPipeError, OSError):
+                pass
+            try:
+                self.proc.wait(30)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self._reader.join(5)
+
+
+class Sink:
+    """The sink window and its record of received keys and pastes."""
+
+    def __init__(self, session: "WineSession", name: str = "sink"):
+        self.session = session
+        self.record = session.tmp / f"{name}.rec"
+        if self.record.exists():
+            self.record.unlink()
+        self.proc = session.spawn([str(SINK_EXE), to_wine_path(self.record)], f"{name}.out")
+        wait_until(lambda: " ready " in self.text(), 60, what="the sink window")
+        session.wctl("wait-window", "VorTikaSink", "30")
+
+    def text(self) -> str:
+        try:
+            return self.record.read_text(encoding="utf-8", errors="replace")
+        except FileNotFoundError:
+            return ""
+
+    def events(self) -> list[tuple[float, str, str]]:
+        """(wall-clock ms, event, details) for every recorded event."""
+        out = []
+        for line in self.text().splitlines():
+            parts = line.split(" ", 4)
+            if len(parts) >= 4:
+                out.append((float(parts[2]), parts[3], parts[4] if len(parts) > 4 else ""))
+        return out
+
+    def chars(self) -> str:
+        """The characters that arrived as WM_CHAR, in order (Enter is '\\r')."""
+        return "".join(chr(int(d.split()[0][2:], 16)) for _, e, d in self.events() if e == "char")
+
+    def pastes(self) -> list[str]:
+        return [unescape(d) for _, e, d in self.events() if e == "paste"]
+
+    def foreground(self) -> None:
+        self.session.wctl("foreground", "VorTikaSink")
+        wait_until(lambda: self.session.wctl("foreground-class", check=False).strip() == "VorTikaSink", 30,
+                   interval=0.3, what="the sink in front")
+
+    def stop(self) -> None:
+        if self.proc.poll() is None:
+            self.session.wctl("close", "VorTikaSink", check=False)
+            try:
+                self.proc.wait(20)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+def unescape(text: str) -> str:
+    return re.sub(r"\\(u[0-9A-Fa-f]{4}|.)",
+                  lambda m: {"r": "\r", "n": "\n", "t": "\t", "\\": "\\"}.get(m.group(1), "")
+                  or chr(int(m.group(1)[1:], 16)), text)
+
+
+class WineSession:
+    """One X server, one persistent wine server and the processes of the tests that use them."""
+
+    def __init__(self, prefix: Path = PREFIX):
+        self.prefix = prefix
+        self.xvfb = Xvfb()
+        self.wineserver: subprocess.Popen | None = None
+        self.env: dict = {}
+        self.procs: list[subprocess.Popen] = []
+        self.emulators: list[Emulator] = []
+        self.sinks: list[Sink] = []
+        self.monitor: subprocess.Popen | None = None
+        self.tmp = Path(tempfile.mkdtemp(prefix="vortika-e2e-"))
+        self._out_files = []
+
+    # ---- life cycle -------------------------------------------------------------------------
+
+    def start(self) -> "WineSession":
+        for path in (MONITOR_EXE, WCTL_EXE, SINK_EXE, EMULATOR):
+            if not path.exists():
+                raise RuntimeError(f"missing {path}: build the host and windows presets first")
+        if not (self.prefix / STAMP).exists():
+            make_prefix(self.prefix)
+        display = self.xvfb.start()
+        self.env = wine_env(self.prefix, display)
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.wineserver = subprocess.Popen(["wineserver", "-p", "-f"], env=self.env, stdout=subprocess.DEVNULL,
+                                           stderr=open(self.tmp / "wineserver.log", "wb"),
+                                           start_new_session=True)
+        try:
+            # The first program brings up the prefix's services. Their mount manager lists the
+            # machine's own serial lines (COM1 for /dev/ttyS0) a moment later: wait for that before
+            # the reset removes them, or they come back behind its back.
+            self.reg("query", r"HKCU\Software\Wine\Explorer")
+            if glob.glob("/dev/ttyS[0-9]*"):
+                try:
+                    wait_until(self.serial_values, 30, interval=0.3, what="the mount manager's serial ports")
+                except TimeoutError:
+                    pass
+            log(f"wine session on {display}, prefix {self.prefix}, files in {self.tmp}")
+            self.reset()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def reset(self) -> None:
+        """Back to a clean state: no test process, no data folder, no serial port."""
+        self.stop_processes()
+        data = self.data_dir()
+        if data.exists():
+            shutil.rmtree(data)
+        for link in glob.glob(str(self.prefix / "dosdevices" / "com*")):
+            os.unlink(link)
+        for _ in range(5):
+            names = self.serial_values()
+            if not names:
+                break
+            for name in names:
+                self.reg("delete", SERIALCOMM, "/v", name, "/f")
+        else:
+            raise RuntimeError(f"serial ports still listed after reset: {self.serial_values()}")
+        for link in glob.glob(str(self.prefix / "dosdevices" / "com*")):
+            os.unlink(link)
+
+    def stop_processes(self) -> None:
+        if self.monitor is not None and self.monitor.poll() is None:
+            # A graceful end first: the quit command of the tray menu.
+            self.wctl("menu", str(MENU_QUITTER), check=False)
+            try:
+                self.monitor.wait(15)
+            except subprocess.TimeoutExpired:
+                pass
+        for sink in self.sinks:
+            sink.stop()
+        self.sinks.clear()
+        for emulator in self.emulators:
+            emulator.stop()
+        self.emulators.clear()
+        for proc in self.procs:
+            if proc.poll() is None:
+                proc.kill()
+            try:
+                proc.wait(10)
+            except subprocess.TimeoutExpired:
+                pass
+        self.procs.clear()
+        self.monitor = None
+        for f in self._out_files:
+            f.close()
+        self._out_files.clear()
+
+    def stop(self) -> None:
+        try:
+            self.stop_processes()
+        finally:
+            if self.env:
+                subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, timeout=60)
+            if self.wineserver is not None:
+                try:
+                    self.wineserver.wait(30)
+                except subprocess.TimeoutExpired:
+                    self.wineserver.kill()
+                    self.wineserver.wait()
+            self.xvfb.stop()
+            if os.environ.get("VORTIKA_E2E_KEEP") != "1":
+                shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # ---- running programs ---------------------------------------------------------------------
+
+    def spawn(self, argv: list[str], out_name: str) -> subprocess.Popen:
+        out = open(self.tmp / out_name, "wb")
+        self._out_files.append(out)
+        proc = subprocess.Popen(["wine", *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+                                stderr=subprocess.STDOUT, cwd=self.tmp)
+        self.procs.append(proc)
+        return proc
+
+    def run(self, argv: list[str], timeout: float = 120) -> subprocess.CompletedProcess:
+        """Runs a Windows program to its end. Its output goes through a file, not a pipe: a program
+        that starts the prefix's services passes its standard handles on to them, and a pipe would
+        then never reach its end."""
+        with tempfile.TemporaryFile(dir=self.tmp) as out:
+            proc = subprocess.Popen(["wine", *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=subprocess.DEVNULL, cwd=self.tmp)
+            try:
+                rc = proc.wait(timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+                raise
+            out.seek(0)
+            return subprocess.CompletedProcess(argv, rc, out.read(), b"")
+
+    def reg(self, *args: str) -> str:
+        result = self.run(["reg", *args])
+        return result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+
+    def wctl(self, *args: str, check: bool = True, timeout: float = 120) -> str:
+        result = self.run([str(WCTL_EXE), *args], timeout=timeout)
+        out = result.stdout.decode("utf-8", "replace")
+        if check and result.returncode != 0:
+            raise RuntimeError(f"wctl {' '.join(args)} failed ({result.returncode}): {out.strip()}")
+        return out
+
+    def serial_values(self) -> list[str]:
+        names = []
+        for line in self.reg("query", SERIALCOMM).splitlines():
+            parts = line.split()
+            if len(parts) >= 3 and parts[1] == "REG_SZ":
+                names.append(parts[0])
+        return names
+
+    def emulator(self, port: str, *options: str) -> Emulator:
+        emulator = Emulator(self, port, *options)
+        self.emulators.append(emulator)
+        return emulator
+
+    def sink(self, name: str = "sink") -> Sink:
+        sink = Sink(self, name)
+        self.sinks.append(sink)
+        return sink
+
+    def start_monitor(self) -> subprocess.Popen:
+        self.monitor = self.spawn([str(MONITOR_EXE)], "monitor.out")
+        return self.monitor
+
+    def wait_monitor_window(self, timeout: float = 60) -> None:
+        self.wctl("wait-window", "TForm1", str(timeout), timeout=timeout + 30)
+
+    def quit_monitor(self, timeout: float = 60) -> None:
+        """Ends the monitor through its tray menu and waits until its window and process are gone."""
+        self.wctl("menu", str(MENU_QUITTER))
+        self.wctl("wait-gone", "TForm1", str(timeout), timeout=timeout + 30)
+        if self.monitor is not None:
+            self.monitor.wait(timeout)
+            self.monitor = None
+
+    # ---- the monitor's files ------------------------------------------------------------------
+
+    def data_dir(self) -> Path:
+        return self.prefix / "drive_c" / "ProgramData" / "VORTIKA"
+
+    def settings_path(self) -> Path:
+        return self.data_dir() / "VORTikaMonitor.ini"
+
+    def write_settings(self, sections: dict[str, dict[str, str]]) -> None:
+        """Writes a settings file as a user would, in code page 1252 with CR LF."""
+        lines = []
+        for section, values in sections.items():
+            lines.append(f"[{section}]")
+            lines += [f"{k}={v}" for k, v in values.items()]
+        self.data_dir().mkdir(parents=True, exist_ok=True)
+        self.settings_path().write_bytes(("\r\n".join(lines) + "\r\n").encode("cp1252"))
+
+    def read_settings(self) -> dict[str, dict[str, str]]:
+        sections: dict[str, dict[str, str]] = {}
+        current = None
+        if not self.settings_path().exists():
+            return sections
+        for line in self.settings_path().read_bytes().decode("cp1252").splitlines():
+            line = line.strip()
+            if line.startswith("[") and line.endswith("]"):
+                current = sections.setdefault(line[1:-1], {})
+            elif "=" in line and current is not None:
+                key, value = line.split("=", 1)
+                current[key.strip()] = value.strip()
+        return sections
+
+    def log_files(self) -> list[Path]:
+        return sorted((self.data_dir() / "logs").glob("VORTikaMonitor_*.log"))
+
+    def today_log(self) -> Path:
+        return self.data_dir() / "logs" / f"VORTikaMonitor_{datetime.date.today():%Y-%m-%d}.log"
+
+    def log_bytes(self) -> bytes:
+        return b"".join(p.read_bytes() for p in self.log_files())
+
+    def log_text(self) -> str:
+        """The whole activity log (every day's file, in order), decoded from code page 1252."""
+        return self.log_bytes().decode("cp1252")
+
+    def log_messages(self) -> list[str]:
+        """The logged messages without their time stamps; a message holding CR or LF keeps them."""
+        messages: list[str] = []
+        text = self.log_text() if self.data_dir().exists() else ""
+        if text.endswith("\r\n"):
+            text = text[:-2]
+        for piece in text.split("\r\n") if text else []:
+            m = LOG_LINE.match(piece)
+            if m:
+                messages.append(m.group(2))
+            elif messages:
+                messages[-1] += "\r\n" + piece
+        return messages
+
+    def wait_log(self, text: str, timeout: float = 60, count: int = 1) -> str:
+        """Waits until the log holds text (at least count times); returns the whole log."""
+        def found():
+            log_text = self.log_text() if self.data_dir().exists() else ""
+            return log_text if log_text.count(text) >= count else ""
+        try:
+            return wait_until(found, timeout, what=f"log line {text!r}")
+        except TimeoutError:
+            tail = "\n".join(self.log_text().splitlines()[-25:]) if self.log_files() else "(no log)"
+            raise TimeoutError(f"no {text!r} in the log within {timeout} s; log ends with:\n{tail}") from None
+
+
+class MonitorTestCase(unittest.TestCase):
+    """One wine session per test class; a clean prefix state before every test, and every process
+    a test started ended after it, whatever the outcome."""
+
+    session: WineSession
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.session = WineSession().start()
+
+    @classmethod
+    def tearDownClass(cls) -> None:
+        cls.session.stop()
+
+    def setUp(self) -> None:
+        self.session.reset()
+        self.addCleanup(self.session.stop_processes)
+
+    def assertInOrder(self, messages: list[str], expected: list[str]) -> None:
+        """Each expected message appears among messages, in this order (others may come between)."""
+        at = 0
+        for want in expected:
+            try:
+                at = messages.index(want, at) + 1
+            except ValueError:
+                self.fail(f"{want!r} missing after position {at} in the log:\n" + "\n".join(messages))
+
+
+if __name__ == "__main__":
+    if sys.argv[1:] == ["make-prefix"]:
+        make_prefix()
+    else:
+        print("usage: wine_env.py make-prefix", file=sys.stderr)
+        sys.exit(2)

@@ -6,7 +6,9 @@
 
 namespace {
 
-constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// No WS_CLIPCHILDREN: the group box does not paint its inside, the window's
+// background erase does.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr int kDropDownCount = 8;
 
@@ -48,6 +50,19 @@ CreateParams ParamsFor(const ControlSpec& spec)
         return {L"STATIC", (style & ~static_cast<DWORD>(WS_GROUP)) | SS_LEFT | SS_NOPREFIX, 0};
     }
     return {L"STATIC", style, 0};
+}
+
+// The memo does not take the Tab key: it moves the focus on, as elsewhere.
+LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (msg == WM_GETDLGCODE) {
+        const LRESULT code = DefSubclassProc(hwnd, msg, wParam, lParam);
+        const auto* keyMsg = reinterpret_cast<const MSG*>(lParam);
+        if (keyMsg != nullptr && keyMsg->message == WM_KEYDOWN && keyMsg->wParam == VK_TAB)
+            return code & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+        return code & ~static_cast<LRESULT>(DLGC_WANTTAB);
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 std::size_t IndexOf(int id)
@@ -165,6 +180,7 @@ void Win32MainWindow::CreateControls()
     lblBaudRate_ = std::make_unique<Win32Label>(Control(kLblBaudRateId));
     lblStatus_ = std::make_unique<Win32Label>(Control(kLblStatusId));
     memoLastData_ = std::make_unique<Win32Memo>(Control(kMemoLastDataId));
+    SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, 1, 0);
 
     // Designed states.
     rbKeyboard_->SetChecked(true);

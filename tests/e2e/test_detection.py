@@ -76,7 +76,9 @@ class DetectionTest(MonitorTestCase):
         s.start_monitor()
         s.wait_log("VOR-TIKA détecté et connecté sur COM5", 120)
         self.assertIn("Mode détection - Buffer actuel: xx?#VOR-TIKA!\r\n", s.log_messages())
-        self.assertEqual(s.read_settings()["Connection"]["Port"], "COM5")
+        # The connected port is saved as the last step of the connection.
+        wait_until(lambda: s.read_settings().get("Connection", {}).get("Port") == "COM5", 30,
+                   what="COM5 saved in the settings file")
 
 
 if __name__ == "__main__":

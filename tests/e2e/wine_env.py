@@ -232,6 +232,11 @@ class Emulator:
                 self.proc.kill()
                 self.proc.wait()
         self._reader.join(5)
+        for stream in (self.proc.stdin, self.proc.stdout):
+            try:
+                stream.close()
+            except OSError:
+                pass
 
 
 class Sink:
@@ -315,9 +320,10 @@ class WineSession:
         display = self.xvfb.start()
         self.env = wine_env(self.prefix, display)
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.wineserver = subprocess.Popen(["wineserver", "-p", "-f"], env=self.env, stdout=subprocess.DEVNULL,
-                                           stderr=open(self.tmp / "wineserver.log", "wb"),
-                                           start_new_session=True)
+        with open(self.tmp / "wineserver.log", "wb") as server_log:
+            self.wineserver = subprocess.Popen(["wineserver", "-p", "-f"], env=self.env,
+                                               stdout=subprocess.DEVNULL, stderr=server_log,
+                                               start_new_session=True)
         try:
             # The first program brings up the prefix's services. Their mount manager lists the
             # machine's own serial lines (COM1 for /dev/ttyS0) a moment later: wait for that before

@@ -210,6 +210,7 @@ TEST(Detection, DeviceAnswers_ConnectsInOneTickWithTheExactLines)
                      L"Debug connexion: cmbPorts.ItemIndex=1, Port affiché=COM2",
                      L"VOR-TIKA détecté et connecté sur COM2"}));
     EXPECT_EQ(h.lblStatus.caption, L"Etat: VOR-TIKA détecté sur COM2 (19200 bauds)");
+    EXPECT_EQ(h.TrayIcon1.hint, L"VOR-TIKA Monitor - Connecté à COM2");
     EXPECT_TRUE(h.form.IsConnected);
     EXPECT_FALSE(h.form.IsDetecting);
     EXPECT_TRUE(h.form.DataBuffer.empty());
@@ -244,6 +245,7 @@ TEST(Detection, SuccessStep_PumpsOnceWithTheListEnabledAndTheStateAlreadyConnect
     EXPECT_EQ(h.toolkit.pumpCount, 1);
     EXPECT_TRUE(seen.listEnabled);
     EXPECT_EQ(seen.refreshes, refreshesBefore + 1) << "repainted before the pump";
+    EXPECT_EQ(h.cmbPorts.enabledAtRefresh.back(), true) << "repainted while enabled";
     EXPECT_TRUE(seen.connected);
     EXPECT_FALSE(seen.detecting);
     EXPECT_FALSE(seen.detectionTimer);
@@ -259,8 +261,12 @@ TEST(Detection, DisconnectClickedDuringTheSuccessPump_EndsTheStepThere)
     CreateIdle(h);
     Connect(h);
     h.NewLogMessages();
+    h.TrayIcon1.hints.clear();
+    h.lblStatus.history.clear();
     h.toolkit.pendingEvents.push_back([&] { h.form.btnDisconnectClick(); });
     h.RunFor(100);
+    EXPECT_EQ(h.TrayIcon1.hints, Lines{L"VOR-TIKA Monitor - Déconnecté"});
+    EXPECT_EQ(h.lblStatus.history, Lines{L"Etat: Déconnecté"});
 
     EXPECT_EQ(h.NewLogMessages(), (Lines{L"Données ajoutées au buffer: #VOR-TIKA!",
                                          L"Mode détection - Buffer actuel: #VOR-TIKA!", L"Connexion fermée"}));

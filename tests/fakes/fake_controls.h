@@ -22,12 +22,17 @@ public:
     std::wstring Text() const override { return Item(index); }
     bool Enabled() const override { return enabled; }
     void SetEnabled(bool e) override { enabled = e; }
-    void Refresh() override { ++refreshes; }
+    void Refresh() override
+    {
+        ++refreshes;
+        enabledAtRefresh.push_back(enabled);
+    }
 
     std::vector<std::wstring> items;
     int index = -1;
     bool enabled = true;
     int refreshes = 0;
+    std::vector<bool> enabledAtRefresh;
 };
 
 class FakeCheckBox : public CheckBox {

@@ -8,7 +8,10 @@ constexpr RgbColour kRed{255, 0, 0};
 constexpr int kTrayGlyphSize = 32;
 } // namespace
 
-void TForm1::UpdateStatus(const std::wstring& text) { lblStatus.SetCaption(L"Etat: " + text); }
+void TForm1::UpdateStatus(const std::wstring& text)
+{
+    lblStatus.SetCaption(L"Etat: " + text);
+}
 
 void TForm1::InitTrayIcon()
 {

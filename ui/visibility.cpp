@@ -28,7 +28,10 @@ void TForm1::ShowFromTray()
 }
 
 // Closing only hides: the program ends through the tray menu alone.
-void TForm1::FormClose() { HideToTray(); }
+void TForm1::FormClose()
+{
+    HideToTray();
+}
 
 void TForm1::TrayIcon1Click()
 {
@@ -56,7 +59,10 @@ void TForm1::MenuActiverClick()
     SaveSettings();
 }
 
-void TForm1::MenuAfficherClick() { ShowFromTray(); }
+void TForm1::MenuAfficherClick()
+{
+    ShowFromTray();
+}
 
 void TForm1::MenuQuitterClick()
 {

@@ -1,9 +1,145 @@
+#include <string>
+#include <vector>
+
 #include "app/Unit1.h"
 
-// Placeholder bodies until the port watch lands.
-void TForm1::TimerDeviceWatchTimer() {}
-bool TForm1::TestConnection() { return false; }
-void TForm1::CheckDeviceChanges() {}
-void TForm1::HandleDeviceArrival() {}
-void TForm1::HandleDeviceRemoval() {}
-bool TForm1::IsPortStillAvailable() { return true; }
+namespace {
+
+const wchar_t* TrueFalse(bool value)
+{
+    return value ? L"True" : L"False";
+}
+
+const std::wstring kRemovedText = L"Le périphérique VOR-TIKA a été déconnecté.";
+
+} // namespace
+
+// Every 3 s for the whole life of the program: a liveness test while
+// connected, then the comparison of the port list.
+void TForm1::TimerDeviceWatchTimer()
+{
+    if (IsConnected) {
+        AddLog(L"Debug: Timer surveillance - Test de connexion active");
+        if (!TestConnection()) {
+            AddLog(L"Test de connexion échoué - Port déconnecté");
+            Disconnect();
+            // No comparison on this tick: PreviousPortsList keeps its value.
+            return;
+        }
+    }
+    CheckDeviceChanges();
+}
+
+// The line settings are read only to prove the driver still answers; the
+// single CR is what the device expects as its keep-alive.
+bool TForm1::TestConnection()
+{
+    if (!IsConnected || hComPort == kNoPort)
+        return false;
+
+    CommState state;
+    state.DCBlength = kDcbLength;
+    if (!platform_.comPorts.GetCommState(hComPort, state)) {
+        const std::uint32_t code = platform_.comPorts.GetLastError();
+        AddLog(L"Debug: GetCommState échoué (Code: " + std::to_wstring(code) + L")");
+        return false;
+    }
+
+    if (WriteToPort(std::wstring(1, L'\r'))) {
+        AddLog(L"Debug: Test de connexion réussi");
+        return true;
+    }
+    AddLog(L"Debug: Test d'écriture échoué");
+    return false;
+}
+
+// Lists are compared position by position, so a reordering counts as a change.
+void TForm1::CheckDeviceChanges()
+{
+    const std::vector<std::wstring> oldList = cmbPorts.Items();
+    PreviousPortsList = oldList;
+
+    RefreshPortList();
+    const std::vector<std::wstring> newList = cmbPorts.Items();
+    if (newList == oldList)
+        return;
+
+    AddLog(L"Changement de périphériques détecté par surveillance");
+    const std::wstring counts =
+        L"(Ancien: " + std::to_wstring(oldList.size()) + L", Nouveau: " + std::to_wstring(newList.size()) + L")";
+    if (newList.size() > oldList.size()) {
+        AddLog(L"Nouveaux ports détectés " + counts);
+        HandleDeviceArrival();
+    } else if (newList.size() < oldList.size()) {
+        AddLog(L"Ports supprimés détectés " + counts);
+        HandleDeviceRemoval();
+    } else {
+        AddLog(L"Ports modifiés détectés - traitement comme nouvelle arrivée");
+        HandleDeviceArrival();
+    }
+}
+
+void TForm1::HandleDeviceArrival()
+{
+    AddLog(L"Debug HandleDeviceArrival:");
+    AddLog(std::wstring(L"  IsConnected: ") + TrueFalse(IsConnected));
+    AddLog(std::wstring(L"  IsDetecting: ") + TrueFalse(IsDetecting));
+    AddLog(std::wstring(L"  IsEnabled: ") + TrueFalse(IsEnabled));
+    AddLog(std::wstring(L"  AutoConnect checked: ") + TrueFalse(chkAutoConnect.Checked()));
+
+    if (IsConnected || IsDetecting || !IsEnabled || !chkAutoConnect.Checked()) {
+        AddLog(L"Nouveau(x) port(s) COM détecté(s) - Conditions non remplies pour démarrage automatique");
+        return;
+    }
+    AddLog(L"Nouveau(x) port(s) COM détecté(s) - Démarrage de la détection automatique");
+    // Gives the new port's driver time to settle. A plain blocking sleep:
+    // no timer runs meanwhile.
+    platform_.clock.Sleep(1000);
+    StartAutoDetectionNewPortFirst();
+}
+
+void TForm1::HandleDeviceRemoval()
+{
+    AddLog(L"Debug HandleDeviceRemoval:");
+    AddLog(std::wstring(L"  IsConnected: ") + TrueFalse(IsConnected));
+    AddLog(L"  Port connecté: " + (IsConnected ? OpenPortName() : cmbPorts.Text()));
+    const bool available = IsPortStillAvailable();
+    AddLog(std::wstring(L"  Port encore disponible: ") + TrueFalse(available));
+
+    if (!IsConnected) {
+        RefreshPortList();
+        return;
+    }
+    if (IsPortStillAvailable()) {
+        RefreshPortList();
+        return;
+    }
+
+    // Disconnect forgets the open port's name: keep it for the log line.
+    const std::wstring portName = OpenPortName();
+    AddLog(L"Port COM connecté (" + portName + L") déconnecté - Fermeture automatique");
+    Disconnect();
+    RefreshPortList();
+
+    // The modal box runs its own loop: later watch ticks may run before it returns.
+    if (Window.Visible())
+        App.MessageBox(kRemovedText, MessageBoxKind::Plain);
+    else
+        TrayIcon1.ShowBalloon(L"VOR-TIKA Monitor", kRemovedText, kBalloonNoIcon, 10000);
+}
+
+// True also when nothing is connected, without enumerating.
+bool TForm1::IsPortStillAvailable()
+{
+    if (!IsConnected)
+        return true;
+
+    RefreshPortList();
+    const std::wstring& portName = OpenPortName();
+    bool found = false;
+    for (int i = 0; i < cmbPorts.Count() && !found; ++i)
+        found = cmbPorts.Item(i) == portName;
+
+    AddLog(L"Debug: Port " + portName + (found ? L" trouvé" : L" non trouvé") + L" dans la liste des ports");
+    return found;
+}

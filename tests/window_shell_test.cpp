@@ -114,6 +114,14 @@ TEST(WindowLayout, EveryControlFitsTheDesignedClientArea)
     }
 }
 
+TEST(WindowLayout, CheckBoxWidth_GrowsOnlyWhenTheCaptionNeedsIt)
+{
+    EXPECT_EQ(CaptionedWidth(206, 20, 150, 144), 206);
+    EXPECT_EQ(CaptionedWidth(206, 20, 190, 144), 20 + 12 + 190);
+    EXPECT_EQ(CaptionedWidth(137, 13, 116, 96), 137); // exactly enough
+    EXPECT_EQ(CaptionedWidth(137, 13, 117, 96), 138);
+}
+
 TEST(WindowLayout, Centring_PutsTheWindowInTheMiddleOfTheWorkArea)
 {
     EXPECT_EQ(CentreInWorkArea({0, 0, 1024, 738}, 800, 400), (PixelPoint{112, 169}));

@@ -62,6 +62,12 @@ PixelRect ControlRect(const ControlSpec& spec, int dpi)
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
+int CaptionedWidth(int scaledWidth, int boxWidth, int textWidth, int dpi)
+{
+    const int needed = boxWidth + ScaleForDpi(8, dpi) + textWidth;
+    return needed > scaledWidth ? needed : scaledWidth;
+}
+
 PixelPoint CentreInWorkArea(const PixelRect& workArea, int width, int height)
 {
     int x = workArea.Left + (workArea.Width - width) / 2;

@@ -38,6 +38,10 @@ int ScaleForDpi(int value, int dpi);
 // The control's rectangle in the window's client area at `dpi`.
 PixelRect ControlRect(const ControlSpec& spec, int dpi);
 
+// The width of a check box or radio button: the scaled design, widened when its
+// box and caption need more (text does not grow exactly with the DPI).
+int CaptionedWidth(int scaledWidth, int boxWidth, int textWidth, int dpi);
+
 // Top-left of a window of the given size centred in the work area, never above
 // or left of the work area's top-left corner.
 struct PixelPoint {

@@ -65,6 +65,20 @@ LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
+int TextWidth(HWND control, HFONT font)
+{
+    const std::wstring text = WindowText(control);
+    HDC dc = GetDC(control);
+    if (dc == nullptr)
+        return 0;
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
+
 std::size_t IndexOf(int id)
 {
     for (std::size_t i = 0; i < kFormLayout.size(); ++i)
@@ -210,7 +224,11 @@ void Win32MainWindow::ApplyLayout()
             const auto item = static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, 0, 0));
             height = r.Height + kDropDownCount * (item > 0 ? item : r.Height) + 2;
         }
-        ::SetWindowPos(control, nullptr, r.Left, r.Top, r.Width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        int width = r.Width;
+        if (spec.Kind == ControlKind::CheckBox || spec.Kind == ControlKind::RadioButton)
+            width = CaptionedWidth(r.Width, GetSystemMetricsForDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi_)),
+                                   TextWidth(control, font), dpi_);
+        ::SetWindowPos(control, nullptr, r.Left, r.Top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     for (Win32Label* label : {lblPort_.get(), lblBaudRate_.get(), lblStatus_.get()})
         label->FitToCaption();

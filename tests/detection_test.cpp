@@ -344,33 +344,6 @@ TEST(Detection, UnrecognisedChunks_AreEachLoggedAndDropped)
     EXPECT_TRUE(h.form.IsDetecting);
 }
 
-TEST(Detection, CheckHandshakeReply_OnTheBufferItFinds)
-{
-    struct Case {
-        std::wstring buffer;
-        bool connects;
-    };
-    for (const Case& c : {Case{L"abc#VOR-TIKA!def", true}, Case{L"#VOR-TIKA", false}, Case{L"#VOR-TIKA !", false}}) {
-        SCOPED_TRACE(std::string(c.buffer.begin(), c.buffer.end()));
-        MonitorHarness h;
-        h.AddPort(L"COM2");
-        CreateIdle(h);
-        Connect(h);
-        h.NewLogMessages();
-        h.form.DataBuffer = c.buffer;
-        h.Dispatch([&] { h.form.CheckHandshakeReply(); });
-        EXPECT_EQ(h.form.IsConnected, c.connects);
-        EXPECT_EQ(h.form.IsDetecting, !c.connects);
-        EXPECT_TRUE(h.form.DataBuffer.empty());
-        const Lines lines = h.NewLogMessages();
-        ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(lines.front(), L"Mode détection - Buffer actuel: " + c.buffer);
-        if (!c.connects) {
-            EXPECT_EQ(lines, (Lines{lines.front(), L"Données ignorées en mode détection: " + c.buffer}));
-        }
-    }
-}
-
 TEST(Detection, PollTickThatReadsNothing_RunsEveryPortIntoItsTimeout)
 {
     struct Case {

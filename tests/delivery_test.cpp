@@ -1,0 +1,478 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/fakes/monitor_harness.h"
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+using Keys = std::vector<std::wstring>;
+
+// A monitor connected to a device on COM3 through the real detection, with the
+// delivery options cleared so each test sets the ones it needs. The port watch is
+// stopped unless asked for, so the log holds only the data path's lines.
+struct ConnectedMonitor {
+    explicit ConnectedMonitor(std::uint64_t startMs = 1'000'000, bool watch = false)
+    {
+        h.toolkit.clock.Set(startMs);
+        device = &h.AddPort(L"COM3", /*answers=*/true);
+        h.Create();
+        h.RunFor(100); // the first poll tick reads the reply
+        connected = h.form.IsConnected;
+        if (!watch)
+            h.toolkit.TimerDeviceWatch.Stop();
+        h.rbKeyboard.SetChecked(true);
+        h.chkCR.checked = false;
+        h.chkLF.checked = false;
+        h.NewLogMessages();
+        h.keyboard.calls.clear();
+        h.toolkit.clock.sleeps.clear();
+    }
+    void Feed(const std::string& bytes) { device->rx += bytes; }
+    // Runs up to and including the next poll tick; returns its time.
+    std::uint64_t Tick()
+    {
+        const std::uint64_t due = h.toolkit.Timer1.due;
+        h.RunFor(due - h.toolkit.clock.Now());
+        return due;
+    }
+    Keys Typed() const { return TypedKeys(h.keyboard.calls); }
+
+    MonitorHarness h;
+    FakeDevice* device = nullptr;
+    bool connected = false;
+};
+
+class Delivery : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m.connected); }
+    ConnectedMonitor m;
+    MonitorHarness& h = m.h;
+};
+
+} // namespace
+
+TEST_F(Delivery, EmptyTickExactly200msAfterTheChunk_DoesNotDeliver_TheNextOneDoes)
+{
+    m.Feed("ABC");
+    const std::uint64_t t = m.Tick();
+    EXPECT_EQ(h.form.LastDataTime, static_cast<std::uint32_t>(t));
+    m.Tick();
+    EXPECT_EQ(m.Tick(), t + 200);
+    EXPECT_TRUE(m.Typed().empty());
+    EXPECT_EQ(h.form.DataBuffer, L"ABC");
+
+    EXPECT_EQ(m.Tick(), t + 300);
+    EXPECT_EQ(m.Typed(), (Keys{L"A", L"B", L"C"}));
+    EXPECT_EQ(h.keyboard.calls.front().at, t + 300);
+    EXPECT_EQ(h.form.DataBuffer, L"");
+    EXPECT_EQ(h.NewLogMessages(), (Lines{L"Données ajoutées au buffer: ABC", L"Reçu: ABC"}));
+    EXPECT_EQ(h.memoLastData.lines, (Lines{L"Dernières données reçues:", L"ABC"}));
+
+    h.RunFor(2000);
+    EXPECT_EQ(m.Typed().size(), 3u) << "delivered once";
+}
+
+TEST_F(Delivery, TextOnEveryTick_IsNeverDeliveredUntilATickReadsNothing)
+{
+    for (int i = 0; i < 30; ++i) {
+        m.Feed("x");
+        m.Tick();
+    }
+    EXPECT_TRUE(m.Typed().empty());
+    EXPECT_EQ(h.form.DataBuffer, std::wstring(30, L'x'));
+
+    h.RunFor(300);
+    EXPECT_EQ(m.Typed(), Keys(30, L"x"));
+    Lines expected(30, L"Données ajoutées au buffer: x");
+    expected.push_back(L"Reçu: " + std::wstring(30, L'x'));
+    EXPECT_EQ(h.NewLogMessages(), expected);
+}
+
+TEST_F(Delivery, DelayedTickBringingText_JoinsTheSameBurst)
+{
+    m.Feed("AB");
+    const std::uint64_t t = m.Tick();
+    const int ticksBefore = h.toolkit.Timer1.ticks;
+    // Another handler holds the thread well past the quiet gap; the device speaks meanwhile.
+    h.Dispatch([&] { h.toolkit.clock.Sleep(450); });
+    m.Feed("CD");
+    h.RunFor(1);
+    EXPECT_EQ(h.toolkit.Timer1.ticks, ticksBefore + 1) << "one late tick for the periods that passed";
+    EXPECT_TRUE(m.Typed().empty());
+    EXPECT_EQ(h.form.DataBuffer, L"ABCD");
+    EXPECT_EQ(h.form.LastDataTime, static_cast<std::uint32_t>(t + 450));
+
+    h.RunFor(400);
+    EXPECT_EQ(m.Typed(), (Keys{L"A", L"B", L"C", L"D"}));
+    EXPECT_EQ(h.keyboard.calls.front().at, t + 700);
+    EXPECT_EQ(h.NewLogMessages(),
+              (Lines{L"Données ajoutées au buffer: AB", L"Données ajoutées au buffer: CD", L"Reçu: ABCD"}));
+}
+
+TEST(DeliveryWrap, QuietGapHoldsAcrossTheTickCountWrap)
+{
+    constexpr std::uint64_t kWrap = 1ull << 32;
+    // Where the chunk's tick falls relative to the wrap.
+    for (const std::int64_t offset : {-250, -150, -50, -1, 0, 50}) {
+        SCOPED_TRACE(offset);
+        const std::uint64_t chunkTick = static_cast<std::uint64_t>(static_cast<std::int64_t>(kWrap) + offset);
+        ConnectedMonitor m(chunkTick - 1000); // keeps the chunk's tick on the poll grid
+        ASSERT_TRUE(m.connected);
+        m.h.RunFor(chunkTick - 1 - m.h.toolkit.clock.Now());
+        m.Feed("W");
+        ASSERT_EQ(m.Tick(), chunkTick);
+        EXPECT_EQ(m.h.form.LastDataTime, static_cast<std::uint32_t>(chunkTick));
+        m.Tick();
+        m.Tick();
+        EXPECT_TRUE(m.Typed().empty()) << "delivered early";
+        m.Tick();
+        ASSERT_EQ(m.Typed(), Keys{L"W"});
+        EXPECT_EQ(m.h.keyboard.calls.front().at, chunkTick + 300);
+    }
+}
+
+TEST(DeliveryOptions, ModeAndEnterOptions_GiveTheseKeys)
+{
+    struct Case {
+        const char* name;
+        bool keyboard, clipboard, cr, lf;
+        std::string text;
+        Keys keys;
+    };
+    const Keys ctrlV{L"{kbd 17/0/0/0}", L"{kbd 86/0/0/0}", L"{kbd 86/0/2/0}", L"{kbd 17/0/2/0}"};
+    auto pasted = [&](Keys after) {
+        Keys k = ctrlV;
+        k.insert(k.end(), after.begin(), after.end());
+        return k;
+    };
+    const Case cases[] = {
+        {"keyboard plain", true, false, false, false, "AB", {L"A", L"B"}},
+        {"keyboard CR", true, false, true, false, "AB", {L"A", L"B", L"{Enter}"}},
+        {"keyboard LF", true, false, false, true, "AB", {L"A", L"B", L"{Enter}"}},
+        {"keyboard CR LF", true, false, true, true, "AB", {L"A", L"B", L"{Enter}", L"{Enter}"}},
+        {"device CR LF, chkCR", true, false, true, false, "ABC\r\n",
+         {L"A", L"B", L"C", L"{Enter}", L"{Enter}", L"{Enter}"}},
+        {"clipboard plain", false, true, false, false, "AB", ctrlV},
+        {"clipboard CR LF", false, true, true, true, "AB", pasted({L"{Enter}", L"{Enter}"})},
+        {"no mode", false, false, true, false, "AB", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConnectedMonitor m;
+        ASSERT_TRUE(m.connected);
+        m.Feed(c.text);
+        m.Tick();
+        // Options are taken at delivery, not when the text came in.
+        m.h.rbKeyboard.checked = c.keyboard;
+        m.h.rbClipboard.checked = c.clipboard;
+        m.h.chkCR.checked = c.cr;
+        m.h.chkLF.checked = c.lf;
+        m.h.RunFor(300);
+        EXPECT_EQ(m.Typed(), c.keys);
+        if (c.clipboard)
+            EXPECT_EQ(m.h.clipboard.content, std::wstring(c.text.begin(), c.text.end()));
+        else
+            EXPECT_EQ(m.h.clipboard.content, L"previous");
+    }
+}
+
+TEST_F(Delivery, EnterKeysAfterTyping_AreEachPausedToo)
+{
+    h.chkCR.checked = true;
+    h.chkLF.checked = true;
+    m.Feed("AB");
+    m.Tick();
+    h.RunFor(300);
+    EXPECT_EQ(h.toolkit.clock.sleeps, (std::vector<std::uint32_t>{1, 1, 1, 1}));
+}
+
+TEST_F(Delivery, ClipboardModeAfterPaste_LogsThePasteAfterTheBurst)
+{
+    h.rbClipboard.SetChecked(true);
+    m.Feed("A\tB\r\n");
+    m.Tick();
+    h.RunFor(300);
+    EXPECT_EQ(h.NewLogMessages(), (Lines{L"Données ajoutées au buffer: A\tB\r\n", L"Reçu: A\tB\r\n",
+                                         L"Données copiées et collées automatiquement: A\tB\r\n"}));
+    EXPECT_EQ(h.clipboard.content, L"A\tB\r\n");
+    EXPECT_EQ(h.memoLastData.lines, (Lines{L"Dernières données reçues:", L"A\tB\r\n"}));
+    EXPECT_TRUE(h.toolkit.clock.sleeps.empty()) << "a paste does not pause";
+}
+
+TEST_F(Delivery, ClipboardHeldByAnotherProgram_LogsOneErrorAndStillSendsTheEnterKeys)
+{
+    h.rbClipboard.SetChecked(true);
+    h.chkCR.checked = true;
+    h.chkLF.checked = true;
+    h.clipboard.heldByOther = true;
+    m.Feed("ABC");
+    m.Tick();
+    h.RunFor(300);
+    EXPECT_EQ(h.NewLogMessages(),
+              (Lines{L"Données ajoutées au buffer: ABC", L"Reçu: ABC",
+                     L"Erreur lors de la copie/collage: Impossible d'ouvrir le Presse-papiers : Accès refusé"}));
+    EXPECT_EQ(m.Typed(), (Keys{L"{Enter}", L"{Enter}"}));
+    EXPECT_EQ(h.clipboard.content, L"previous");
+    EXPECT_EQ(h.form.DataBuffer, L"");
+
+    // Not retried: the next burst is pasted alone once the clipboard is free.
+    h.clipboard.heldByOther = false;
+    h.keyboard.calls.clear();
+    m.Feed("DEF");
+    m.Tick();
+    h.RunFor(300);
+    EXPECT_EQ(h.clipboard.content, L"DEF");
+    EXPECT_EQ(m.Typed().size(), 6u);
+}
+
+TEST_F(Delivery, DisconnectWhileGathering_DropsTheBurst)
+{
+    m.Feed("OLD");
+    m.Tick();
+    h.Dispatch([&] { h.form.btnDisconnectClick(); });
+    EXPECT_EQ(h.form.DataBuffer, L"");
+    EXPECT_EQ(h.form.LastDataTime, 0u);
+    h.RunFor(1000);
+    EXPECT_TRUE(m.Typed().empty());
+
+    // Connected again, the next burst comes alone.
+    h.Dispatch([&] { h.form.btnConnectClick(); });
+    h.RunFor(100);
+    ASSERT_TRUE(h.form.IsConnected);
+    m.Feed("NEW");
+    m.Tick();
+    h.RunFor(300);
+    EXPECT_EQ(m.Typed(), (Keys{L"N", L"E", L"W"}));
+    for (const auto& line : h.LogMessages())
+        EXPECT_NE(line, L"Reçu: OLD");
+}
+
+TEST_F(Delivery, InputLongerThanOneRead_IsReadOverSeveralTicksIntoOneBurst)
+{
+    std::string text;
+    for (int i = 0; i < 600; ++i)
+        text.push_back(static_cast<char>('a' + i % 26));
+    m.Feed(text);
+    m.Tick();
+    m.Tick();
+    const std::uint64_t last = m.Tick();
+    h.RunFor(300);
+    ASSERT_EQ(h.keyboard.calls.size(), 600u);
+    EXPECT_EQ(h.keyboard.calls.front().at, last + 300);
+    const std::wstring wide(text.begin(), text.end());
+    EXPECT_EQ(h.NewLogMessages(), (Lines{L"Données ajoutées au buffer: " + wide.substr(0, 255),
+                                         L"Données ajoutées au buffer: " + wide.substr(255, 255),
+                                         L"Données ajoutées au buffer: " + wide.substr(510), L"Reçu: " + wide}));
+}
+
+TEST_F(Delivery, ReadOfOnlyNul_CountsAsATickWithoutText)
+{
+    m.Feed("ABC");
+    const std::uint64_t t = m.Tick();
+    m.Tick();
+    m.Tick();
+    m.Feed(std::string(1, '\0'));
+    m.Tick();
+    EXPECT_EQ(m.Typed(), (Keys{L"A", L"B", L"C"}));
+    EXPECT_EQ(h.keyboard.calls.front().at, t + 300);
+}
+
+TEST_F(Delivery, WithoutModeOrWhileDisabled_TicksLogAndReadNothing)
+{
+    struct Case {
+        bool keyboard, clipboard, enabled;
+        std::wstring line;
+    };
+    const Case cases[] = {
+        {false, false, true, L"Timer: Aucun mode sélectionné"},
+        {false, false, false, L"Timer: Aucun mode sélectionné"},
+        {true, false, false, L"Timer: Application désactivée"},
+        {false, true, false, L"Timer: Application désactivée"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line + (c.enabled ? L" enabled" : L" disabled"));
+        ConnectedMonitor cm;
+        ASSERT_TRUE(cm.connected);
+        MonitorHarness& mh = cm.h;
+        cm.Feed("AB");
+        cm.Tick();
+        mh.NewLogMessages();
+        mh.rbKeyboard.checked = c.keyboard;
+        mh.rbClipboard.checked = c.clipboard;
+        mh.form.IsEnabled = c.enabled;
+        cm.Feed("CD");
+        cm.Tick();
+        cm.Tick();
+        cm.Tick();
+        EXPECT_EQ(mh.NewLogMessages(), Lines(3, c.line));
+        EXPECT_EQ(cm.device->rx, "CD");
+        EXPECT_TRUE(cm.Typed().empty());
+
+        // Back in a deliverable state, the waiting text joins the burst gathered before.
+        mh.rbKeyboard.checked = true;
+        mh.form.IsEnabled = true;
+        cm.Tick();
+        mh.RunFor(300);
+        EXPECT_EQ(cm.Typed(), (Keys{L"A", L"B", L"C", L"D"}));
+    }
+}
+
+TEST_F(Delivery, TickWhileIdle_DoesNothing)
+{
+    h.Dispatch([&] { h.form.btnDisconnectClick(); });
+    h.NewLogMessages();
+    m.Feed("AB");
+    h.Dispatch([&] { h.form.Timer1Timer(); });
+    EXPECT_TRUE(h.NewLogMessages().empty());
+    EXPECT_EQ(m.device->rx, "AB");
+    EXPECT_EQ(h.form.DataBuffer, L"");
+}
+
+TEST_F(Delivery, ProcessBufferedDataDuringDetection_DropsTheBuffer)
+{
+    h.memoLastData.lines = {L"kept"};
+    h.form.IsDetecting = true;
+    h.form.DataBuffer = L"noise";
+    h.Dispatch([&] { h.form.ProcessBufferedData(); });
+    h.form.IsDetecting = false;
+    EXPECT_EQ(h.NewLogMessages(), Lines{L"ProcessBufferedData ignoré en mode détection"});
+    EXPECT_EQ(h.form.DataBuffer, L"");
+    EXPECT_TRUE(m.Typed().empty());
+    EXPECT_EQ(h.memoLastData.lines, Lines{L"kept"});
+}
+
+TEST_F(Delivery, NewBurst_ReplacesTheMemoContent)
+{
+    m.Feed("first");
+    m.Tick();
+    h.RunFor(300);
+    m.Feed("Z");
+    m.Tick();
+    h.RunFor(300);
+    EXPECT_EQ(h.memoLastData.lines, (Lines{L"Dernières données reçues:", L"Z"}));
+}
+
+// A day of bursts at random (seeded) gaps, some split over two reads: every burst
+// reaches the keyboard once, whole and in order.
+TEST(DeliverySoak, DayOfRandomBursts_EachDeliveredOnceInOrder)
+{
+    ConnectedMonitor m;
+    ASSERT_TRUE(m.connected);
+    MonitorHarness& h = m.h;
+    h.chkCR.checked = true; // the Enter key closes each burst in the typed stream
+
+    std::mt19937 rng(424242);
+    std::uniform_int_distribution<std::uint64_t> gapMs(400, 20'000);
+    std::uniform_int_distribution<std::uint64_t> splitMs(1, 150);
+    std::uniform_int_distribution<int> length(1, 24);
+    std::uniform_int_distribution<int> letter(0, 61);
+    const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+    const std::uint64_t end = h.toolkit.clock.Now() + 24ull * 3600 * 1000;
+    std::vector<std::wstring> sent;
+    while (h.toolkit.clock.Now() < end) {
+        std::string burst;
+        for (int i = length(rng); i > 0; --i)
+            burst.push_back(alphabet[letter(rng)]);
+        if (burst.size() > 1 && rng() % 4 == 0) {
+            const std::size_t cut = burst.size() / 2;
+            m.Feed(burst.substr(0, cut));
+            h.RunFor(splitMs(rng));
+            m.Feed(burst.substr(cut));
+        } else {
+            m.Feed(burst);
+        }
+        sent.emplace_back(burst.begin(), burst.end());
+        h.RunFor(gapMs(rng));
+    }
+    ASSERT_TRUE(h.form.IsConnected);
+
+    std::vector<std::wstring> typed(1);
+    for (const std::wstring& key : m.Typed()) {
+        if (key == L"{Enter}")
+            typed.emplace_back();
+        else
+            typed.back() += key;
+    }
+    EXPECT_EQ(typed.back(), L"") << "every burst ends with its Enter";
+    typed.pop_back();
+    EXPECT_GT(sent.size(), 8000u);
+    EXPECT_EQ(typed, sent);
+    EXPECT_EQ(h.memoLastData.lines, (Lines{L"Dernières données reçues:", sent.back()}));
+}
+
+TEST(Paste, Success_PlacesTextClosesAndPressesCtrlV)
+{
+    MonitorHarness h;
+    h.Create();
+    h.NewLogMessages();
+    h.Dispatch([&] { h.form.PasteViaClipboard(L"Zoë 42\r\n"); });
+    EXPECT_EQ(h.clipboard.ops, (std::vector<std::string>{"Open", "Alloc", "Empty", "SetData", "Close"}));
+    EXPECT_EQ(h.clipboard.content, L"Zoë 42\r\n");
+    EXPECT_FALSE(h.clipboard.isOpen);
+    EXPECT_EQ(h.NewLogMessages(), Lines{L"Données copiées et collées automatiquement: Zoë 42\r\n"});
+    EXPECT_EQ(TypedKeys(h.keyboard.calls),
+              (Keys{L"{kbd 17/0/0/0}", L"{kbd 86/0/0/0}", L"{kbd 86/0/2/0}", L"{kbd 17/0/2/0}"}));
+    EXPECT_TRUE(h.toolkit.errorReports.empty());
+}
+
+TEST(Paste, Failures_LogOneLineAndPressNothing)
+{
+    struct Case {
+        const char* name;
+        void (*arrange)(FakeClipboard&);
+        std::vector<std::string> ops;
+        std::optional<std::wstring> content;
+        std::wstring line;
+    };
+    const Case cases[] = {
+        {"held by another program", [](FakeClipboard& c) { c.heldByOther = true; }, {"Open"}, L"previous",
+         L"Erreur lors de la copie/collage: Impossible d'ouvrir le Presse-papiers : Accès refusé"},
+        {"hand-over refused", [](FakeClipboard& c) { c.setDataFails = true; },
+         {"Open", "Alloc", "Empty", "SetData", "Free", "Close"}, std::nullopt,
+         L"Erreur lors de la copie/collage: Ressources système insuffisantes"},
+        {"no memory", [](FakeClipboard& c) { c.allocFails = true; }, {"Open", "Alloc", "Close"}, L"previous",
+         L"Erreur lors de la copie/collage: Mémoire insuffisante"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MonitorHarness h;
+        h.Create();
+        h.NewLogMessages();
+        c.arrange(h.clipboard);
+        h.Dispatch([&] { h.form.PasteViaClipboard(L"ABC"); });
+        EXPECT_EQ(h.clipboard.ops, c.ops);
+        EXPECT_EQ(h.clipboard.content, c.content);
+        EXPECT_FALSE(h.clipboard.isOpen);
+        EXPECT_EQ(h.NewLogMessages(), Lines{c.line});
+        EXPECT_TRUE(h.keyboard.calls.empty());
+        EXPECT_TRUE(h.toolkit.errorReports.empty());
+    }
+}
+
+TEST(Paste, SystemReasonForTheOpenFailure_LosesTrailingBlanksControlsAndFullStopsOnly)
+{
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"Accès refusé.\r\n", L"Accès refusé"},
+        {L"Handle non valide. \t. \r\n", L"Handle non valide"},
+        {L"Erreur. Réessayez plus tard", L"Erreur. Réessayez plus tard"},
+        {L"  Occupé", L"  Occupé"},
+        {L"v1.2\x01", L"v1.2"},
+        {L"...\r\n", L""},
+        {L"", L""},
+    };
+    for (const auto& [system, reason] : cases) {
+        SCOPED_TRACE(system);
+        MonitorHarness h;
+        h.Create();
+        h.NewLogMessages();
+        h.clipboard.heldByOther = true;
+        h.clipboard.heldError = 1418;
+        h.clipboard.systemTexts[1418] = system;
+        h.Dispatch([&] { h.form.PasteViaClipboard(L"x"); });
+        EXPECT_EQ(h.NewLogMessages(),
+                  Lines{L"Erreur lors de la copie/collage: Impossible d'ouvrir le Presse-papiers : " + reason});
+    }
+}

@@ -54,19 +54,6 @@ TEST(Glyph, EachStateColourAt32_FillsExactlyTheGlyphCellsOnOpaqueWhite)
     }
 }
 
-TEST(Glyph, At32_Has32CellsOf4x4Pixels)
-{
-    const IconImage image = CreateStatusIcon(kRed, 32);
-    int ink = 0;
-    for (std::uint32_t p : image.Pixels)
-        ink += p == Argb(kRed) ? 1 : 0;
-    EXPECT_EQ(ink, 32 * 16);
-    // Row 1 is hollow in the corner squares: cell (1, 1) stays white.
-    EXPECT_EQ(Pixel(image, 5, 5), kWhite);
-    EXPECT_EQ(Pixel(image, 3, 3), Argb(kRed));
-    EXPECT_EQ(Pixel(image, 31, 31), kWhite);
-}
-
 TEST(Glyph, EveryPixelIsOpaque_WhiteBackgroundIncluded)
 {
     for (int size : {32, 20, 48})
@@ -90,14 +77,6 @@ TEST(Glyph, SizeNotAMultipleOf8_LeavesAWhiteBandRightAndBottom)
 TEST(Glyph, WindowIconGreenAt48_IsTheSamePictureScaled)
 {
     ExpectGlyph(CreateStatusIcon(kGreen, 48), kGreen, 48);
-}
-
-TEST(Glyph, SizeBelow8_IsAllWhite)
-{
-    const IconImage image = CreateStatusIcon(kRed, 7);
-    ASSERT_EQ(image.Pixels.size(), 49u);
-    for (std::uint32_t p : image.Pixels)
-        EXPECT_EQ(p, kWhite);
 }
 
 TEST(Status, UpdateStatus_PrefixesTheTextAndLogsNothing)

@@ -10,7 +10,7 @@ const wchar_t* TrueFalse(bool value)
     return value ? L"True" : L"False";
 }
 
-const std::wstring kRemovedText = L"Le périphérique VOR-TIKA a été déconnecté.";
+constexpr const wchar_t* kRemovedText = L"Le périphérique VOR-TIKA a été déconnecté.";
 
 } // namespace
 

@@ -4,6 +4,10 @@
 #include "app/errors.h"
 #include "ui/shell_ids.h"
 
+namespace {
+constexpr UINT kActivateFrontMessage = WM_APP + 20;
+} // namespace
+
 Win32Application::Win32Application(HINSTANCE instance) : instance_(instance)
 {
     WNDCLASSEXW wc{};
@@ -50,14 +54,23 @@ LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         info->ptMinTrackSize = POINT{0, 0};
         return 0;
     }
-    case WM_SETFOCUS: {
-        // The taskbar entry activates this window: pass the focus on to the main
-        // window or to the message box in front of it.
-        HWND popup = GetLastActivePopup(handle_);
-        if (popup != handle_ && IsWindowVisible(popup) && IsWindowEnabled(popup))
-            SetActiveWindow(popup);
+    case WM_SETFOCUS:
+        // The taskbar entry activates this window: pass the activation on once
+        // the activation in progress is over.
+        PostMessageW(handle_, kActivateFrontMessage, 0, 0);
         return 0;
-    }
+    case kActivateFrontMessage:
+        ActivateFront();
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_RESTORE) {
+            // The owned windows come back only with the restore, after the focus
+            // arrived here.
+            const LRESULT result = DefWindowProcW(handle_, msg, wParam, lParam);
+            PostMessageW(handle_, kActivateFrontMessage, 0, 0);
+            return result;
+        }
+        return DefWindowProcW(handle_, msg, wParam, lParam);
     case WM_CLOSE:
         // "Close window" from the taskbar entry: the main window decides.
         if (main_ != nullptr)
@@ -66,6 +79,16 @@ LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     default:
         return DefWindowProcW(handle_, msg, wParam, lParam);
     }
+}
+
+// The main window, or the message box in front of it.
+void Win32Application::ActivateFront()
+{
+    HWND popup = GetLastActivePopup(handle_);
+    if (popup == handle_ || !IsWindowVisible(popup))
+        popup = main_;
+    if (popup != nullptr && IsWindowVisible(popup) && IsWindowEnabled(popup))
+        SetForegroundWindow(popup);
 }
 
 int Win32Application::ShowModal(const std::wstring& text, UINT flags)

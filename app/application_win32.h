@@ -37,6 +37,7 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void ActivateFront();
     int ShowModal(const std::wstring& text, UINT flags);
     void Dispatch(MSG& msg);
 

@@ -16,12 +16,18 @@
 //   wctl foreground-class           print the class of the foreground window
 //   wctl dump-sink                  ask the sink to write its whole text to its record
 //   wctl close CLASS                post WM_CLOSE to the window of CLASS
+//   wctl children CLASS             print "client=W,H", then one line per descendant window:
+//                                   "id=N class=C parent=N visible=0|1 rect=L,T,R,B text=..." (rect in
+//                                   the top-level window's client coordinates; parent 0 is that window)
+//   wctl tray-tips                  print the tool tip texts of the notification area's icons
 //
 // Output is UTF-8 with LF line ends. Exit code 0 on success, 1 when the window or control is missing
 // or a wait ran out, 2 on bad usage, 3 when a button is disabled.
 
 #define _WIN32_WINNT 0x0A00
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "ui/shell_ids.h"
 
@@ -252,6 +258,103 @@ int Foreground(const std::wstring& cls)
     return 0;
 }
 
+struct ChildList {
+    HWND top;
+    std::vector<std::wstring> lines;
+};
+
+BOOL CALLBACK ListChild(HWND hwnd, LPARAM lp)
+{
+    auto* list = reinterpret_cast<ChildList*>(lp);
+    wchar_t cls[256] = L"";
+    GetClassNameW(hwnd, cls, 256);
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    MapWindowPoints(nullptr, list->top, reinterpret_cast<POINT*>(&r), 2);
+    HWND parent = GetParent(hwnd);
+    int parentId = parent == list->top ? 0 : GetDlgCtrlID(parent);
+    list->lines.push_back(L"id=" + std::to_wstring(GetDlgCtrlID(hwnd)) + L" class=" + cls + L" parent=" +
+                          std::to_wstring(parentId) + L" visible=" + std::to_wstring(IsWindowVisible(hwnd) ? 1 : 0) +
+                          L" rect=" + RectText(r) + L" text=" + TextOf(hwnd));
+    return TRUE;
+}
+
+int Children(const std::wstring& cls)
+{
+    HWND hwnd = FindTop(cls.c_str());
+    if (!hwnd) {
+        Print(L"missing");
+        return 1;
+    }
+    RECT cr{};
+    GetClientRect(hwnd, &cr);
+    ChildList list{hwnd, {}};
+    EnumChildWindows(hwnd, ListChild, reinterpret_cast<LPARAM>(&list));
+    Print(L"client=" + std::to_wstring(cr.right - cr.left) + L"," + std::to_wstring(cr.bottom - cr.top));
+    for (const std::wstring& line : list.lines)
+        Print(line);
+    return 0;
+}
+
+// The shell keeps each icon's tip in a tool tip window of its own process; its tools' texts are read
+// through a buffer in that process, since tool tip messages carry pointers that are not marshalled.
+struct TipWindows {
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTips(HWND hwnd, LPARAM lp)
+{
+    wchar_t cls[64] = L"";
+    GetClassNameW(hwnd, cls, 64);
+    if (_wcsicmp(cls, TOOLTIPS_CLASSW) == 0)
+        reinterpret_cast<TipWindows*>(lp)->found.push_back(hwnd);
+    return TRUE;
+}
+
+int TrayTips()
+{
+    TipWindows tips;
+    EnumWindows(CollectTips, reinterpret_cast<LPARAM>(&tips));
+    constexpr SIZE_T kTextChars = 1024;
+    for (HWND tip : tips.found) {
+        if (GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON)
+            continue;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(tip, &pid);
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (!process)
+            continue;
+        const SIZE_T size = sizeof(TTTOOLINFOW) + kTextChars * sizeof(wchar_t);
+        auto* remote = static_cast<BYTE*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+        if (remote) {
+            auto count = static_cast<int>(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                TTTOOLINFOW info{};
+                info.cbSize = sizeof(info);
+                SIZE_T moved = 0;
+                WriteProcessMemory(process, remote, &info, sizeof(info), &moved);
+                if (!SendMessageW(tip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote)))
+                    continue;
+                ReadProcessMemory(process, remote, &info, sizeof(info), &moved);
+                info.lpszText = reinterpret_cast<LPWSTR>(remote + sizeof(TTTOOLINFOW));
+                WriteProcessMemory(process, remote, &info, sizeof(info), &moved);
+                const wchar_t empty = L'\0';
+                WriteProcessMemory(process, info.lpszText, &empty, sizeof(empty), &moved);
+                SendMessageW(tip, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(remote));
+                std::wstring text(kTextChars, L'\0');
+                ReadProcessMemory(process, remote + sizeof(TTTOOLINFOW), text.data(), kTextChars * sizeof(wchar_t),
+                                  &moved);
+                text.resize(wcsnlen(text.c_str(), kTextChars - 1));
+                if (!text.empty())
+                    Print(text);
+            }
+            VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        }
+        CloseHandle(process);
+    }
+    return 0;
+}
+
 int Usage()
 {
     Print(L"usage: wctl tray-click | tray-rclick | menu ID | click-button ID | control-text ID | control-state ID |"
@@ -336,6 +439,10 @@ int Run(const std::vector<std::wstring>& a)
         PostMessageW(hwnd, kSinkDumpRequest, 0, 0);
         return 0;
     }
+    if (cmd == L"children" && a.size() == 2)
+        return Children(a[1]);
+    if (cmd == L"tray-tips")
+        return TrayTips();
     if (cmd == L"close" && a.size() == 2) {
         HWND hwnd = FindTop(a[1].c_str());
         if (!hwnd)

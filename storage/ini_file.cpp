@@ -4,7 +4,10 @@
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\v' || c == L'\f'; }
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\v' || c == L'\f';
+}
 
 std::wstring_view TrimLeft(std::wstring_view s)
 {
@@ -20,7 +23,10 @@ std::wstring_view TrimRight(std::wstring_view s)
     return s;
 }
 
-std::wstring_view Trim(std::wstring_view s) { return TrimRight(TrimLeft(s)); }
+std::wstring_view Trim(std::wstring_view s)
+{
+    return TrimRight(TrimLeft(s));
+}
 
 // Upper case for ASCII and Latin-1 letters; names here are plain words.
 wchar_t Fold(wchar_t c)
@@ -89,7 +95,7 @@ struct Lookup {
     bool sectionFound = false;
     std::optional<Line> keyLine;
     Parsed key;
-    std::size_t insertAt = 0;     // after the section's last non-blank line
+    std::size_t insertAt = 0;      // after the section's last non-blank line
     bool insertNeedsBreak = false; // that line is the last of a text without a final LF
 };
 

@@ -48,7 +48,10 @@ std::optional<std::int32_t> Decimal(std::wstring_view digits, bool negative)
     return static_cast<std::int32_t>(v);
 }
 
-bool IsHexPrefix(std::wstring_view s) { return s.size() >= 2 && s[0] == L'0' && (s[1] == L'x' || s[1] == L'X'); }
+bool IsHexPrefix(std::wstring_view s)
+{
+    return s.size() >= 2 && s[0] == L'0' && (s[1] == L'x' || s[1] == L'X');
+}
 
 } // namespace
 

@@ -28,7 +28,7 @@ const ReadCase kReads[] = {
     {L"[S]\nk=a=b", L"S", L"k", L"a=b"},
     {L"[S] ; note\nk=1", L"S", L"k", L"1"},
     {L"[S]\nk=1\nk=2", L"S", L"k", L"1"},
-    {L"[S]\nk\nk=2", L"S", L"k", std::nullopt},     // a key line without "=" hides the later one
+    {L"[S]\nk\nk=2", L"S", L"k", std::nullopt},             // a key line without "=" hides the later one
     {L"[S]\na=1\n[T]\n[S]\nk=2", L"S", L"k", std::nullopt}, // only the first section of a name
     {L"k=1\n[S]\n", L"S", L"k", std::nullopt},
     {L"[T]\nk=1\n[S]\nj=2", L"S", L"k", std::nullopt},

@@ -58,7 +58,8 @@ TEST(Settings, RadioGroup_FourCombinationsAndWhatTheNextSaveWrites)
         const char* keyboard;
         const char* clipboard;
         bool rbKeyboard, rbClipboard;
-    } const cases[] = {{"1", "0", true, false}, {"0", "1", false, true}, {"1", "1", false, true}, {"0", "0", false, false}};
+    } const cases[] = {
+        {"1", "0", true, false}, {"0", "1", false, true}, {"1", "1", false, true}, {"0", "0", false, false}};
     for (const auto& c : cases) {
         MonitorHarness h;
         StartWith(h, std::string("[Settings]\r\nAutoConnect=0\r\nKeyboardMode=") + c.keyboard +
@@ -74,8 +75,8 @@ TEST(Settings, RadioGroup_FourCombinationsAndWhatTheNextSaveWrites)
 TEST(Settings, SavedPort_SelectedOnlyWhenExactlyEqual)
 {
     const std::pair<const char*, const wchar_t*> cases[] = {
-        {"COM3", L"COM3"}, {" COM3 ", L"COM3"}, {"\"COM3\"", L"COM3"}, {"com3", L"COM1"},
-        {"COM3 x", L"COM1"}, {"COM9", L"COM1"}, {"", L"COM1"}};
+        {"COM3", L"COM3"},   {" COM3 ", L"COM3"}, {"\"COM3\"", L"COM3"}, {"com3", L"COM1"},
+        {"COM3 x", L"COM1"}, {"COM9", L"COM1"},   {"", L"COM1"}};
     for (const auto& [value, selected] : cases) {
         MonitorHarness h;
         StartWith(h, std::string("[Connection]\r\nPort=") + value + "\r\n[Settings]\r\nAutoConnect=0\r\n",
@@ -89,8 +90,8 @@ TEST(Settings, SavedPort_SelectedOnlyWhenExactlyEqual)
 TEST(Settings, SavedSpeed_SelectedOnlyWhenInTheList)
 {
     const std::pair<const char*, const wchar_t*> cases[] = {
-        {"115200", L"115200"}, {"38400", L"38400"}, {" 57600 ", L"57600"}, {"14400", L"9600"},
-        {"019200", L"9600"}, {"19200.0", L"9600"}, {"", L"9600"}};
+        {"115200", L"115200"}, {"38400", L"38400"},  {" 57600 ", L"57600"}, {"14400", L"9600"},
+        {"019200", L"9600"},   {"19200.0", L"9600"}, {"", L"9600"}};
     for (const auto& [value, selected] : cases) {
         MonitorHarness h;
         StartWith(h, std::string("[Connection]\r\nBaudRate=") + value + "\r\n[Settings]\r\nAutoConnect=0\r\n");
@@ -143,9 +144,10 @@ TEST(Settings, LinesTheProgramDoesNotUse_SurviveASave)
                                "[Autre]\r\nCl\xE9=valeur\r\n[Settings]\r\nAutoConnect=0\r\n";
     StartWith(h, before, {L"COM1"});
     h.Destroy();
-    EXPECT_EQ(h.fileSystem.files[kIni], "; r\xE9glages du poste\r\n[Connection]\r\nPort=COM1\r\nNote=garder\r\n"
-                                        "BaudRate=9600\r\n\r\n[Autre]\r\nCl\xE9=valeur\r\n[Settings]\r\n"
-                                        "AutoConnect=0\r\nEnabled=1\r\nKeyboardMode=1\r\nClipboardMode=0\r\nCR=1\r\nLF=0\r\n");
+    EXPECT_EQ(h.fileSystem.files[kIni],
+              "; r\xE9glages du poste\r\n[Connection]\r\nPort=COM1\r\nNote=garder\r\n"
+              "BaudRate=9600\r\n\r\n[Autre]\r\nCl\xE9=valeur\r\n[Settings]\r\n"
+              "AutoConnect=0\r\nEnabled=1\r\nKeyboardMode=1\r\nClipboardMode=0\r\nCR=1\r\nLF=0\r\n");
 }
 
 TEST(Settings, NoPortAtAll_SavesAnEmptyPortThatSelectsNothingNextTime)
@@ -172,7 +174,8 @@ TEST(Settings, RefusedWrite_ReportsThePathAndWritesNothingAfterIt)
     } const cases[] = {
         {"read-only file", [](MonitorHarness& h) { h.fileSystem.readOnly.insert(kIni); }, {}},
         {"folder gone", [](MonitorHarness& h) { h.fileSystem.RemoveDirectory(L"C:\\ProgramData\\VORTIKA"); }, {}},
-        {"fourth key", [](MonitorHarness& h) { h.profile.refusedKeys.insert(L"ClipboardMode"); },
+        {"fourth key",
+         [](MonitorHarness& h) { h.profile.refusedKeys.insert(L"ClipboardMode"); },
          {L"Port", L"BaudRate", L"Enabled", L"KeyboardMode"}},
     };
     for (const auto& c : cases) {
@@ -180,7 +183,8 @@ TEST(Settings, RefusedWrite_ReportsThePathAndWritesNothingAfterIt)
         StartWith(h, "[Settings]\r\nAutoConnect=0\r\n");
         c.refuse(h);
         h.Destroy();
-        EXPECT_EQ(h.toolkit.errorReports, Lines{L"Impossible d'écrire dans C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini."})
+        EXPECT_EQ(h.toolkit.errorReports,
+                  Lines{L"Impossible d'écrire dans C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini."})
             << c.name;
         EXPECT_EQ(h.profile.writes, c.written) << c.name;
         EXPECT_EQ(h.profile.flushes, 0) << c.name;

@@ -61,7 +61,7 @@ public:
     std::map<std::pair<std::wstring, std::wstring>, std::wstring> values;
     bool refuseWrites = false;
     std::set<std::wstring> refusedKeys; // a platform failure in the middle of a save
-    std::vector<std::wstring> writes; // keys written, in order
+    std::vector<std::wstring> writes;   // keys written, in order
     int flushes = 0;
 
 private:

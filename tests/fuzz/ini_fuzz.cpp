@@ -19,7 +19,10 @@ void Check(bool ok)
         std::abort();
 }
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\v' || c == L'\f'; }
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\v' || c == L'\f';
+}
 
 std::wstring Trim(const std::wstring& s)
 {
@@ -44,8 +47,7 @@ bool Writable(const std::wstring& section, const std::wstring& key, const std::w
 {
     const bool quoted = value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0];
     return section.find(L'\n') == std::wstring::npos && key.find_first_of(L"\n=") == std::wstring::npos &&
-           Trim(key).rfind(L'[', 0) != 0 && value.find(L'\n') == std::wstring::npos && Trim(value) == value &&
-           !quoted;
+           Trim(key).rfind(L'[', 0) != 0 && value.find(L'\n') == std::wstring::npos && Trim(value) == value && !quoted;
 }
 
 void CheckIntegers(const std::wstring& text, std::uint32_t seed)

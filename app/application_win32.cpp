@@ -149,7 +149,10 @@ void Win32Application::ProcessMessages()
     }
 }
 
-void Win32Application::Terminate() { PostQuitMessage(0); }
+void Win32Application::Terminate()
+{
+    PostQuitMessage(0);
+}
 
 int Win32Application::Run()
 {

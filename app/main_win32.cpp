@@ -38,8 +38,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     clipboard.SetOwner(app.Handle());
     Win32ProfileStore profile;
 
-    TForm1 form(window.Controls(),
-                FormPlatform{clock, localClock, fileSystem, codePage, comPorts, registry, keyboard, clipboard, profile});
+    TForm1 form(window.Controls(), FormPlatform{clock, localClock, fileSystem, codePage, comPorts, registry, keyboard,
+                                                clipboard, profile});
     window.Attach(form);
 
     // An error ends FormCreate at its step; the window exists all the same.

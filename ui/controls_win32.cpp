@@ -32,14 +32,20 @@ void EnableControl(HWND hwnd, bool enabled)
 
 // --- ComboBox ---
 
-void Win32ComboBox::Clear() { SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0); }
+void Win32ComboBox::Clear()
+{
+    SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+}
 
 void Win32ComboBox::AddItem(const std::wstring& item)
 {
     SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
 }
 
-int Win32ComboBox::Count() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0)); }
+int Win32ComboBox::Count() const
+{
+    return static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0));
+}
 
 std::wstring Win32ComboBox::Item(int index) const
 {
@@ -54,9 +60,15 @@ std::wstring Win32ComboBox::Item(int index) const
     return std::wstring(buffer.data(), static_cast<std::size_t>(copied));
 }
 
-int Win32ComboBox::ItemIndex() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
+int Win32ComboBox::ItemIndex() const
+{
+    return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0));
+}
 
-void Win32ComboBox::SetItemIndex(int index) { SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+void Win32ComboBox::SetItemIndex(int index)
+{
+    SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
 
 std::wstring Win32ComboBox::Text() const
 {
@@ -64,22 +76,37 @@ std::wstring Win32ComboBox::Text() const
     return index < 0 ? std::wstring() : Item(index);
 }
 
-bool Win32ComboBox::Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+bool Win32ComboBox::Enabled() const
+{
+    return IsWindowEnabled(hwnd_) != FALSE;
+}
 
-void Win32ComboBox::SetEnabled(bool enabled) { EnableControl(hwnd_, enabled); }
+void Win32ComboBox::SetEnabled(bool enabled)
+{
+    EnableControl(hwnd_, enabled);
+}
 
-void Win32ComboBox::Refresh() { RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+void Win32ComboBox::Refresh()
+{
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
 
 // --- CheckBox and RadioButton ---
 
-bool Win32CheckBox::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Win32CheckBox::Checked() const
+{
+    return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void Win32CheckBox::SetChecked(bool checked)
 {
     SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-bool Win32RadioButton::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Win32RadioButton::Checked() const
+{
+    return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void Win32RadioButton::Apply(bool checked)
 {
@@ -99,13 +126,22 @@ void Win32RadioButton::SetChecked(bool checked)
 
 // --- Button ---
 
-bool Win32Button::Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+bool Win32Button::Enabled() const
+{
+    return IsWindowEnabled(hwnd_) != FALSE;
+}
 
-void Win32Button::SetEnabled(bool enabled) { EnableControl(hwnd_, enabled); }
+void Win32Button::SetEnabled(bool enabled)
+{
+    EnableControl(hwnd_, enabled);
+}
 
 // --- Label ---
 
-std::wstring Win32Label::Caption() const { return WindowText(hwnd_); }
+std::wstring Win32Label::Caption() const
+{
+    return WindowText(hwnd_);
+}
 
 void Win32Label::SetCaption(const std::wstring& caption)
 {
@@ -133,7 +169,10 @@ void Win32Label::FitToCaption()
 
 // --- Memo ---
 
-void Win32Memo::Clear() { SetWindowTextW(hwnd_, L""); }
+void Win32Memo::Clear()
+{
+    SetWindowTextW(hwnd_, L"");
+}
 
 // Appended at the end through the selection, so the view follows the new text.
 void Win32Memo::AddLine(const std::wstring& line)
@@ -145,7 +184,10 @@ void Win32Memo::AddLine(const std::wstring& line)
     SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
 }
 
-std::vector<std::wstring> Win32Memo::Lines() const { return MemoLines(WindowText(hwnd_)); }
+std::vector<std::wstring> Win32Memo::Lines() const
+{
+    return MemoLines(WindowText(hwnd_));
+}
 
 // --- MenuItem ---
 

@@ -14,8 +14,8 @@ constexpr int kDropDownCount = 8;
 
 HFONT MakeFont(int dpi, const wchar_t* face, BYTE pitchAndFamily)
 {
-    return CreateFontW(-ScaleForDpi(kDesignedFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face);
+    return CreateFontW(-ScaleForDpi(kDesignedFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face);
 }
 
 struct CreateParams {
@@ -144,13 +144,16 @@ Win32MainWindow::~Win32MainWindow()
 
 FormControls Win32MainWindow::Controls()
 {
-    return FormControls{*cmbPorts_,      *cmbBaudRate_,  *rbKeyboard_,   *rbClipboard_, *chkCR_,
-                        *chkLF_,         *chkAutoConnect_, *btnConnect_, *btnDisconnect_, *lblStatus_,
-                        *memoLastData_,  *menuActiver_,  *tray_,         *timer1_,      *timerDetection_,
-                        *timerDeviceWatch_, *this,       app_};
+    return FormControls{
+        *cmbPorts_,       *cmbBaudRate_, *rbKeyboard_,     *rbClipboard_,      *chkCR_,        *chkLF_,
+        *chkAutoConnect_, *btnConnect_,  *btnDisconnect_,  *lblStatus_,        *memoLastData_, *menuActiver_,
+        *tray_,           *timer1_,      *timerDetection_, *timerDeviceWatch_, *this,          app_};
 }
 
-HWND Win32MainWindow::Control(int id) const { return controls_[IndexOf(id)]; }
+HWND Win32MainWindow::Control(int id) const
+{
+    return controls_[IndexOf(id)];
+}
 
 void Win32MainWindow::CreateFonts()
 {
@@ -170,14 +173,13 @@ void Win32MainWindow::CreateControls()
     for (std::size_t i = 0; i < kFormLayout.size(); ++i) {
         const ControlSpec& spec = kFormLayout[i];
         const CreateParams params = ParamsFor(spec);
-        controls_[i] = CreateWindowExW(params.ExStyle, params.ClassName, spec.Caption, params.Style, 0, 0, 0, 0, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.Id)), app_.Instance(),
-                                       nullptr);
+        controls_[i] =
+            CreateWindowExW(params.ExStyle, params.ClassName, spec.Caption, params.Style, 0, 0, 0, 0, hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.Id)), app_.Instance(), nullptr);
     }
     // The group box paints its frame under its check boxes, not over them; it
     // takes no focus, so its place in the z-order leaves the tab order alone.
-    ::SetWindowPos(Control(kGroupBox1Id), HWND_BOTTOM, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::SetWindowPos(Control(kGroupBox1Id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     cmbPorts_ = std::make_unique<Win32ComboBox>(Control(kCmbPortsId));
     cmbBaudRate_ = std::make_unique<Win32ComboBox>(Control(kCmbBaudRateId));
@@ -472,7 +474,10 @@ void Win32MainWindow::Hide()
     ShowWindow(hwnd_, SW_HIDE);
 }
 
-void Win32MainWindow::ShowApplicationWindow(int showCommand) { ShowWindow(app_.Handle(), showCommand); }
+void Win32MainWindow::ShowApplicationWindow(int showCommand)
+{
+    ShowWindow(app_.Handle(), showCommand);
+}
 
 void Win32MainWindow::SetNormalState()
 {
@@ -487,4 +492,7 @@ void Win32MainWindow::BringApplicationToFront()
         ::SetForegroundWindow(top);
 }
 
-void Win32MainWindow::SetForegroundWindow() { ::SetForegroundWindow(hwnd_); }
+void Win32MainWindow::SetForegroundWindow()
+{
+    ::SetForegroundWindow(hwnd_);
+}

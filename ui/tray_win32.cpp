@@ -92,7 +92,10 @@ void Win32TrayIcon::Add()
         DestroyIcon(icon);
 }
 
-void Win32TrayIcon::AddAgain() { Add(); }
+void Win32TrayIcon::AddAgain()
+{
+    Add();
+}
 
 void Win32TrayIcon::SetIcon(const IconImage& image)
 {

@@ -202,17 +202,4 @@ TEST(Settings, ValuesLongerThan2047Characters_AreCut)
     }
 }
 
-TEST(Settings, Utf16File_StaysUtf16)
-{
-    MonitorHarness h;
-    std::string bytes = "\xFF\xFE";
-    for (char c : std::string("[Settings]\r\nAutoConnect=0\r\n"))
-        bytes += {c, '\0'};
-    StartWith(h, bytes);
-    EXPECT_FALSE(h.chkAutoConnect.checked);
-    h.Destroy();
-    EXPECT_EQ(h.fileSystem.files[kIni].rfind(std::string("\xFF\xFE[\0S\0", 6), 0), 0u);
-    EXPECT_EQ(Saved(h, L"Settings", L"LF"), L"0");
-}
-
 } // namespace

@@ -12,8 +12,7 @@
 
 // The private profile functions over the fake file system: each call reads the
 // file's bytes and each write stores them back at once, as WritePrivateProfileStringW
-// does. A new file is in the ANSI code page; one that starts with the UTF-16LE
-// byte-order mark stays UTF-16LE.
+// does. The file is in the ANSI code page.
 class FakeProfileStore : public ProfileStore {
 public:
     FakeProfileStore(FakeFileSystem& files, AnsiCodePage& codePage) : files_(files), codePage_(codePage) {}
@@ -33,7 +32,7 @@ public:
         if (refuseWrites || refusedKeys.count(key))
             return false;
         const std::wstring text = IniWriteValue(Text(file), section, key, value);
-        if (!files_.CreateAndWrite(file, IsUtf16(file) ? Utf16Bytes(text) : codePage_.ToAnsi(text)))
+        if (!files_.CreateAndWrite(file, codePage_.ToAnsi(text)))
             return false;
         values[{section, key}] = value;
         writes.push_back(key);
@@ -47,13 +46,7 @@ public:
         const auto it = files_.files.find(file);
         if (it == files_.files.end())
             return {};
-        if (!IsUtf16(file))
-            return codePage_.ToWide(it->second);
-        std::wstring text;
-        for (std::size_t i = 2; i + 1 < it->second.size(); i += 2)
-            text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(it->second[i]) |
-                                                static_cast<unsigned char>(it->second[i + 1]) << 8));
-        return text;
+        return codePage_.ToWide(it->second);
     }
 
     // Each key as last written. A test may also seed a key here to stand for a file
@@ -65,21 +58,6 @@ public:
     int flushes = 0;
 
 private:
-    bool IsUtf16(const std::wstring& file) const
-    {
-        const auto it = files_.files.find(file);
-        return it != files_.files.end() && it->second.rfind("\xFF\xFE", 0) == 0;
-    }
-    static std::string Utf16Bytes(const std::wstring& text)
-    {
-        std::string bytes = "\xFF\xFE";
-        for (wchar_t c : text) {
-            bytes.push_back(static_cast<char>(c & 0xFF));
-            bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
-        }
-        return bytes;
-    }
-
     FakeFileSystem& files_;
     AnsiCodePage& codePage_;
 };

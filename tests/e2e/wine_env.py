@@ -242,12 +242,13 @@ class Emulator:
 class Sink:
     """The sink window and its record of received keys and pastes."""
 
-    def __init__(self, session: "WineSession", name: str = "sink"):
+    def __init__(self, session: "WineSession", name: str = "sink", light: bool = False):
         self.session = session
         self.record = session.tmp / f"{name}.rec"
         if self.record.exists():
             self.record.unlink()
-        self.proc = session.spawn([str(SINK_EXE), to_wine_path(self.record)], f"{name}.out")
+        argv = [str(SINK_EXE), to_wine_path(self.record)] + (["--light"] if light else [])
+        self.proc = session.spawn(argv, f"{name}.out")
         wait_until(lambda: " ready " in self.text(), 60, what="the sink window")
         session.wctl("wait-window", "VorTikaSink", "30")
 
@@ -454,8 +455,8 @@ class WineSession:
         self.emulators.append(emulator)
         return emulator
 
-    def sink(self, name: str = "sink") -> Sink:
-        sink = Sink(self, name)
+    def sink(self, name: str = "sink", light: bool = False) -> Sink:
+        sink = Sink(self, name, light)
         self.sinks.append(sink)
         return sink
 

@@ -1,6 +1,6 @@
 // sink: a window that receives typed keys and pastes, and writes down every one of them.
 //
-//   sink.exe RECORD_FILE [--title TEXT]
+//   sink.exe RECORD_FILE [--title TEXT] [--light]
 //
 // One multi-line EDIT control fills the window and has the focus; the window puts itself in front at
 // start and whenever it receives the "foreground" request (WM_APP + 10, posted by `wctl foreground`).
@@ -15,6 +15,10 @@
 //   change <length>            the edit's text changed
 //   focus in|out               the edit gained or lost the keyboard focus
 //   text <text>                the whole edit text (escaped), on WM_APP + 11 and at exit
+//
+// With --light, typed printable characters are recorded but not inserted into the edit: under Wine the EDIT
+// control spends several milliseconds on each character, so a plain sink cannot keep up with fast
+// typing and would time its own processing instead of the sender's. The benchmarks use it.
 //
 // Escapes in texts: \r \n \t \\ and \uXXXX for other control characters. The epoch column is the
 // wall clock (UTC, ms since 1970) so that Linux programs can put the events on their own time line.
@@ -35,6 +39,7 @@ HANDLE g_record = INVALID_HANDLE_VALUE;
 HWND g_edit = nullptr;
 WNDPROC g_editProc = nullptr;
 double g_qpcPerMs = 0;
+bool g_light = false;
 
 std::string Utf8(const std::wstring& text)
 {
@@ -133,6 +138,8 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         wchar_t buf[32];
         swprintf(buf, 32, L"char U+%04X ", static_cast<unsigned>(c));
         Write(buf + Escape(std::wstring(1, c)));
+        if (g_light && c >= 0x20) // control characters still reach the edit: Ctrl+V pastes
+            return 0;
         break;
     }
     case WM_KEYDOWN: {
@@ -204,13 +211,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc < 2) {
-        MessageBoxW(nullptr, L"usage: sink.exe RECORD_FILE [--title TEXT]", L"sink", MB_OK);
+        MessageBoxW(nullptr, L"usage: sink.exe RECORD_FILE [--title TEXT] [--light]", L"sink", MB_OK);
         return 2;
     }
     std::wstring title = L"Sink";
-    for (int i = 2; i + 1 < argc; ++i)
-        if (std::wstring(argv[i]) == L"--title")
-            title = argv[i + 1];
+    for (int i = 2; i < argc; ++i) {
+        std::wstring a = argv[i];
+        if (a == L"--title" && i + 1 < argc)
+            title = argv[++i];
+        else if (a == L"--light")
+            g_light = true;
+    }
 
     LARGE_INTEGER freq;
     QueryPerformanceFrequency(&freq);

@@ -20,6 +20,7 @@
 //                                   "id=N class=C parent=N visible=0|1 rect=L,T,R,B text=..." (rect in
 //                                   the top-level window's client coordinates; parent 0 is that window)
 //   wctl tray-tips                  print the tool tip texts of the notification area's icons
+//   wctl work-area                  print the primary monitor's work area "L,T,R,B" as the system gives it
 //
 // Output is UTF-8 with LF line ends. Exit code 0 on success, 1 when the window or control is missing
 // or a wait ran out, 2 on bad usage, 3 when a button is disabled.
@@ -336,6 +337,9 @@ int TrayTips()
                 if (!SendMessageW(tip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote)))
                     continue;
                 ReadProcessMemory(process, remote, &info, sizeof(info), &moved);
+                // A removed icon's window is gone while its tip window may linger.
+                if (!IsWindow(info.hwnd))
+                    continue;
                 info.lpszText = reinterpret_cast<LPWSTR>(remote + sizeof(TTTOOLINFOW));
                 WriteProcessMemory(process, remote, &info, sizeof(info), &moved);
                 const wchar_t empty = L'\0';
@@ -443,6 +447,13 @@ int Run(const std::vector<std::wstring>& a)
         return Children(a[1]);
     if (cmd == L"tray-tips")
         return TrayTips();
+    if (cmd == L"work-area") {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        Print(RectText(monitor.rcWork));
+        return 0;
+    }
     if (cmd == L"close" && a.size() == 2) {
         HWND hwnd = FindTop(a[1].c_str());
         if (!hwnd)

@@ -320,21 +320,7 @@ class WineSession:
             make_prefix(self.prefix)
         display = self.xvfb.start()
         self.env = wine_env(self.prefix, display)
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        with open(self.tmp / "wineserver.log", "wb") as server_log:
-            self.wineserver = subprocess.Popen(["wineserver", "-p", "-f"], env=self.env,
-                                               stdout=subprocess.DEVNULL, stderr=server_log,
-                                               start_new_session=True)
         try:
-            # The first program brings up the prefix's services. Their mount manager lists the
-            # machine's own serial lines (COM1 for /dev/ttyS0) a moment later: wait for that before
-            # the reset removes them, or they come back behind its back.
-            self.reg("query", r"HKCU\Software\Wine\Explorer")
-            if glob.glob("/dev/ttyS[0-9]*"):
-                try:
-                    wait_until(self.serial_values, 30, interval=0.3, what="the mount manager's serial ports")
-                except TimeoutError:
-                    pass
             log(f"wine session on {display}, prefix {self.prefix}, files in {self.tmp}")
             self.reset()
         except BaseException:
@@ -342,14 +328,44 @@ class WineSession:
             raise
         return self
 
+    def _stop_server(self) -> None:
+        # -k also writes the registry to disk and ends every Windows process of the prefix.
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        if self.wineserver is not None:
+            try:
+                self.wineserver.wait(30)
+            except subprocess.TimeoutExpired:
+                self.wineserver.kill()
+                self.wineserver.wait()
+            self.wineserver = None
+
+    def _start_server(self) -> None:
+        with open(self.tmp / "wineserver.log", "ab") as server_log:
+            self.wineserver = subprocess.Popen(["wineserver", "-p", "-f"], env=self.env,
+                                               stdout=subprocess.DEVNULL, stderr=server_log,
+                                               start_new_session=True)
+        # The first program brings up the prefix's services and the desktop. Their mount manager
+        # lists the machine's own serial lines (COM1 for /dev/ttyS0) a moment later: wait for that
+        # before removing them, or they come back behind the reset's back.
+        self.reg("query", r"HKCU\Software\Wine\Explorer")
+        if glob.glob("/dev/ttyS[0-9]*"):
+            try:
+                wait_until(self.serial_values, 30, interval=0.3, what="the mount manager's serial ports")
+            except TimeoutError:
+                pass
+
     def reset(self) -> None:
-        """Back to a clean state: no test process, no data folder, no serial port."""
+        """Back to a clean state: no test process, a fresh wine server (so a fresh desktop and
+        notification area, and volatile registry values gone), no data folder, no serial port."""
         self.stop_processes()
+        self._stop_server()
         data = self.data_dir()
         if data.exists():
             shutil.rmtree(data)
         for link in glob.glob(str(self.prefix / "dosdevices" / "com*")):
             os.unlink(link)
+        self._start_server()
         for _ in range(5):
             names = self.serial_values()
             if not names:
@@ -393,14 +409,7 @@ class WineSession:
             self.stop_processes()
         finally:
             if self.env:
-                subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=60)
-            if self.wineserver is not None:
-                try:
-                    self.wineserver.wait(30)
-                except subprocess.TimeoutExpired:
-                    self.wineserver.kill()
-                    self.wineserver.wait()
+                self._stop_server()
             self.xvfb.stop()
             if os.environ.get("VORTIKA_E2E_KEEP") != "1":
                 shutil.rmtree(self.tmp, ignore_errors=True)

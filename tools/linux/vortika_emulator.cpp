@@ -51,7 +51,10 @@ const std::string kDefaultReply = "#VOR-TIKA!";
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void OnStopSignal(int) { g_stop = 1; }
+void OnStopSignal(int)
+{
+    g_stop = 1;
+}
 
 double MonotonicMs()
 {
@@ -135,12 +138,24 @@ std::string Unescape(const std::string& text)
         }
         char e = text[++i];
         switch (e) {
-        case 'r': out += '\r'; break;
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 's': out += ' '; break;
-        case '0': out += '\0'; break;
-        case '\\': out += '\\'; break;
+        case 'r':
+            out += '\r';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 's':
+            out += ' ';
+            break;
+        case '0':
+            out += '\0';
+            break;
+        case '\\':
+            out += '\\';
+            break;
         case 'x': {
             int hi = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
             int lo = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
@@ -225,12 +240,11 @@ struct Options {
 
 void Usage()
 {
-    std::fprintf(stderr,
-                 "usage: vortika_emulator [--prefix WINEPREFIX --port COMn] [--silent] [--reply TEXT]\n"
-                 "         [--split] [--split-gap MS] [--noise] [--delay MS] [--script FILE]\n"
-                 "         [--record FILE] [--link PATH]\n"
-                 "Control commands on standard input: send TEXT, sendhex HEX, repeat N TEXT, sleep MS,\n"
-                 "answer on|off, reply TEXT, unplug, replug, hangup, status, echo TEXT, quit.\n");
+    std::fprintf(stderr, "usage: vortika_emulator [--prefix WINEPREFIX --port COMn] [--silent] [--reply TEXT]\n"
+                         "         [--split] [--split-gap MS] [--noise] [--delay MS] [--script FILE]\n"
+                         "         [--record FILE] [--link PATH]\n"
+                         "Control commands on standard input: send TEXT, sendhex HEX, repeat N TEXT, sleep MS,\n"
+                         "answer on|off, reply TEXT, unplug, replug, hangup, status, echo TEXT, quit.\n");
 }
 
 class Device {
@@ -432,8 +446,8 @@ bool Device::Map()
         Status("error link " + link + " " + std::strerror(errno));
         return false;
     }
-    int rc = RunQuiet({"wine", "reg", "add", "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM", "/v", ValueName(), "/t",
-                       "REG_SZ", "/d", opt_.port, "/f"});
+    int rc = RunQuiet({"wine", "reg", "add", "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM", "/v", ValueName(), "/t", "REG_SZ",
+                       "/d", opt_.port, "/f"});
     if (rc != 0) {
         Status("error reg add " + std::to_string(rc));
         return false;
@@ -545,7 +559,7 @@ int Device::CountOpeners() const
 {
     if (slavePath_.empty() || master_ < 0)
         return 0;
-    struct stat target{};
+    struct stat target {};
     if (stat(slavePath_.c_str(), &target) != 0)
         return 0;
     int count = 0;
@@ -562,7 +576,7 @@ int Device::CountOpeners() const
             continue;
         bool holds = false;
         while (dirent* f = readdir(fds)) {
-            struct stat st{};
+            struct stat st {};
             if (f->d_name[0] == '.')
                 continue;
             if (stat((fdDir + "/" + f->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
@@ -778,7 +792,7 @@ int main(int argc, char** argv)
 
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGHUP, SIG_IGN);
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnStopSignal;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);

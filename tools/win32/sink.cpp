@@ -56,10 +56,18 @@ std::wstring Escape(const std::wstring& text)
     std::wstring out;
     for (wchar_t c : text) {
         switch (c) {
-        case L'\r': out += L"\\r"; break;
-        case L'\n': out += L"\\n"; break;
-        case L'\t': out += L"\\t"; break;
-        case L'\\': out += L"\\\\"; break;
+        case L'\r':
+            out += L"\\r";
+            break;
+        case L'\n':
+            out += L"\\n";
+            break;
+        case L'\t':
+            out += L"\\t";
+            break;
+        case L'\\':
+            out += L"\\\\";
+            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 wchar_t buf[8];
@@ -168,11 +176,11 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_CREATE: {
         g_edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                                 0, 0, 10, 10, hwnd, reinterpret_cast<HMENU>(1), nullptr, nullptr);
+                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 0,
+                                 0, 10, 10, hwnd, reinterpret_cast<HMENU>(1), nullptr, nullptr);
         SendMessageW(g_edit, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
-        g_editProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(g_edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
+        g_editProc =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrW(g_edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
         return 0;
     }
     case WM_SIZE:
@@ -240,8 +248,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kSinkClass;
     RegisterClassExW(&wc);
-    HWND hwnd = CreateWindowExW(0, kSinkClass, title.c_str(), WS_OVERLAPPEDWINDOW, 40, 40, 600, 400, nullptr,
-                                nullptr, instance, nullptr);
+    HWND hwnd = CreateWindowExW(0, kSinkClass, title.c_str(), WS_OVERLAPPEDWINDOW, 40, 40, 600, 400, nullptr, nullptr,
+                                instance, nullptr);
     if (!hwnd)
         return 1;
     BringToFront(hwnd);

@@ -26,9 +26,28 @@ void SleepWithRaisedResolution(DWORD ms)
 
 // Windows 10 1803 and later accept the high-resolution flag; earlier systems
 // refuse it with ERROR_INVALID_PARAMETER and the pause falls back to Sleep.
+// Some systems (Wine among them) accept the flag but route every timer wait
+// through a slow path that doubles a 1 ms pause; a few trial pauses at start
+// pick whichever of the two ways is closer to 1 ms here.
 Win32Clock::Win32Clock()
     : timer_(::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS))
 {
+    if (!timer_)
+        return;
+    LARGE_INTEGER frequency{}, start{}, middle{}, end{};
+    ::QueryPerformanceFrequency(&frequency);
+    constexpr int kTrials = 4;
+    ::QueryPerformanceCounter(&start);
+    for (int i = 0; i < kTrials; ++i)
+        TimerWait(1);
+    ::QueryPerformanceCounter(&middle);
+    const bool raised = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    for (int i = 0; i < kTrials; ++i)
+        ::Sleep(1);
+    if (raised)
+        ::timeEndPeriod(1);
+    ::QueryPerformanceCounter(&end);
+    preferSleep_ = frequency.QuadPart > 0 && (end.QuadPart - middle.QuadPart) < (middle.QuadPart - start.QuadPart);
 }
 
 std::uint32_t Win32Clock::GetTickCount()
@@ -43,20 +62,24 @@ void Win32Clock::Sleep(std::uint32_t ms)
         ::Sleep(0);
         return;
     }
-    if (timer_) {
-        LARGE_INTEGER due{};
-        due.QuadPart = -static_cast<LONGLONG>(ms) * 10000; // relative, in 100 ns units
-        if (::SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE)) {
-            const DWORD bound = ms < INFINITE - kTimerSlackMs ? ms + kTimerSlackMs : INFINITE - 1;
-            const DWORD waited = ::WaitForSingleObject(timer_.Get(), bound);
-            if (waited == WAIT_OBJECT_0)
-                return;
-            ::CancelWaitableTimer(timer_.Get());
-            if (waited == WAIT_TIMEOUT)
-                return; // already waited longer than asked
-        }
-    }
+    if (timer_ && !preferSleep_ && TimerWait(ms))
+        return;
     SleepWithRaisedResolution(ms);
+}
+
+// False when the timer could not be used, so the caller falls back to Sleep.
+bool Win32Clock::TimerWait(std::uint32_t ms)
+{
+    LARGE_INTEGER due{};
+    due.QuadPart = -static_cast<LONGLONG>(ms) * 10000; // relative, in 100 ns units
+    if (!::SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE))
+        return false;
+    const DWORD bound = ms < INFINITE - kTimerSlackMs ? ms + kTimerSlackMs : INFINITE - 1;
+    const DWORD waited = ::WaitForSingleObject(timer_.Get(), bound);
+    if (waited == WAIT_OBJECT_0)
+        return true;
+    ::CancelWaitableTimer(timer_.Get());
+    return waited == WAIT_TIMEOUT; // already waited longer than asked
 }
 
 std::wstring Win32AnsiCodePage::ToWide(const std::string& bytes)

@@ -281,7 +281,12 @@ private:
     void Enqueue(std::string bytes, std::string kind);
     void Record(const std::string& bytes);
     int CountOpeners() const;
-    std::string ValueName() const { return "\\Device\\VorTika" + std::to_string(valueNumber_); }
+    // Named after the port, not the pty: Linux hands a freed pty number out again, and a new
+    // device must never overwrite the value of another one.
+    std::string ValueName() const
+    {
+        return "\\Device\\VorTika" + (opt_.port.empty() ? std::to_string(valueNumber_) : opt_.port);
+    }
     std::string LinkPath() const;
 
     Options opt_;

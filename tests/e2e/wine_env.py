@@ -143,6 +143,15 @@ def make_prefix(prefix: Path = PREFIX) -> None:
     log(f"prefix ready in {time.monotonic() - started:.1f} s: {prefix}")
 
 
+def release_immutable(folder: Path) -> None:
+    """Clears the immutable flag (chattr +i) from every file under folder."""
+    if not shutil.which("chattr"):
+        return
+    files = [str(p) for p in folder.rglob("*") if p.is_file()]
+    if files:
+        subprocess.run(["chattr", "-i", *files], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+
 def to_wine_path(path: Path | str) -> str:
     """The Windows name of a Unix path (Wine maps / as Z:)."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
@@ -362,6 +371,8 @@ class WineSession:
         self._stop_server()
         data = self.data_dir()
         if data.exists():
+            # A test that staged a refused write may have left a file immutable.
+            release_immutable(data)
             shutil.rmtree(data)
         for link in glob.glob(str(self.prefix / "dosdevices" / "com*")):
             os.unlink(link)

@@ -10,6 +10,12 @@
 //   wctl wait-gone CLASS SECONDS    wait until no top-level window of CLASS exists
 //   wctl window-info CLASS          print visibility, window and client rectangles and styles
 //   wctl dismiss-box [SECONDS]      close a message box (#32770) with OK; print its text
+//   wctl box-text [SECONDS]         wait for a message box (#32770) and leave it open; print
+//                                   "caption=...", "text=...", "icon=0|1" (a visible SS_ICON static
+//                                   holding an icon) and "buttons=..." (its buttons' captions, by "|")
+//   wctl tray-events MSG...         post the tray icon's callback with each mouse message in turn
+//                                   (down, up, dblclk, rdown, rup, or a number)
+//   wctl post CLASS MSG WPARAM LPARAM  post a message to the top-level window of CLASS
 //   wctl clipboard                  print the clipboard's Unicode text
 //   wctl set-clipboard TEXT         put TEXT on the clipboard
 //   wctl foreground CLASS           bring the window of CLASS to the front
@@ -198,6 +204,66 @@ int DismissBox(double seconds)
     return 0;
 }
 
+struct BoxContents {
+    std::wstring text;
+    bool icon = false;
+    std::wstring buttons;
+};
+
+BOOL CALLBACK ReadBoxChild(HWND hwnd, LPARAM lp)
+{
+    auto* box = reinterpret_cast<BoxContents*>(lp);
+    wchar_t cls[64] = L"";
+    GetClassNameW(hwnd, cls, 64);
+    if (_wcsicmp(cls, L"Static") == 0) {
+        const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+        if ((style & SS_TYPEMASK) == SS_ICON) {
+            if (IsWindowVisible(hwnd) && SendMessageW(hwnd, STM_GETICON, 0, 0) != 0)
+                box->icon = true;
+        } else {
+            std::wstring t = TextOf(hwnd);
+            if (!t.empty())
+                box->text = t;
+        }
+    } else if (_wcsicmp(cls, L"Button") == 0 && IsWindowVisible(hwnd)) {
+        if (!box->buttons.empty())
+            box->buttons += L"|";
+        box->buttons += TextOf(hwnd);
+    }
+    return TRUE;
+}
+
+int BoxText(double seconds)
+{
+    HWND box = nullptr;
+    if (!WaitFor(L"#32770", seconds, true, &box)) {
+        Print(L"no message box");
+        return 1;
+    }
+    BoxContents contents;
+    EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&contents));
+    Print(L"caption=" + TextOf(box));
+    Print(L"text=" + contents.text);
+    Print(L"icon=" + std::wstring(contents.icon ? L"1" : L"0"));
+    Print(L"buttons=" + contents.buttons);
+    return 0;
+}
+
+UINT MouseMessage(const std::wstring& name)
+{
+    if (name == L"down")
+        return WM_LBUTTONDOWN;
+    if (name == L"up")
+        return WM_LBUTTONUP;
+    if (name == L"dblclk")
+        return WM_LBUTTONDBLCLK;
+    if (name == L"rdown")
+        return WM_RBUTTONDOWN;
+    if (name == L"rup")
+        return WM_RBUTTONUP;
+    return static_cast<UINT>(wcstoul(name.c_str(), nullptr, 0));
+}
+
 int Clipboard()
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
@@ -363,6 +429,7 @@ int Usage()
 {
     Print(L"usage: wctl tray-click | tray-rclick | menu ID | click-button ID | control-text ID | control-state ID |"
           L" wait-window CLASS SECONDS | wait-gone CLASS SECONDS | window-info CLASS | dismiss-box [SECONDS] |"
+          L" box-text [SECONDS] | tray-events MSG... | post CLASS MSG WPARAM LPARAM |"
           L" clipboard | set-clipboard TEXT | foreground CLASS | foreground-class | dump-sink | close CLASS");
     return 2;
 }
@@ -422,6 +489,27 @@ int Run(const std::vector<std::wstring>& a)
         return WindowInfo(a[1]);
     if (cmd == L"dismiss-box")
         return DismissBox(secs(1, 10));
+    if (cmd == L"box-text")
+        return BoxText(secs(1, 10));
+    if (cmd == L"tray-events" && a.size() >= 2) {
+        HWND hwnd = MainWindow();
+        if (!hwnd)
+            return 1;
+        for (size_t i = 1; i < a.size(); ++i)
+            PostMessageW(hwnd, kTrayCallbackMessage, kTrayIconId, MouseMessage(a[i]));
+        return 0;
+    }
+    if (cmd == L"post" && a.size() == 5) {
+        HWND hwnd = FindTop(a[1].c_str());
+        if (!hwnd) {
+            Print(L"missing");
+            return 1;
+        }
+        PostMessageW(hwnd, static_cast<UINT>(wcstoul(a[2].c_str(), nullptr, 0)),
+                     static_cast<WPARAM>(wcstoull(a[3].c_str(), nullptr, 0)),
+                     static_cast<LPARAM>(wcstoll(a[4].c_str(), nullptr, 0)));
+        return 0;
+    }
     if (cmd == L"clipboard")
         return Clipboard();
     if (cmd == L"set-clipboard" && a.size() == 2)

@@ -1,0 +1,65 @@
+"""The main window's close request and the tray's double click under Wine: closing only hides the
+window and keeps the connection; a double click on the icon toggles the window once."""
+
+from wine_env import MonitorTestCase, wait_until
+
+WM_SYSCOMMAND, SC_CLOSE = 0x0112, 0xF060
+RB_KEYBOARD, RB_CLIPBOARD = 205, 207
+READY = "Aucun VOR-TIKA détecté sur les ports disponibles"
+
+
+def visible(session, cls: str = "TForm1") -> bool:
+    return "visible=1" in session.wctl("window-info", cls)
+
+
+def checked(session, cid: int) -> bool:
+    return "checked=1" in session.wctl("control-state", str(cid))
+
+
+class WindowTest(MonitorTestCase):
+    def show(self) -> None:
+        s = self.session
+        s.wctl("tray-click")
+        wait_until(lambda: visible(s), 30, what="the shown window")
+        self.assertTrue(visible(s, "TApplication"))
+
+    def test_CloseRequestAndSystemMenuClose_HideTheWindow_ProgramAndConnectionGoOn(self):
+        s = self.session
+        device = s.emulator("COM5")
+        s.start_monitor()
+        s.wait_log("VOR-TIKA détecté et connecté sur COM5", 120)
+
+        for close in (("close", "TForm1"), ("post", "TForm1", str(WM_SYSCOMMAND), str(SC_CLOSE), "0")):
+            self.show()
+            s.wctl(*close)
+            wait_until(lambda: not visible(s), 30, what=f"the window hidden by {close[0]}")
+            self.assertFalse(visible(s, "TApplication"))
+            # The program runs on, still connected: the liveness test keeps passing.
+            ticks = s.log_messages().count("Debug: Test de connexion réussi")
+            s.wait_log("Debug: Test de connexion réussi", 30, count=ticks + 1)
+            self.assertIsNone(s.monitor.poll())
+            self.assertNotEqual(device.status()["openers"], "0")
+            self.assertIn("VOR-TIKA Monitor - Connecté à COM5", s.wctl("tray-tips"))
+            self.assertIn("Etat: VOR-TIKA détecté sur COM5 (9600 bauds)", s.wctl("control-text", "214"))
+        self.assertNotIn("Connexion fermée", s.log_messages())
+        self.assertIn("timeout", s.wctl("wait-window", "#32770", "0", check=False))
+
+    def test_DoubleClickOnTheTray_TogglesTheWindowOnce(self):
+        s = self.session
+        s.start_monitor()
+        s.wait_log(READY, 120)
+        s.wait_monitor_window()
+        wait_until(lambda: not visible(s), 30, what="the hidden window")
+
+        # A radio button click posted after the tray messages marks the moment they have all been handled.
+        for marker, shown in ((RB_CLIPBOARD, True), (RB_KEYBOARD, False)):
+            s.wctl("tray-events", "down", "up", "dblclk", "up")
+            s.wctl("click-button", str(marker))
+            wait_until(lambda: checked(s, marker), 30, what=f"the marker {marker} handled")
+            self.assertEqual(visible(s), shown)
+            self.assertEqual(visible(s, "TApplication"), shown)
+
+
+if __name__ == "__main__":
+    import unittest
+    unittest.main()

@@ -20,7 +20,12 @@ def box_text(session, seconds: float = 30) -> dict:
     for line in out.splitlines():
         key, _, value = line.rstrip("\r").partition("=")
         box[key] = value
+    box["rect"] = tuple(int(n) for n in box["rect"].split(","))
     return box
+
+
+def contents(box: dict) -> dict:
+    return {k: v for k, v in box.items() if k != "rect"}
 
 
 def dismiss(session) -> None:
@@ -61,7 +66,7 @@ class ErrorBoxTest(MonitorTestCase):
 
         s.wctl("menu", str(MENU_ACTIVER))
         box = box_text(s)
-        self.assertEqual(box, {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
+        self.assertEqual(contents(box), {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
         # The toggle took effect before the write was refused.
         self.assertEqual(s.log_messages()[-1], "VOR-TIKA Monitor désactivé")
         wait_until(lambda: "VOR-TIKA Monitor - Désactivé" in s.wctl("tray-tips"), 30, what="the disabled tip")
@@ -69,7 +74,7 @@ class ErrorBoxTest(MonitorTestCase):
 
         # The program goes on: the next toggle runs and is refused in the same way.
         s.wctl("menu", str(MENU_ACTIVER))
-        self.assertEqual(box_text(s), {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
+        self.assertEqual(contents(box_text(s)), {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
         self.assertEqual(s.log_messages()[-1], "VOR-TIKA Monitor activé")
         dismiss(s)
         self.assertIsNone(s.monitor.poll())
@@ -77,7 +82,7 @@ class ErrorBoxTest(MonitorTestCase):
         # Shutdown: the box comes from the destruction handler, once the loop has ended, and the
         # program ends when it is dismissed.
         s.wctl("menu", str(MENU_QUITTER))
-        self.assertEqual(box_text(s), {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
+        self.assertEqual(contents(box_text(s)), {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
         self.assertEqual(s.log_messages()[-1], "Surveillance des périphériques désactivée")
         self.assertIsNone(s.monitor.poll())
         dismiss(s)
@@ -85,6 +90,32 @@ class ErrorBoxTest(MonitorTestCase):
         s.monitor.wait(60)
         s.monitor = None
         self.assertEqual(s.settings_path().read_bytes(), saved)
+
+    def test_RefusedWriteAtConnection_BoxShown_DeviceStaysConnected(self):
+        s = self.session
+        s.write_settings({"Connection": {"Port": "COM5", "BaudRate": "9600"}, "Settings": {"AutoConnect": "1"}})
+        written = s.settings_path().read_bytes()
+        self.make_immutable(s.settings_path())
+        device = s.emulator("COM5")
+        s.start_monitor()
+        s.wait_log("VOR-TIKA détecté et connecté sur COM5", 120)
+        self.assertEqual(contents(box_text(s)), {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
+        # While the box waits, the connection is polled and watched.
+        ticks = s.log_messages().count("Debug: Test de connexion réussi")
+        s.wait_log("Debug: Test de connexion réussi", 30, count=ticks + 1)
+        self.assertIn("VOR-TIKA Monitor - Connecté à COM5", s.wctl("tray-tips"))
+        dismiss(s)
+        self.assertNotEqual(device.status()["openers"], "0")
+        self.assertNotIn("Connexion fermée", s.log_messages())
+
+        s.wctl("menu", str(MENU_QUITTER))
+        self.assertEqual(contents(box_text(s)), {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
+        self.assertInOrder(s.log_messages(), ["Connexion fermée", "Surveillance des périphériques désactivée"])
+        dismiss(s)
+        s.wctl("wait-gone", "TForm1", "60", timeout=90)
+        s.monitor.wait(60)
+        s.monitor = None
+        self.assertEqual(s.settings_path().read_bytes(), written)
 
     def test_ConnectWithoutAnyPort_PlainBoxWithOkOnly_NothingLogged(self):
         s = self.session
@@ -96,8 +127,15 @@ class ErrorBoxTest(MonitorTestCase):
         before = s.log_messages()
 
         s.wctl("click-button", str(BTN_CONNECT))
-        self.assertEqual(box_text(s), {"caption": TITLE, "text": "Aucun port COM disponible", "icon": "0",
-                                       "buttons": "OK"})
+        box = box_text(s)
+        self.assertEqual(contents(box), {"caption": TITLE, "text": "Aucun port COM disponible", "icon": "0",
+                                         "buttons": "OK"})
+        # Centred on the screen (or on its work area, which leaves out the taskbar at the bottom).
+        left, top, right, bottom = box["rect"]
+        width, height = s.xvfb.width, s.xvfb.height
+        self.assertAlmostEqual(left, width - right, delta=2, msg=box["rect"])
+        area_bottom = int(s.wctl("work-area").split(",")[3])
+        self.assertTrue(any(abs(top - (edge - bottom)) <= 2 for edge in (height, area_bottom)), box["rect"])
         # The box is modal to the main window.
         self.assertTrue(window_style(s, "TForm1")[1] & WS_DISABLED)
         dismiss(s)
@@ -115,7 +153,7 @@ class ErrorBoxTest(MonitorTestCase):
 
         device.command("unplug")
         device.wait_line(r"^unplugged", 30)
-        self.assertEqual(box_text(s, 60), {"caption": TITLE, "text": REMOVED, "icon": "0", "buttons": "OK"})
+        self.assertEqual(contents(box_text(s, 60)), {"caption": TITLE, "text": REMOVED, "icon": "0", "buttons": "OK"})
         self.assertInOrder(s.log_messages(), [
             "Port COM connecté (COM5) déconnecté - Fermeture automatique",
             "Connexion fermée",

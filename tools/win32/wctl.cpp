@@ -12,7 +12,8 @@
 //   wctl dismiss-box [SECONDS]      close a message box (#32770) with OK; print its text
 //   wctl box-text [SECONDS]         wait for a message box (#32770) and leave it open; print
 //                                   "caption=...", "text=...", "icon=0|1" (a visible SS_ICON static
-//                                   holding an icon) and "buttons=..." (its buttons' captions, by "|")
+//                                   holding an icon), "buttons=..." (its buttons' captions, by "|") and
+//                                   "rect=L,T,R,B" (its screen rectangle)
 //   wctl tray-events MSG...         post the tray icon's callback with each mouse message in turn
 //                                   (down, up, dblclk, rdown, rup, or a number)
 //   wctl post CLASS MSG WPARAM LPARAM  post a message to the top-level window of CLASS
@@ -246,6 +247,9 @@ int BoxText(double seconds)
     Print(L"text=" + contents.text);
     Print(L"icon=" + std::wstring(contents.icon ? L"1" : L"0"));
     Print(L"buttons=" + contents.buttons);
+    RECT r{};
+    GetWindowRect(box, &r);
+    Print(L"rect=" + RectText(r));
     return 0;
 }
 

@@ -2,7 +2,7 @@
 
 std::wstring ErrorReportText(const std::wstring& message)
 {
-    if (!message.empty() && message.back() == L'.')
+    if (message.empty() || message.back() <= L'.')
         return message;
     return message + L".";
 }

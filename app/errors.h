@@ -13,5 +13,7 @@ private:
     std::wstring message_;
 };
 
-// The text the default error report shows: a full stop is added when missing.
+// The text the default error report shows: a full stop is added when the last
+// character sorts above '.' (a letter or a digit); a message that ends in a quote,
+// a bracket, a blank or a full stop is shown as it is.
 std::wstring ErrorReportText(const std::wstring& message);

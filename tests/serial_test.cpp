@@ -138,7 +138,8 @@ TEST(SerialPortList, NonTextValue_IsSkippedReportedOnceAndStartUpCompletes)
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"Test du port COM1"), lines.end())
         << "the automatic search still runs";
     ASSERT_EQ(h.toolkit.messageBoxes.size(), 1u);
-    EXPECT_EQ(h.toolkit.messageBoxes[0].Text, L"Type de données incorrect pour '\\Device\\Odd0'.");
+    // The message ends in a quote: the report adds no full stop after it.
+    EXPECT_EQ(h.toolkit.messageBoxes[0].Text, L"Type de données incorrect pour '\\Device\\Odd0'");
     EXPECT_EQ(h.toolkit.messageBoxes[0].Kind, MessageBoxKind::Error);
     EXPECT_TRUE(h.toolkit.errorReports.empty());
 }

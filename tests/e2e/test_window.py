@@ -1,6 +1,9 @@
 """The main window's close request and the tray's double click under Wine: closing only hides the
 window and keeps the connection; a double click on the icon toggles the window once."""
 
+import shutil
+import subprocess
+
 from wine_env import MonitorTestCase, wait_until
 
 WM_SYSCOMMAND, SC_CLOSE = 0x0112, 0xF060
@@ -23,16 +26,27 @@ class WindowTest(MonitorTestCase):
         wait_until(lambda: visible(s), 30, what="the shown window")
         self.assertTrue(visible(s, "TApplication"))
 
-    def test_CloseRequestAndSystemMenuClose_HideTheWindow_ProgramAndConnectionGoOn(self):
+    def test_CloseRequestSystemMenuCloseAndAltF4_HideTheWindow_ProgramAndConnectionGoOn(self):
         s = self.session
         device = s.emulator("COM5")
         s.start_monitor()
         s.wait_log("VOR-TIKA détecté et connecté sur COM5", 120)
 
-        for close in (("close", "TForm1"), ("post", "TForm1", str(WM_SYSCOMMAND), str(SC_CLOSE), "0")):
+        def alt_f4():
+            wait_until(lambda: s.wctl("foreground-class", check=False).strip() == "TForm1", 30, interval=0.3,
+                       what="the window in front")
+            subprocess.run(["xdotool", "key", "alt+F4"], env=s.env, check=True, timeout=60)
+
+        closes = {
+            "WM_CLOSE": lambda: s.wctl("close", "TForm1"),
+            "SC_CLOSE": lambda: s.wctl("post", "TForm1", str(WM_SYSCOMMAND), str(SC_CLOSE), "0"),
+        }
+        if shutil.which("xdotool"):
+            closes["Alt+F4"] = alt_f4
+        for name, close in closes.items():
             self.show()
-            s.wctl(*close)
-            wait_until(lambda: not visible(s), 30, what=f"the window hidden by {close[0]}")
+            close()
+            wait_until(lambda: not visible(s), 30, what=f"the window hidden by {name}")
             self.assertFalse(visible(s, "TApplication"))
             # The program runs on, still connected: the liveness test keeps passing.
             ticks = s.log_messages().count("Debug: Test de connexion réussi")

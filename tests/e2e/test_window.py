@@ -73,6 +73,53 @@ class WindowTest(MonitorTestCase):
             self.assertEqual(visible(s), shown)
             self.assertEqual(visible(s, "TApplication"), shown)
 
+    def open_menu(self) -> None:
+        s = self.session
+        s.wctl("tray-rclick")
+        wait_until(lambda: "visible=1" in s.wctl("window-info", "#32768", check=False), 30, what="the tray menu")
+
+    def keys(self, *keys: str) -> None:
+        # After a wine server restart the X focus may be nowhere: give it to the virtual desktop, whose
+        # foreground window (the monitor's, during its menu) then gets the keys.
+        subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine desktop", "windowfocus", "--sync"],
+                       env=self.session.env, check=True, timeout=60)
+        subprocess.run(["xdotool", "key", *keys], env=self.session.env, check=True, timeout=60)
+
+    def test_TrayMenuFromTheKeyboard_DisableShowQuit(self):
+        if not shutil.which("xdotool"):
+            self.skipTest("no xdotool")
+        s = self.session
+        s.start_monitor()
+        s.wait_log(READY, 120)
+        s.wait_monitor_window()
+
+        # Escape closes the menu and runs nothing.
+        self.open_menu()
+        self.keys("Escape")
+        wait_until(lambda: "visible=1" not in s.wctl("window-info", "#32768", check=False), 30,
+                   what="the menu closed")
+        self.assertEqual(s.log_messages()[-1], READY)
+
+        # First entry: "Désactiver".
+        self.open_menu()
+        self.keys("Down", "Return")
+        s.wait_log("VOR-TIKA Monitor désactivé", 30)
+        wait_until(lambda: "VOR-TIKA Monitor - Désactivé" in s.wctl("tray-tips"), 30, what="the disabled tip")
+
+        # Past the separator: "Afficher".
+        self.open_menu()
+        self.keys("Down", "Down", "Return")
+        wait_until(lambda: visible(s), 30, what="the window shown by Afficher")
+
+        # The last entry: "Quitter".
+        self.open_menu()
+        self.keys("Up", "Return")
+        s.wctl("wait-gone", "TForm1", "60", timeout=90)
+        s.monitor.wait(60)
+        s.monitor = None
+        self.assertEqual(s.log_messages()[-1], "Surveillance des périphériques désactivée")
+        self.assertEqual(s.read_settings()["Settings"]["Enabled"], "0")
+
 
 if __name__ == "__main__":
     import unittest

@@ -91,6 +91,29 @@ class ErrorBoxTest(MonitorTestCase):
         s.monitor = None
         self.assertEqual(s.settings_path().read_bytes(), saved)
 
+    def test_FolderAtTheSettingsPath_DefaultsLoaded_EveryWriteRefusedWithTheBox(self):
+        s = self.session
+        s.settings_path().mkdir(parents=True)
+        s.start_monitor()
+        # No file: the defaults hold, automatic connection included.
+        s.wait_log(READY, 120)
+        s.wait_monitor_window()
+        self.assertFalse(box_open(s))
+
+        s.wctl("menu", str(MENU_ACTIVER))
+        self.assertEqual(contents(box_text(s)), {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
+        self.assertEqual(s.log_messages()[-1], "VOR-TIKA Monitor désactivé")
+        dismiss(s)
+
+        s.wctl("menu", str(MENU_QUITTER))
+        self.assertEqual(contents(box_text(s)), {"caption": TITLE, "text": REFUSED, "icon": "1", "buttons": "OK"})
+        dismiss(s)
+        s.wctl("wait-gone", "TForm1", "60", timeout=90)
+        s.monitor.wait(60)
+        s.monitor = None
+        self.assertTrue(s.settings_path().is_dir())
+        self.assertEqual(list(s.settings_path().iterdir()), [])
+
     def test_RefusedWriteAtConnection_BoxShown_DeviceStaysConnected(self):
         s = self.session
         s.write_settings({"Connection": {"Port": "COM5", "BaudRate": "9600"}, "Settings": {"AutoConnect": "1"}})

@@ -184,10 +184,26 @@ int WindowInfo(const std::wstring& cls)
     return 0;
 }
 
+// A message box exists before its dialog procedure has laid it out; it shows itself once done.
+bool WaitForShownBox(double seconds, HWND* box)
+{
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    for (;;) {
+        HWND found = FindTop(L"#32770");
+        if (found != nullptr && IsWindowVisible(found)) {
+            *box = found;
+            return true;
+        }
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(50);
+    }
+}
+
 int DismissBox(double seconds)
 {
     HWND box = nullptr;
-    if (!WaitFor(L"#32770", seconds, true, &box)) {
+    if (!WaitForShownBox(seconds, &box)) {
         Print(L"no message box");
         return 1;
     }
@@ -237,7 +253,7 @@ BOOL CALLBACK ReadBoxChild(HWND hwnd, LPARAM lp)
 int BoxText(double seconds)
 {
     HWND box = nullptr;
-    if (!WaitFor(L"#32770", seconds, true, &box)) {
+    if (!WaitForShownBox(seconds, &box)) {
         Print(L"no message box");
         return 1;
     }

@@ -205,6 +205,21 @@ class ErrorBoxTest(MonitorTestCase):
         self.assertNotEqual(device.status()["openers"], "0")
         self.assertIn("VOR-TIKA Monitor - Connecté à COM5", s.wctl("tray-tips"))
 
+    def test_ConnectedPortRemovedWhileHidden_Balloon_NoBox(self):
+        s = self.session
+        device = s.emulator("COM5")
+        s.start_monitor()
+        s.wait_log("VOR-TIKA détecté et connecté sur COM5", 120)
+        wait_until(lambda: "visible=0" in s.wctl("window-info", "TForm1"), 30, what="the hidden window")
+
+        device.command("unplug")
+        device.wait_line(r"^unplugged", 30)
+        out = s.wctl("tray-balloon", "60", timeout=120)
+        # Only the text can be read back: Wine's tool tips do not give their title or title icon.
+        self.assertEqual(out.strip(), "text=" + REMOVED)
+        self.assertIn("Connexion fermée", s.log_messages())
+        self.assertFalse(box_open(s))
+
 
 if __name__ == "__main__":
     import unittest

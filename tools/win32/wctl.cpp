@@ -27,6 +27,8 @@
 //                                   "id=N class=C parent=N visible=0|1 rect=L,T,R,B text=..." (rect in
 //                                   the top-level window's client coordinates; parent 0 is that window)
 //   wctl tray-tips                  print the tool tip texts of the notification area's icons
+//   wctl tray-balloon [SECONDS]     wait for a shown balloon of the notification area; print "text=..."
+//                                   (Wine's tool tips answer TTM_GETTITLE with nothing: no title, no icon)
 //   wctl work-area                  print the primary monitor's work area "L,T,R,B" as the system gives it
 //
 // Output is UTF-8 with LF line ends. Exit code 0 on success, 1 when the window or control is missing
@@ -445,6 +447,59 @@ int TrayTips()
     return 0;
 }
 
+// The balloon is a tool tip of the shell's process too: its tool's text is read through a buffer in
+// that process.
+int TrayBalloon(double seconds)
+{
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    for (;;) {
+        TipWindows tips;
+        EnumWindows(CollectTips, reinterpret_cast<LPARAM>(&tips));
+        for (HWND tip : tips.found) {
+            if (!(GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON) || !IsWindowVisible(tip))
+                continue;
+            DWORD pid = 0;
+            GetWindowThreadProcessId(tip, &pid);
+            HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+            if (!process)
+                continue;
+            constexpr SIZE_T kTextChars = 1024;
+            const SIZE_T size = sizeof(TTTOOLINFOW) + kTextChars * sizeof(wchar_t);
+            auto* remote = static_cast<BYTE*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+            bool printed = false;
+            if (remote) {
+                auto* remoteText = reinterpret_cast<wchar_t*>(remote + sizeof(TTTOOLINFOW));
+                SIZE_T moved = 0;
+                TTTOOLINFOW info{};
+                info.cbSize = sizeof(info);
+                WriteProcessMemory(process, remote, &info, sizeof(info), &moved);
+                if (SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote))) {
+                    ReadProcessMemory(process, remote, &info, sizeof(info), &moved);
+                    info.lpszText = remoteText;
+                    WriteProcessMemory(process, remote, &info, sizeof(info), &moved);
+                    const wchar_t empty = L'\0';
+                    WriteProcessMemory(process, remoteText, &empty, sizeof(empty), &moved);
+                    SendMessageW(tip, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(remote));
+                    std::wstring text(kTextChars, L'\0');
+                    ReadProcessMemory(process, remoteText, text.data(), kTextChars * sizeof(wchar_t), &moved);
+                    text.resize(wcsnlen(text.c_str(), kTextChars - 1));
+                    Print(L"text=" + text);
+                    printed = true;
+                }
+                VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+            }
+            CloseHandle(process);
+            if (printed)
+                return 0;
+        }
+        if (GetTickCount64() >= end) {
+            Print(L"no balloon");
+            return 1;
+        }
+        Sleep(100);
+    }
+}
+
 int Usage()
 {
     Print(L"usage: wctl tray-click | tray-rclick | menu ID | click-button ID | control-text ID | control-state ID |"
@@ -555,6 +610,8 @@ int Run(const std::vector<std::wstring>& a)
         return Children(a[1]);
     if (cmd == L"tray-tips")
         return TrayTips();
+    if (cmd == L"tray-balloon")
+        return TrayBalloon(secs(1, 10));
     if (cmd == L"work-area") {
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);

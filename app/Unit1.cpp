@@ -5,9 +5,9 @@
 TForm1::TForm1(const FormControls& c, const FormPlatform& platform)
     : cmbPorts(c.cmbPorts), cmbBaudRate(c.cmbBaudRate), rbKeyboard(c.rbKeyboard), rbClipboard(c.rbClipboard),
       chkCR(c.chkCR), chkLF(c.chkLF), chkAutoConnect(c.chkAutoConnect), btnConnect(c.btnConnect),
-      btnDisconnect(c.btnDisconnect), lblStatus(c.lblStatus), memoLastData(c.memoLastData),
-      MenuActiver(c.MenuActiver), TrayIcon1(c.TrayIcon1), Timer1(c.Timer1), TimerDetection(c.TimerDetection),
-      TimerDeviceWatch(c.TimerDeviceWatch), Window(c.Window), App(c.App), platform_(platform)
+      btnDisconnect(c.btnDisconnect), lblStatus(c.lblStatus), memoLastData(c.memoLastData), MenuActiver(c.MenuActiver),
+      TrayIcon1(c.TrayIcon1), Timer1(c.Timer1), TimerDetection(c.TimerDetection), TimerDeviceWatch(c.TimerDeviceWatch),
+      Window(c.Window), App(c.App), platform_(platform)
 {
 }
 
@@ -73,9 +73,15 @@ void TForm1::FormDestroy()
     SaveSettings();
 }
 
-void TForm1::StartDeviceMonitoring() { AddLog(L"Surveillance des périphériques activée (mode timer)"); }
+void TForm1::StartDeviceMonitoring()
+{
+    AddLog(L"Surveillance des périphériques activée (mode timer)");
+}
 
-void TForm1::StopDeviceMonitoring() { AddLog(L"Surveillance des périphériques désactivée"); }
+void TForm1::StopDeviceMonitoring()
+{
+    AddLog(L"Surveillance des périphériques désactivée");
+}
 
 void TForm1::ApplyBusyLayout()
 {

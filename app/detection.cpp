@@ -32,7 +32,10 @@ void TForm1::btnConnectClick()
     StartAutoDetection();
 }
 
-void TForm1::btnDisconnectClick() { Disconnect(); }
+void TForm1::btnDisconnectClick()
+{
+    Disconnect();
+}
 
 void TForm1::StartAutoDetection()
 {
@@ -120,8 +123,8 @@ void TForm1::TryNextPort()
         }
 
         cmbPorts.SetItemIndex(CurrentPortIndex);
-        AddLog(L"Debug: CurrentPortIndex=" + std::to_wstring(CurrentPortIndex) +
-               L", cmbPorts.ItemIndex=" + std::to_wstring(cmbPorts.ItemIndex()) + L", Port=" + cmbPorts.Text());
+        AddLog(L"Debug: CurrentPortIndex=" + std::to_wstring(CurrentPortIndex) + L", cmbPorts.ItemIndex=" +
+               std::to_wstring(cmbPorts.ItemIndex()) + L", Port=" + cmbPorts.Text());
         SendTestCommand();
         Timer1.Arm();
         TimerDetection.Arm();
@@ -190,8 +193,8 @@ void TForm1::CheckHandshakeReply()
         return;
     cmbPorts.SetEnabled(false);
 
-    AddLog(L"Debug connexion: cmbPorts.ItemIndex=" + std::to_wstring(cmbPorts.ItemIndex()) +
-           L", Port affiché=" + cmbPorts.Text());
+    AddLog(L"Debug connexion: cmbPorts.ItemIndex=" + std::to_wstring(cmbPorts.ItemIndex()) + L", Port affiché=" +
+           cmbPorts.Text());
     UpdateStatus(L"VOR-TIKA détecté sur " + cmbPorts.Text() + L" (" + cmbBaudRate.Text() + L" bauds)");
     AddLog(L"VOR-TIKA détecté et connecté sur " + cmbPorts.Text());
     UpdateTrayIcon();

@@ -22,7 +22,8 @@ public:
     virtual ~KeyboardSink() = default;
     // SendInput with `count` keyboard records in one call; the result is not looked at.
     virtual void SendInput(const KeyboardRecord* records, int count) = 0;
-    virtual void keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags, std::uintptr_t dwExtraInfo) = 0;
+    virtual void keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,
+                             std::uintptr_t dwExtraInfo) = 0;
 };
 
 using ClipboardBlock = std::uintptr_t;

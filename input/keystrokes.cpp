@@ -19,7 +19,10 @@ void SendPair(KeyboardSink& keyboard, std::uint16_t vk, std::uint16_t scan, std:
 
 } // namespace
 
-void SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey) { SendPair(keyboard, virtualKey, 0, 0); }
+void SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey)
+{
+    SendPair(keyboard, virtualKey, 0, 0);
+}
 
 void SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit)
 {

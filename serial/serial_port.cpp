@@ -18,7 +18,10 @@ constexpr std::uint32_t kErrorGenFailure = 31;
 constexpr std::uint32_t kErrorSemTimeout = 121;
 constexpr std::uint32_t kErrorOperationAborted = 995;
 
-bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
+bool IsTextType(std::uint32_t type)
+{
+    return type == kRegSz || type == kRegExpandSz;
+}
 
 } // namespace
 

@@ -13,7 +13,10 @@ void TForm1::InitializePaths()
     ConfigFile = JoinPath(ConfigPath, L"VORTikaMonitor.ini");
 }
 
-void TForm1::AddLog(const std::wstring& message) { WriteLogToFile(message); }
+void TForm1::AddLog(const std::wstring& message)
+{
+    WriteLogToFile(message);
+}
 
 // Every message opens, appends and closes the day's file; any failure loses
 // that one message silently.

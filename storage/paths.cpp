@@ -4,13 +4,17 @@
 
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
 
 bool IsAbsolute(const std::wstring& path)
 {
     if (!path.empty() && IsSeparator(path[0]))
         return true;
-    return path.size() >= 2 && path[1] == L':' && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+    return path.size() >= 2 && path[1] == L':' &&
+           ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
 }
 
 std::wstring TwoDigits(int value)
@@ -42,7 +46,10 @@ std::wstring JoinPath(const std::wstring& a, const std::wstring& b)
     return a + L'\\' + b;
 }
 
-std::wstring LogFileName(const LocalDateTime& when) { return L"VORTikaMonitor_" + DatePart(when) + L".log"; }
+std::wstring LogFileName(const LocalDateTime& when)
+{
+    return L"VORTikaMonitor_" + DatePart(when) + L".log";
+}
 
 std::wstring FormatLogLine(const LocalDateTime& when, const std::wstring& timeSeparator, const std::wstring& message)
 {

@@ -11,8 +11,8 @@ public:
                                    const std::wstring& defaultValue, std::size_t bufferChars,
                                    const std::wstring& file) = 0;
     // WritePrivateProfileStringW: false when the platform refuses the write.
-    virtual bool WriteString(const std::wstring& section, const std::wstring& key,
-                             const std::wstring& value, const std::wstring& file) = 0;
+    virtual bool WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                             const std::wstring& file) = 0;
     // Flushes the platform's cached profile data for the file.
     virtual void Flush(const std::wstring& file) = 0;
 };

@@ -8,10 +8,10 @@ TEST(PathJoin, Rules)
     struct Case {
         const wchar_t *a, *b, *joined;
     };
-    for (const Case& c : {Case{L"", L"VORTIKA", L"VORTIKA"}, Case{L"C:\\ProgramData", L"", L"C:\\ProgramData"},
-                          Case{L"C:\\ProgramData", L"VORTIKA", L"C:\\ProgramData\\VORTIKA"},
-                          Case{L"C:\\", L"VORTIKA", L"C:\\VORTIKA"}, Case{L"C:\\a", L"D:\\b", L"D:\\b"},
-                          Case{L"C:\\a", L"\\b", L"\\b"}, Case{L"rel/", L"x", L"rel/x"}})
+    for (const Case& c :
+         {Case{L"", L"VORTIKA", L"VORTIKA"}, Case{L"C:\\ProgramData", L"", L"C:\\ProgramData"},
+          Case{L"C:\\ProgramData", L"VORTIKA", L"C:\\ProgramData\\VORTIKA"}, Case{L"C:\\", L"VORTIKA", L"C:\\VORTIKA"},
+          Case{L"C:\\a", L"D:\\b", L"D:\\b"}, Case{L"C:\\a", L"\\b", L"\\b"}, Case{L"rel/", L"x", L"rel/x"}})
         EXPECT_EQ(JoinPath(c.a, c.b), c.joined) << c.a << L" + " << c.b;
 }
 
@@ -41,7 +41,8 @@ protected:
 TEST_F(ActivityLog, LineIsCp1252WithCrLfAndNoByteOrderMark)
 {
     h.form.AddLog(L"Connexion fermée");
-    EXPECT_EQ(File(L"2024-03-15"), "2024-03-15 14:05:09 - Connexion ferm\xE9" "e\r\n");
+    EXPECT_EQ(File(L"2024-03-15"), "2024-03-15 14:05:09 - Connexion ferm\xE9"
+                                   "e\r\n");
 }
 
 TEST_F(ActivityLog, LocaleTimeSeparatorInStampButNotInFileName)

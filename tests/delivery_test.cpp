@@ -152,7 +152,12 @@ TEST(DeliveryOptions, ModeAndEnterOptions_GiveTheseKeys)
         {"keyboard CR", true, false, true, false, "AB", {L"A", L"B", L"{Enter}"}},
         {"keyboard LF", true, false, false, true, "AB", {L"A", L"B", L"{Enter}"}},
         {"keyboard CR LF", true, false, true, true, "AB", {L"A", L"B", L"{Enter}", L"{Enter}"}},
-        {"device CR LF, chkCR", true, false, true, false, "ABC\r\n",
+        {"device CR LF, chkCR",
+         true,
+         false,
+         true,
+         false,
+         "ABC\r\n",
          {L"A", L"B", L"C", L"{Enter}", L"{Enter}", L"{Enter}"}},
         {"clipboard plain", false, true, false, false, "AB", ctrlV},
         {"clipboard CR LF", false, true, true, true, "AB", pasted({L"{Enter}", L"{Enter}"})},
@@ -428,12 +433,20 @@ TEST(Paste, Failures_LogOneLineAndPressNothing)
         std::wstring line;
     };
     const Case cases[] = {
-        {"held by another program", [](FakeClipboard& c) { c.heldByOther = true; }, {"Open"}, L"previous",
+        {"held by another program",
+         [](FakeClipboard& c) { c.heldByOther = true; },
+         {"Open"},
+         L"previous",
          L"Erreur lors de la copie/collage: Impossible d'ouvrir le Presse-papiers : Accès refusé"},
-        {"hand-over refused", [](FakeClipboard& c) { c.setDataFails = true; },
-         {"Open", "Alloc", "Empty", "SetData", "Free", "Close"}, std::nullopt,
+        {"hand-over refused",
+         [](FakeClipboard& c) { c.setDataFails = true; },
+         {"Open", "Alloc", "Empty", "SetData", "Free", "Close"},
+         std::nullopt,
          L"Erreur lors de la copie/collage: Ressources système insuffisantes"},
-        {"no memory", [](FakeClipboard& c) { c.allocFails = true; }, {"Open", "Alloc", "Close"}, L"previous",
+        {"no memory",
+         [](FakeClipboard& c) { c.allocFails = true; },
+         {"Open", "Alloc", "Close"},
+         L"previous",
          L"Erreur lors de la copie/collage: Mémoire insuffisante"},
     };
     for (const Case& c : cases) {

@@ -19,7 +19,10 @@ void CreateIdle(MonitorHarness& h)
     h.NewLogMessages();
 }
 
-void Connect(MonitorHarness& h) { h.Dispatch([&] { h.form.btnConnectClick(); }); }
+void Connect(MonitorHarness& h)
+{
+    h.Dispatch([&] { h.form.btnConnectClick(); });
+}
 
 Lines Without(Lines lines, const std::wstring& noise)
 {
@@ -97,10 +100,14 @@ TEST(Detection, StartsAtTheSelectedPort_AndTakesFiveSecondsPerSilentPort)
     EXPECT_EQ(h.comPorts.createCalls, (Lines{L"\\\\.\\COM3", L"\\\\.\\COM4", L"\\\\.\\COM5"}));
     EXPECT_TRUE(h.comPorts.Device(L"COM1").written.empty());
 
-    const Lines expected = Concat({{L"Démarrage de la détection automatique du VOR-TIKA"}, QueryLines(L"COM3", 2),
-                                   {L"Timeout de détection sur COM3"}, QueryLines(L"COM4", 3),
-                                   {L"Timeout de détection sur COM4"}, QueryLines(L"COM5", 4),
-                                   {L"Timeout de détection sur COM5", L"Aucun VOR-TIKA détecté sur les ports disponibles"}});
+    const Lines expected =
+        Concat({{L"Démarrage de la détection automatique du VOR-TIKA"},
+                QueryLines(L"COM3", 2),
+                {L"Timeout de détection sur COM3"},
+                QueryLines(L"COM4", 3),
+                {L"Timeout de détection sur COM4"},
+                QueryLines(L"COM5", 4),
+                {L"Timeout de détection sur COM5", L"Aucun VOR-TIKA détecté sur les ports disponibles"}});
     EXPECT_EQ(h.NewLogMessages(), expected);
     EXPECT_EQ(h.lblStatus.caption, L"Etat: Aucun VOR-TIKA détecté");
     EXPECT_EQ(h.comPorts.openCount(), 0);
@@ -181,13 +188,13 @@ TEST(Detection, FailedQuery_IsLoggedAndThePortStillGetsItsFullWait)
     h.AddPort(L"COM1").writeError = 31;
     CreateIdle(h);
     Connect(h);
-    EXPECT_EQ(h.NewLogMessages(),
-              (Lines{L"Démarrage de la détection automatique du VOR-TIKA", L"Test du port COM1",
-                     L"Debug: CurrentPortIndex=0, cmbPorts.ItemIndex=0, Port=COM1",
-                     L"Tentative d'envoi de la commande de test...", L"Debug: Echec WriteFile (Code: 31)",
-                     L"Debug: Erreur indiquant une déconnexion probable",
-                     L"Erreur lors de l'envoi de la commande de test", L"Fin de l'envoi de la commande",
-                     L"Timer de détection démarré pour COM1"}));
+    EXPECT_EQ(
+        h.NewLogMessages(),
+        (Lines{L"Démarrage de la détection automatique du VOR-TIKA", L"Test du port COM1",
+               L"Debug: CurrentPortIndex=0, cmbPorts.ItemIndex=0, Port=COM1",
+               L"Tentative d'envoi de la commande de test...", L"Debug: Echec WriteFile (Code: 31)",
+               L"Debug: Erreur indiquant une déconnexion probable", L"Erreur lors de l'envoi de la commande de test",
+               L"Fin de l'envoi de la commande", L"Timer de détection démarré pour COM1"}));
     h.RunFor(4999);
     EXPECT_TRUE(h.form.IsDetecting);
     h.RunFor(1);
@@ -205,10 +212,10 @@ TEST(Detection, DeviceAnswers_ConnectsInOneTickWithTheExactLines)
     h.NewLogMessages();
 
     h.RunFor(100);
-    EXPECT_EQ(h.NewLogMessages(),
-              (Lines{L"Données ajoutées au buffer: #VOR-TIKA!", L"Mode détection - Buffer actuel: #VOR-TIKA!",
-                     L"Debug connexion: cmbPorts.ItemIndex=1, Port affiché=COM2",
-                     L"VOR-TIKA détecté et connecté sur COM2"}));
+    EXPECT_EQ(
+        h.NewLogMessages(),
+        (Lines{L"Données ajoutées au buffer: #VOR-TIKA!", L"Mode détection - Buffer actuel: #VOR-TIKA!",
+               L"Debug connexion: cmbPorts.ItemIndex=1, Port affiché=COM2", L"VOR-TIKA détecté et connecté sur COM2"}));
     EXPECT_EQ(h.lblStatus.caption, L"Etat: VOR-TIKA détecté sur COM2 (19200 bauds)");
     EXPECT_EQ(h.TrayIcon1.hint, L"VOR-TIKA Monitor - Connecté à COM2");
     EXPECT_TRUE(h.form.IsConnected);
@@ -237,8 +244,8 @@ TEST(Detection, SuccessStep_PumpsOnceWithTheListEnabledAndTheStateAlreadyConnect
     } seen{};
     const int refreshesBefore = h.cmbPorts.refreshes;
     h.toolkit.pendingEvents.push_back([&] {
-        seen = {h.cmbPorts.enabled, h.form.IsConnected,           h.form.IsDetecting,
-                h.toolkit.TimerDetection.Running(), h.btnConnect.enabled, h.cmbPorts.refreshes};
+        seen = {h.cmbPorts.enabled,   h.form.IsConnected,  h.form.IsDetecting, h.toolkit.TimerDetection.Running(),
+                h.btnConnect.enabled, h.cmbPorts.refreshes};
     });
     h.RunFor(100);
 
@@ -337,10 +344,10 @@ TEST(Detection, UnrecognisedChunks_AreEachLoggedAndDropped)
     h.RunFor(100);
     d.rx = "TIKA!";
     h.RunFor(100);
-    EXPECT_EQ(h.NewLogMessages(), (Lines{L"Données ajoutées au buffer: #VOR-", L"Mode détection - Buffer actuel: #VOR-",
-                                         L"Données ignorées en mode détection: #VOR-",
-                                         L"Données ajoutées au buffer: TIKA!", L"Mode détection - Buffer actuel: TIKA!",
-                                         L"Données ignorées en mode détection: TIKA!"}));
+    EXPECT_EQ(h.NewLogMessages(),
+              (Lines{L"Données ajoutées au buffer: #VOR-", L"Mode détection - Buffer actuel: #VOR-",
+                     L"Données ignorées en mode détection: #VOR-", L"Données ajoutées au buffer: TIKA!",
+                     L"Mode détection - Buffer actuel: TIKA!", L"Données ignorées en mode détection: TIKA!"}));
     EXPECT_TRUE(h.form.IsDetecting);
 }
 
@@ -375,8 +382,10 @@ TEST(Detection, PollTickThatReadsNothing_RunsEveryPortIntoItsTimeout)
         const Lines lines = h.NewLogMessages();
         EXPECT_GE(std::count(lines.begin(), lines.end(), c.tickLine), 90);
         EXPECT_EQ(Without(lines, c.tickLine),
-                  Concat({{L"Démarrage de la détection automatique du VOR-TIKA"}, QueryLines(L"COM1", 0),
-                          {L"Timeout de détection sur COM1"}, QueryLines(L"COM2", 1),
+                  Concat({{L"Démarrage de la détection automatique du VOR-TIKA"},
+                          QueryLines(L"COM1", 0),
+                          {L"Timeout de détection sur COM1"},
+                          QueryLines(L"COM2", 1),
                           {L"Timeout de détection sur COM2", L"Aucun VOR-TIKA détecté sur les ports disponibles"}}));
     }
 }

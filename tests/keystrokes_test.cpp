@@ -48,10 +48,8 @@ TEST(Keystrokes, SendUnicodeChar_CarriesTheUnitAsScanCodeWithTheUnicodeFlag)
     SendUnicodeChar(keyboard, 0xD83D);
     SendUnicodeChar(keyboard, 0xFFFF);
     ASSERT_EQ(keyboard.calls.size(), 2u);
-    EXPECT_EQ(keyboard.calls[0].records,
-              (std::vector<KeyboardRecord>{{0, 0xD83D, 4, 0, 0}, {0, 0xD83D, 6, 0, 0}}));
-    EXPECT_EQ(keyboard.calls[1].records,
-              (std::vector<KeyboardRecord>{{0, 0xFFFF, 4, 0, 0}, {0, 0xFFFF, 6, 0, 0}}));
+    EXPECT_EQ(keyboard.calls[0].records, (std::vector<KeyboardRecord>{{0, 0xD83D, 4, 0, 0}, {0, 0xD83D, 6, 0, 0}}));
+    EXPECT_EQ(keyboard.calls[1].records, (std::vector<KeyboardRecord>{{0, 0xFFFF, 4, 0, 0}, {0, 0xFFFF, 6, 0, 0}}));
 }
 
 TEST(Keystrokes, EachCodeUnit_IsSentByTheMappingAndPausedOnce)
@@ -61,11 +59,29 @@ TEST(Keystrokes, EachCodeUnit_IsSentByTheMappingAndPausedOnce)
         Keys keys; // empty: dropped
     };
     const Case cases[] = {
-        {0, {}},          {7, {}},          {8, {L"{Back}"}}, {9, {L"{Tab}"}}, {10, {L"{Enter}"}},
-        {11, {}},         {12, {}},         {13, {L"{Enter}"}}, {14, {}},      {26, {}},
-        {27, {L"{Esc}"}}, {28, {}},         {31, {}},          {32, {L" "}},   {'A', {L"A"}},
-        {'z', {L"z"}},    {127, {Units({127})}}, {128, {Units({128})}}, {159, {Units({159})}},
-        {0xE9, {L"\u00e9"}}, {0xD83D, {Units({0xD83D})}}, {0xDE00, {Units({0xDE00})}}, {0xFFFF, {Units({0xFFFF})}},
+        {0, {}},
+        {7, {}},
+        {8, {L"{Back}"}},
+        {9, {L"{Tab}"}},
+        {10, {L"{Enter}"}},
+        {11, {}},
+        {12, {}},
+        {13, {L"{Enter}"}},
+        {14, {}},
+        {26, {}},
+        {27, {L"{Esc}"}},
+        {28, {}},
+        {31, {}},
+        {32, {L" "}},
+        {'A', {L"A"}},
+        {'z', {L"z"}},
+        {127, {Units({127})}},
+        {128, {Units({128})}},
+        {159, {Units({159})}},
+        {0xE9, {L"\u00e9"}},
+        {0xD83D, {Units({0xD83D})}},
+        {0xDE00, {Units({0xDE00})}},
+        {0xFFFF, {Units({0xFFFF})}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.unit);

@@ -8,11 +8,11 @@ TEST(Lifecycle, FirstStartWithoutPortsOrSettings_LogsStartUpAndFailedSearchInOrd
 {
     MonitorHarness h;
     h.Create();
-    EXPECT_EQ(h.LogMessages(), (Lines{L"VOR-TIKA Monitor démarré - Version 1.0",
-                                      L"Surveillance des périphériques activée (mode timer)",
-                                      L"Connexion automatique au démarrage activée",
-                                      L"Démarrage de la détection automatique du VOR-TIKA",
-                                      L"Aucun VOR-TIKA détecté sur les ports disponibles"}));
+    EXPECT_EQ(
+        h.LogMessages(),
+        (Lines{L"VOR-TIKA Monitor démarré - Version 1.0", L"Surveillance des périphériques activée (mode timer)",
+               L"Connexion automatique au démarrage activée", L"Démarrage de la détection automatique du VOR-TIKA",
+               L"Aucun VOR-TIKA détecté sur les ports disponibles"}));
     EXPECT_EQ(h.lblStatus.caption, L"Etat: Aucun VOR-TIKA détecté");
     EXPECT_FALSE(h.window.visible);
     EXPECT_TRUE(h.toolkit.errorReports.empty());

@@ -77,20 +77,35 @@ TEST(SerialPortList, RefreshKeepsTheSelection)
     const Case cases[] = {
         {"key missing", std::nullopt, {L"COM1"}, 0, {}, -1},
         {"key without values", V{}, {L"COM1"}, 0, {}, -1},
-        {"selected port moved", V{Sz(L"COM1"), Sz(L"COM2"), Sz(L"COM3")}, {L"COM3", L"COM1"}, 0,
-         {L"COM1", L"COM2", L"COM3"}, 2},
+        {"selected port moved",
+         V{Sz(L"COM1"), Sz(L"COM2"), Sz(L"COM3")},
+         {L"COM3", L"COM1"},
+         0,
+         {L"COM1", L"COM2", L"COM3"},
+         2},
         {"selected port gone", V{Sz(L"COM4"), Sz(L"COM5")}, {L"COM1", L"COM5"}, 0, {L"COM4", L"COM5"}, 0},
         {"nothing selected", V{Sz(L"COM4"), Sz(L"COM5")}, {L"COM5"}, -1, {L"COM4", L"COM5"}, 0},
         {"other letter case", V{Sz(L"COM1"), Sz(L"COM3")}, {L"com3"}, 0, {L"COM1", L"COM3"}, 1},
-        {"duplicates pick the first", V{Sz(L"COM1"), Sz(L"COM3"), Sz(L"com3")}, {L"COM3"}, 0,
-         {L"COM1", L"COM3", L"com3"}, 1},
-        {"expandable text is text", V{Sz(L"COM1"), Sz(L"COM9", kRegExpandSz)}, {L"COM9"}, 0, {L"COM1", L"COM9"},
+        {"duplicates pick the first",
+         V{Sz(L"COM1"), Sz(L"COM3"), Sz(L"com3")},
+         {L"COM3"},
+         0,
+         {L"COM1", L"COM3", L"com3"},
          1},
-        {"data ends at its first NUL", V{Sz(std::wstring(L"COM7\0COM8", 9)), Sz(L"COM2")}, {L"COM7"}, 0,
-         {L"COM7", L"COM2"}, 0},
+        {"expandable text is text", V{Sz(L"COM1"), Sz(L"COM9", kRegExpandSz)}, {L"COM9"}, 0, {L"COM1", L"COM9"}, 1},
+        {"data ends at its first NUL",
+         V{Sz(std::wstring(L"COM7\0COM8", 9)), Sz(L"COM2")},
+         {L"COM7"},
+         0,
+         {L"COM7", L"COM2"},
+         0},
         {"empty data lists an empty entry", V{Sz(L""), Sz(L"COM2")}, {L"COM2"}, 0, {L"", L"COM2"}, 1},
-        {"registry order, not sorted", V{Sz(L"COM10"), Sz(L"COM2"), Sz(L"COM1")}, {}, -1,
-         {L"COM10", L"COM2", L"COM1"}, 0},
+        {"registry order, not sorted",
+         V{Sz(L"COM10"), Sz(L"COM2"), Sz(L"COM1")},
+         {},
+         -1,
+         {L"COM10", L"COM2", L"COM1"},
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -441,8 +456,8 @@ TEST(SerialWrite, Failure_LogsTheCodeAndFlagsDisconnectCodes)
         std::uint32_t code;
         bool disconnectCode;
     };
-    for (const Case& c : {Case{22, true}, Case{31, true}, Case{121, true}, Case{995, true}, Case{5, false},
-                          Case{1167, false}}) {
+    for (const Case& c :
+         {Case{22, true}, Case{31, true}, Case{121, true}, Case{995, true}, Case{5, false}, Case{1167, false}}) {
         SCOPED_TRACE(c.code);
         MonitorHarness h;
         OpenDirectly(h, L"COM1");

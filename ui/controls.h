@@ -114,8 +114,8 @@ public:
     virtual void SetDesignedClientSize() = 0; // 782 x 369 at 96 DPI, scaled with the DPI
     virtual void RequestCentring() = 0;       // centre on the work area at the next show
     virtual bool Visible() const = 0;
-    virtual void Show() = 0; // visible flag set, shown and brought to the front
-    virtual void Hide() = 0; // visible flag cleared, hidden
+    virtual void Show() = 0;                                 // visible flag set, shown and brought to the front
+    virtual void Hide() = 0;                                 // visible flag cleared, hidden
     virtual void ShowApplicationWindow(int showCommand) = 0; // SW_HIDE (0) or SW_RESTORE (9)
     virtual void SetNormalState() = 0;
     virtual void BringApplicationToFront() = 0;

@@ -139,8 +139,8 @@ public:
     }
     void SetWindowPos(int x, int y, int cx, int cy, std::uint32_t flags) override
     {
-        calls.push_back(L"SetWindowPos " + std::to_wstring(x) + L" " + std::to_wstring(y) + L" " +
-                        std::to_wstring(cx) + L" " + std::to_wstring(cy) + L" " + std::to_wstring(flags));
+        calls.push_back(L"SetWindowPos " + std::to_wstring(x) + L" " + std::to_wstring(y) + L" " + std::to_wstring(cx) +
+                        L" " + std::to_wstring(cy) + L" " + std::to_wstring(flags));
     }
     void SetDesignedClientSize() override { calls.push_back(L"SetDesignedClientSize"); }
     void RequestCentring() override { calls.push_back(L"RequestCentring"); }

@@ -23,7 +23,8 @@ public:
     explicit FakeKeyboard(const FakeClock* clock = nullptr) : clock_(clock) {}
     void SendInput(const KeyboardRecord* records, int count) override
     {
-        calls.push_back({InputCall::Kind::SendInput, {records, records + count}, 0, 0, 0, 0, clock_ ? clock_->Now() : 0});
+        calls.push_back(
+            {InputCall::Kind::SendInput, {records, records + count}, 0, 0, 0, 0, clock_ ? clock_->Now() : 0});
     }
     void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra) override
     {
@@ -116,11 +117,20 @@ inline std::vector<std::wstring> TypedKeys(const std::vector<InputCall>& calls)
             keys.push_back(std::wstring(1, static_cast<wchar_t>(r[0].wScan)));
         } else if (pair && r[0].wVk != 0 && r[0].wScan == 0 && r[0].dwFlags == 0 && r[1].dwFlags == kKeyEventFKeyUp) {
             switch (r[0].wVk) {
-            case 13: keys.push_back(L"{Enter}"); break;
-            case 9: keys.push_back(L"{Tab}"); break;
-            case 8: keys.push_back(L"{Back}"); break;
-            case 27: keys.push_back(L"{Esc}"); break;
-            default: keys.push_back(L"{VK " + std::to_wstring(r[0].wVk) + L"}");
+            case 13:
+                keys.push_back(L"{Enter}");
+                break;
+            case 9:
+                keys.push_back(L"{Tab}");
+                break;
+            case 8:
+                keys.push_back(L"{Back}");
+                break;
+            case 27:
+                keys.push_back(L"{Esc}");
+                break;
+            default:
+                keys.push_back(L"{VK " + std::to_wstring(r[0].wVk) + L"}");
             }
         } else {
             keys.push_back(L"{bad}");

@@ -42,8 +42,8 @@ struct FakeDevice {
     std::string reply = "#VOR-TIKA!";
     CommState driverState{kDcbLength, 1200, 0x00001011, 0, 2048, 512, 7, 2, 1, 0x11, 0x13, 0, 0, 0, 0};
 
-    std::string rx;      // bytes the driver holds for the next reads
-    std::string written; // every byte written to the device
+    std::string rx;                             // bytes the driver holds for the next reads
+    std::string written;                        // every byte written to the device
     std::optional<std::uint32_t> readError;     // ReadFile fails with this code
     std::optional<std::uint32_t> writeError;    // WriteFile fails with this code
     std::optional<std::uint32_t> getStateError; // GetCommState on the open port fails

@@ -7,10 +7,10 @@ namespace {
 
 // 0x80..0x9F of code page 1252; 0 marks the five bytes it leaves undefined
 // (Windows maps those to the C1 control of the same value).
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 } // namespace
 
@@ -67,8 +67,8 @@ LocalDateTime FakeLocalClock::Now()
     const sys_days d = floor<days>(t);
     const year_month_day ymd{d};
     const hh_mm_ss hms{floor<seconds>(t - d)};
-    return {int(ymd.year()), int(unsigned(ymd.month())), int(unsigned(ymd.day())), int(hms.hours().count()),
-            int(hms.minutes().count()), int(hms.seconds().count())};
+    return {int(ymd.year()),          int(unsigned(ymd.month())), int(unsigned(ymd.day())),
+            int(hms.hours().count()), int(hms.minutes().count()), int(hms.seconds().count())};
 }
 
 void FakeLocalClock::SetNow(const LocalDateTime& when)

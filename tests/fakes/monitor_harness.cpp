@@ -18,9 +18,15 @@ MonitorHarness::MonitorHarness()
     toolkit.TimerDeviceWatch.OnTimer = [this] { form.TimerDeviceWatchTimer(); };
 }
 
-void MonitorHarness::Create() { Dispatch([this] { form.FormCreate(); }); }
+void MonitorHarness::Create()
+{
+    Dispatch([this] { form.FormCreate(); });
+}
 
-void MonitorHarness::Destroy() { Dispatch([this] { form.FormDestroy(); }); }
+void MonitorHarness::Destroy()
+{
+    Dispatch([this] { form.FormDestroy(); });
+}
 
 FakeDevice& MonitorHarness::AddPort(const std::wstring& name, bool answers)
 {

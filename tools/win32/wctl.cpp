@@ -64,7 +64,10 @@ void Print(const std::wstring& text)
         WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-HWND FindTop(const wchar_t* cls) { return FindWindowW(cls, nullptr); }
+HWND FindTop(const wchar_t* cls)
+{
+    return FindWindowW(cls, nullptr);
+}
 
 struct ChildSearch {
     int id;

@@ -16,9 +16,9 @@ using Lines = std::vector<std::wstring>;
 TEST(WindowLayout, TabOrder_IsTheDesignedOrderOfFocusableControls)
 {
     std::vector<std::wstring> names;
-    for (const ControlSpec& spec : kFormLayout)
-        if (spec.Kind != ControlKind::Label && spec.Kind != ControlKind::GroupBox)
-            names.push_back(spec.Name);
+    for (const ControlSpec& entry : kFormLayout)
+        if (entry.Kind != ControlKind::Label && entry.Kind != ControlKind::GroupBox)
+            names.push_back(entry.Name);
     EXPECT_EQ(names, (Lines{L"btnConnect", L"btnDisconnect", L"cmbPorts", L"cmbBaudRate", L"rbKeyboard",
                             L"memoLastData", L"rbClipboard", L"chkAutoConnect", L"chkCR", L"chkLF"}));
 }
@@ -31,16 +31,16 @@ TEST(WindowLayout, OnlyTheCheckedRadioButtonIsATabStopAtDesign)
 
 TEST(WindowLayout, DesignedStates_DisconnectDisabledOthersEnabled)
 {
-    for (const ControlSpec& spec : kFormLayout)
-        EXPECT_EQ(spec.Enabled, spec.Id != kBtnDisconnectId) << std::wstring(spec.Name).size();
+    for (const ControlSpec& entry : kFormLayout)
+        EXPECT_EQ(entry.Enabled, entry.Id != kBtnDisconnectId) << std::wstring(entry.Name).size();
 }
 
 TEST(WindowLayout, IdsAreUnique_AndEveryControlIsFound)
 {
     std::set<int> ids;
-    for (const ControlSpec& spec : kFormLayout) {
-        ids.insert(spec.Id);
-        EXPECT_EQ(&ControlById(spec.Id), &spec);
+    for (const ControlSpec& entry : kFormLayout) {
+        ids.insert(entry.Id);
+        EXPECT_EQ(&ControlById(entry.Id), &entry);
     }
     EXPECT_EQ(ids.size(), kFormLayout.size());
     EXPECT_THROW(ControlById(999), std::out_of_range);
@@ -87,9 +87,9 @@ TEST(WindowLayout, ScaleForDpi_RoundsHalfAwayFromZeroLikeMulDiv)
 
 TEST(WindowLayout, At144Dpi_TouchingEdgesStayTouching)
 {
-    for (const ControlSpec& spec : kFormLayout) {
-        const PixelRect r = ControlRect(spec, 144);
-        EXPECT_EQ(r.Left + r.Width, ScaleForDpi(spec.Left + spec.Width + (spec.InGroupBox ? 16 : 0), 144));
+    for (const ControlSpec& entry : kFormLayout) {
+        const PixelRect r = ControlRect(entry, 144);
+        EXPECT_EQ(r.Left + r.Width, ScaleForDpi(entry.Left + entry.Width + (entry.InGroupBox ? 16 : 0), 144));
     }
     // chkCR and chkLF stay inside the group box at any scale.
     for (int dpi : {96, 120, 144, 168, 192}) {
@@ -106,8 +106,8 @@ TEST(WindowLayout, At144Dpi_TouchingEdgesStayTouching)
 TEST(WindowLayout, EveryControlFitsTheDesignedClientArea)
 {
     for (int dpi : {96, 144}) {
-        for (const ControlSpec& spec : kFormLayout) {
-            const PixelRect r = ControlRect(spec, dpi);
+        for (const ControlSpec& entry : kFormLayout) {
+            const PixelRect r = ControlRect(entry, dpi);
             EXPECT_LE(r.Left + r.Width, ScaleForDpi(kDesignedClientWidth, dpi));
             EXPECT_LE(r.Top + r.Height, ScaleForDpi(kDesignedClientHeight, dpi));
         }

@@ -31,9 +31,9 @@ const std::array<ControlSpec, 14> kFormLayout = {{
 
 const ControlSpec& ControlById(int id)
 {
-    for (const ControlSpec& spec : kFormLayout)
-        if (spec.Id == id)
-            return spec;
+    for (const ControlSpec& entry : kFormLayout)
+        if (entry.Id == id)
+            return entry;
     throw std::out_of_range("no control with this id");
 }
 
@@ -47,18 +47,18 @@ int ScaleForDpi(int value, int dpi)
 
 // The whole designed rectangle is scaled edge by edge, so neighbours that touch
 // at 96 DPI still touch at any scale.
-PixelRect ControlRect(const ControlSpec& spec, int dpi)
+PixelRect ControlRect(const ControlSpec& entry, int dpi)
 {
-    int left = spec.Left;
-    int top = spec.Top;
-    if (spec.InGroupBox) {
+    int left = entry.Left;
+    int top = entry.Top;
+    if (entry.InGroupBox) {
         left += kGroupLeft;
         top += kGroupTop;
     }
     const int x0 = ScaleForDpi(left, dpi);
     const int y0 = ScaleForDpi(top, dpi);
-    const int x1 = ScaleForDpi(left + spec.Width, dpi);
-    const int y1 = ScaleForDpi(top + spec.Height, dpi);
+    const int x1 = ScaleForDpi(left + entry.Width, dpi);
+    const int y1 = ScaleForDpi(top + entry.Height, dpi);
     return {x0, y0, x1 - x0, y1 - y0};
 }
 

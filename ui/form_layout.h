@@ -36,7 +36,7 @@ const ControlSpec& ControlById(int id);
 int ScaleForDpi(int value, int dpi);
 
 // The control's rectangle in the window's client area at `dpi`.
-PixelRect ControlRect(const ControlSpec& spec, int dpi);
+PixelRect ControlRect(const ControlSpec& entry, int dpi);
 
 // The width of a check box or radio button: the scaled design, widened when its
 // box and caption need more (text does not grow exactly with the DPI).

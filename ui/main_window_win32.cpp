@@ -24,16 +24,16 @@ struct CreateParams {
     DWORD ExStyle;
 };
 
-CreateParams ParamsFor(const ControlSpec& spec)
+CreateParams ParamsFor(const ControlSpec& entry)
 {
     // Every control starts a group of its own: the two radio buttons are not
     // neighbours in the tab order, so the group rule is kept in code.
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_GROUP;
-    if (spec.TabStop)
+    if (entry.TabStop)
         style |= WS_TABSTOP;
-    if (!spec.Enabled)
+    if (!entry.Enabled)
         style |= WS_DISABLED;
-    switch (spec.Kind) {
+    switch (entry.Kind) {
     case ControlKind::PushButton:
         return {L"BUTTON", style | BS_PUSHBUTTON, 0};
     case ControlKind::DropDownList:
@@ -171,11 +171,11 @@ void Win32MainWindow::CreateFonts()
 void Win32MainWindow::CreateControls()
 {
     for (std::size_t i = 0; i < kFormLayout.size(); ++i) {
-        const ControlSpec& spec = kFormLayout[i];
-        const CreateParams params = ParamsFor(spec);
+        const ControlSpec& entry = kFormLayout[i];
+        const CreateParams params = ParamsFor(entry);
         controls_[i] =
-            CreateWindowExW(params.ExStyle, params.ClassName, spec.Caption, params.Style, 0, 0, 0, 0, hwnd_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.Id)), app_.Instance(), nullptr);
+            CreateWindowExW(params.ExStyle, params.ClassName, entry.Caption, params.Style, 0, 0, 0, 0, hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.Id)), app_.Instance(), nullptr);
     }
     // The group box paints its frame under its check boxes, not over them; it
     // takes no focus, so its place in the z-order leaves the tab order alone.
@@ -208,13 +208,13 @@ void Win32MainWindow::CreateControls()
 void Win32MainWindow::ApplyLayout()
 {
     for (std::size_t i = 0; i < kFormLayout.size(); ++i) {
-        const ControlSpec& spec = kFormLayout[i];
+        const ControlSpec& entry = kFormLayout[i];
         HWND control = controls_[i];
-        const PixelRect r = ControlRect(spec, dpi_);
-        HFONT font = spec.Kind == ControlKind::Memo ? memoFont_ : font_;
+        const PixelRect r = ControlRect(entry, dpi_);
+        HFONT font = entry.Kind == ControlKind::Memo ? memoFont_ : font_;
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         int height = r.Height;
-        if (spec.Kind == ControlKind::DropDownList) {
+        if (entry.Kind == ControlKind::DropDownList) {
             // The selection field gets the designed height; the height given to
             // the window is that of the field and its dropped-down list.
             RECT closed{};
@@ -227,7 +227,7 @@ void Win32MainWindow::ApplyLayout()
             height = r.Height + kDropDownCount * (item > 0 ? item : r.Height) + 2;
         }
         int width = r.Width;
-        if (spec.Kind == ControlKind::CheckBox || spec.Kind == ControlKind::RadioButton)
+        if (entry.Kind == ControlKind::CheckBox || entry.Kind == ControlKind::RadioButton)
             width = CaptionedWidth(r.Width, GetSystemMetricsForDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi_)),
                                    TextWidth(control, font), dpi_);
         ::SetWindowPos(control, nullptr, r.Left, r.Top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -57,6 +57,16 @@ Lines ArrivalState(bool connected, bool detecting, bool enabled, bool autoConnec
 
 const std::wstring kNotMet = L"Nouveau(x) port(s) COM détecté(s) - Conditions non remplies pour démarrage automatique";
 
+// A removal with nothing connected: the state lines, then one refresh besides the tick's own.
+void ExpectRemovalWhileNotConnected(MonitorHarness& h, int readsBefore, const std::wstring& selection)
+{
+    EXPECT_EQ(h.NewLogMessages(),
+              (Lines{L"Changement de périphériques détecté par surveillance",
+                     L"Ports supprimés détectés (Ancien: 2, Nouveau: 1)", L"Debug HandleDeviceRemoval:",
+                     L"  IsConnected: False", L"  Port connecté: " + selection, L"  Port encore disponible: True"}));
+    EXPECT_EQ(h.registry.reads, readsBefore + 2);
+}
+
 } // namespace
 
 TEST(Watch, ConnectedAndUnchanged_TwoLinesAndOneCarriageReturnPerTick)
@@ -287,11 +297,7 @@ TEST(Watch, PortRemovedWhileIdle_LogsTheSelectionAndRefreshesOnce)
     h.registry.RemovePort(L"COM1");
     const int reads = h.registry.reads;
     NextWatchTick(h);
-    EXPECT_EQ(h.NewLogMessages(),
-              (Lines{L"Changement de périphériques détecté par surveillance",
-                     L"Ports supprimés détectés (Ancien: 2, Nouveau: 1)", L"Debug HandleDeviceRemoval:",
-                     L"  IsConnected: False", L"  Port connecté: COM2", L"  Port encore disponible: True"}));
-    EXPECT_EQ(h.registry.reads, reads + 2);
+    ExpectRemovalWhileNotConnected(h, reads, L"COM2");
     EXPECT_TRUE(h.toolkit.messageBoxes.empty());
     EXPECT_TRUE(h.TrayIcon1.balloons.empty());
 }
@@ -392,11 +398,7 @@ TEST(Watch, PortUnderTestRemovedDuringASearch_OnlyReenumerates)
     const int reads = h.registry.reads;
 
     NextWatchTick(h);
-    EXPECT_EQ(h.NewLogMessages(),
-              (Lines{L"Changement de périphériques détecté par surveillance",
-                     L"Ports supprimés détectés (Ancien: 2, Nouveau: 1)", L"Debug HandleDeviceRemoval:",
-                     L"  IsConnected: False", L"  Port connecté: COM2", L"  Port encore disponible: True"}));
-    EXPECT_EQ(h.registry.reads, reads + 2);
+    ExpectRemovalWhileNotConnected(h, reads, L"COM2");
     EXPECT_TRUE(h.form.IsDetecting);
     EXPECT_TRUE(h.comPorts.Device(L"COM1").open);
     EXPECT_TRUE(h.toolkit.TimerDetection.Running());

@@ -69,6 +69,15 @@ HWND FindTop(const wchar_t* cls)
     return FindWindowW(cls, nullptr);
 }
 
+// The top-level window of a class; prints "missing" when there is none.
+HWND FindTopOrSayMissing(const std::wstring& cls)
+{
+    HWND hwnd = FindTop(cls.c_str());
+    if (!hwnd)
+        Print(L"missing");
+    return hwnd;
+}
+
 struct ChildSearch {
     int id;
     HWND found;
@@ -172,11 +181,9 @@ int ClickButton(int id)
 
 int WindowInfo(const std::wstring& cls)
 {
-    HWND hwnd = FindTop(cls.c_str());
-    if (!hwnd) {
-        Print(L"missing");
+    HWND hwnd = FindTopOrSayMissing(cls);
+    if (!hwnd)
         return 1;
-    }
     RECT wr{}, cr{};
     GetWindowRect(hwnd, &wr);
     GetClientRect(hwnd, &cr);
@@ -339,11 +346,9 @@ int SetClipboard(const std::wstring& text)
 
 int Foreground(const std::wstring& cls)
 {
-    HWND hwnd = FindTop(cls.c_str());
-    if (!hwnd) {
-        Print(L"missing");
+    HWND hwnd = FindTopOrSayMissing(cls);
+    if (!hwnd)
         return 1;
-    }
     SetForegroundWindow(hwnd);
     if (cls == L"VorTikaSink")
         PostMessageW(hwnd, kSinkForegroundRequest, 0, 0);
@@ -373,11 +378,9 @@ BOOL CALLBACK ListChild(HWND hwnd, LPARAM lp)
 
 int Children(const std::wstring& cls)
 {
-    HWND hwnd = FindTop(cls.c_str());
-    if (!hwnd) {
-        Print(L"missing");
+    HWND hwnd = FindTopOrSayMissing(cls);
+    if (!hwnd)
         return 1;
-    }
     RECT cr{};
     GetClientRect(hwnd, &cr);
     ChildList list{hwnd, {}};

@@ -28,10 +28,7 @@ void TForm1::WriteLogToFile(const std::wstring& message)
         const LocalDateTime forLine = platform_.localClock.Now();
         const std::wstring line = FormatLogLine(forLine, platform_.localClock.TimeSeparator(), message);
         const std::string bytes = platform_.codePage.ToAnsi(line) + "\r\n";
-        if (platform_.fileSystem.FileExists(path))
-            platform_.fileSystem.AppendToFile(path, bytes);
-        else
-            platform_.fileSystem.CreateAndWrite(path, bytes);
+        platform_.fileSystem.AppendToFile(path, bytes);
     } catch (...) {
         // The log never fails towards its caller.
     }

@@ -11,8 +11,7 @@ public:
     // Creates the folder and its missing parents; reports nothing.
     virtual void ForceDirectories(const std::wstring& path) = 0;
     virtual bool FileExists(const std::wstring& path) = 0;
-    // Opens an existing file at its end (read sharing only) and writes bytes; false on any failure.
+    // Opens the file at its end, creating it when missing, in one open (read sharing only), and
+    // writes bytes; false on any failure. Never truncates.
     virtual bool AppendToFile(const std::wstring& path, const std::string& bytes) = 0;
-    // Creates (or empties) a file (read sharing only) and writes bytes; false on any failure.
-    virtual bool CreateAndWrite(const std::wstring& path, const std::string& bytes) = 0;
 };

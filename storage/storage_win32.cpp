@@ -50,10 +50,10 @@ bool WriteAll(HANDLE file, const std::string& bytes)
 }
 
 // Read sharing only: others may read the log meanwhile, but not write it.
-bool OpenAndWrite(const std::wstring& path, DWORD access, DWORD disposition, const std::string& bytes)
+bool OpenAndAppend(const std::wstring& path, const std::string& bytes)
 {
-    win32::UniqueFile file(
-        ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     const bool written = WriteAll(file.Get(), bytes);
@@ -111,15 +111,11 @@ bool Win32FileSystem::FileExists(const std::wstring& path)
 }
 
 // FILE_APPEND_DATA alone: every write lands at the end, even if the other
-// instance appended since we opened.
+// instance appended since we opened. OPEN_ALWAYS in the same call: an existence
+// test followed by a create could erase what another process wrote between them.
 bool Win32FileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
 {
-    return OpenAndWrite(path, FILE_APPEND_DATA, OPEN_EXISTING, bytes);
-}
-
-bool Win32FileSystem::CreateAndWrite(const std::wstring& path, const std::string& bytes)
-{
-    return OpenAndWrite(path, GENERIC_WRITE, CREATE_ALWAYS, bytes);
+    return OpenAndAppend(path, bytes);
 }
 
 LocalDateTime Win32LocalClock::Now()

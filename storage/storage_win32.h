@@ -13,7 +13,6 @@ public:
     void ForceDirectories(const std::wstring& path) override;
     bool FileExists(const std::wstring& path) override;
     bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
-    bool CreateAndWrite(const std::wstring& path, const std::string& bytes) override;
 };
 
 class Win32LocalClock : public LocalClock {

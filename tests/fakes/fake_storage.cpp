@@ -94,7 +94,7 @@ bool FakeFileSystem::ParentExists(const std::wstring& path) const
 
 bool FakeFileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
 {
-    if (!files.count(path) || readOnly.count(path) || !ParentExists(path))
+    if (readOnly.count(path) || !ParentExists(path))
         return false;
     files[path] += bytes;
     ++writes;

@@ -39,7 +39,8 @@ public:
     void ForceDirectories(const std::wstring& path) override;
     bool FileExists(const std::wstring& path) override { return files.count(path) > 0; }
     bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
-    bool CreateAndWrite(const std::wstring& path, const std::string& bytes) override;
+    // Replaces the file's bytes, as the profile functions rewrite the settings file.
+    bool CreateAndWrite(const std::wstring& path, const std::string& bytes);
 
     bool ParentExists(const std::wstring& path) const;
     void RemoveDirectory(const std::wstring& path); // with everything under it

@@ -12,10 +12,26 @@ std::wstring TrimSystemText(std::wstring text)
     return text;
 }
 
-// Puts the text on the clipboard; the message of the failure otherwise.
-std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, const std::wstring& text)
+// Clipboard history, remote-desktop sharing and clipboard managers hold the clipboard
+// for a few milliseconds many times a day: a busy clipboard is tried again for about 100 ms.
+constexpr int kOpenAttempts = 10;
+constexpr std::uint32_t kOpenRetryMs = 10;
+
+bool OpenClipboardPatiently(Clipboard& clipboard, Clock& clock)
 {
-    if (!clipboard.Open())
+    for (int attempt = 1;; ++attempt) {
+        if (clipboard.Open())
+            return true;
+        if (attempt == kOpenAttempts)
+            return false;
+        clock.Sleep(kOpenRetryMs);
+    }
+}
+
+// Puts the text on the clipboard; the message of the failure otherwise.
+std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, Clock& clock, const std::wstring& text)
+{
+    if (!OpenClipboardPatiently(clipboard, clock))
         return L"Impossible d'ouvrir le Presse-papiers : " +
                TrimSystemText(clipboard.SystemErrorText(clipboard.GetLastError()));
 
@@ -41,7 +57,7 @@ constexpr std::uint8_t kVkV = 86;
 
 void TForm1::PasteViaClipboard(const std::wstring& text)
 {
-    if (const auto error = PlaceOnClipboard(platform_.clipboard, text)) {
+    if (const auto error = PlaceOnClipboard(platform_.clipboard, platform_.clock, text)) {
         AddLog(L"Erreur lors de la copie/collage: " + *error);
         return;
     }

@@ -433,10 +433,8 @@ TEST(Paste, Failures_LogOneLineAndPressNothing)
         std::wstring line;
     };
     const Case cases[] = {
-        {"held by another program",
-         [](FakeClipboard& c) { c.heldByOther = true; },
-         {"Open"},
-         L"previous",
+        {"held by another program", [](FakeClipboard& c) { c.heldByOther = true; },
+         std::vector<std::string>(10, "Open"), L"previous",
          L"Erreur lors de la copie/collage: Impossible d'ouvrir le Presse-papiers : Accès refusé"},
         {"hand-over refused",
          [](FakeClipboard& c) { c.setDataFails = true; },
@@ -463,6 +461,18 @@ TEST(Paste, Failures_LogOneLineAndPressNothing)
         EXPECT_TRUE(h.keyboard.calls.empty());
         EXPECT_TRUE(h.toolkit.errorReports.empty());
     }
+}
+
+TEST(Paste, ClipboardBusyForAFewMilliseconds_IsTriedAgainEvery10msThenPasted)
+{
+    MonitorHarness h;
+    h.Create();
+    h.NewLogMessages();
+    h.clipboard.busyForOpens = 3;
+    h.Dispatch([&] { h.form.PasteViaClipboard(L"ABC"); });
+    EXPECT_EQ(h.clipboard.content, L"ABC");
+    EXPECT_EQ(h.toolkit.clock.sleeps, (std::vector<std::uint32_t>{10, 10, 10}));
+    EXPECT_EQ(h.NewLogMessages(), Lines{L"Données copiées et collées automatiquement: ABC"});
 }
 
 TEST(Paste, SystemReasonForTheOpenFailure_LosesTrailingBlanksControlsAndFullStopsOnly)

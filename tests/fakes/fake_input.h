@@ -41,7 +41,9 @@ public:
     bool Open() override
     {
         ops.push_back("Open");
-        if (heldByOther) {
+        if (heldByOther || busyForOpens > 0) {
+            if (busyForOpens > 0)
+                --busyForOpens;
             lastError = heldError;
             return false;
         }
@@ -85,6 +87,7 @@ public:
     }
 
     bool heldByOther = false;
+    int busyForOpens = 0; // another program lets go of the clipboard after this many opens
     std::uint32_t heldError = 5;
     std::map<std::uint32_t, std::wstring> systemTexts; // FormatMessageW's text by code, when scripted
     bool allocFails = false;

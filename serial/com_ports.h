@@ -44,13 +44,16 @@ class ComPorts {
 public:
     virtual ~ComPorts() = default;
     // CreateFileW(GENERIC_READ | GENERIC_WRITE, share 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL).
-    virtual PortHandle CreateFile(const std::wstring& devicePath) = 0;
+    virtual PortHandle OpenPort(const std::wstring& devicePath) = 0;
     virtual bool GetCommState(PortHandle port, CommState& state) = 0;
     virtual bool SetCommState(PortHandle port, const CommState& state) = 0;
     virtual bool SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts) = 0;
     virtual bool ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) = 0;
     virtual bool WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) = 0;
-    virtual void CloseHandle(PortHandle port) = 0;
+    virtual void ClosePort(PortHandle port) = 0;
+    // ClearCommError: a driver with abort-on-error set fails every read after a line
+    // error until this is called.
+    virtual void ClearLineError(PortHandle port) = 0;
     // GetLastError, read right after the call that failed.
     virtual std::uint32_t GetLastError() = 0;
 };

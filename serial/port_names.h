@@ -1,5 +1,7 @@
 #pragma once
+#include <algorithm>
 #include <string>
+#include <vector>
 
 // Port names as the user sees them: "com3" and "COM3" name the same port.
 // Only ASCII letters are folded, so the result does not hang on the locale.
@@ -17,4 +19,9 @@ inline bool SamePortNameIgnoringCase(const std::wstring& a, const std::wstring& 
             return false;
     }
     return true;
+}
+
+inline bool ContainsPortIgnoringCase(const std::vector<std::wstring>& ports, const std::wstring& port)
+{
+    return std::ranges::any_of(ports, [&](const std::wstring& p) { return SamePortNameIgnoringCase(p, port); });
 }

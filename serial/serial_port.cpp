@@ -61,24 +61,24 @@ void TForm1::RefreshPortList()
         cmbPorts.SetItemIndex(selected);
     }
 
-    // Shown only once the list is whole: the box runs its own message loop,
-    // and a watch tick inside it refreshes the list again.
+    // Shown once the handler that refreshed has returned: the box runs its own message
+    // loop, and nothing may run inside start-up before the settings are loaded.
     if (!firstTypeError.empty() && !registryTypeErrorShown_) {
         registryTypeErrorShown_ = true;
-        App.MessageBox(ErrorReportText(firstTypeError), MessageBoxKind::Error);
+        App.ShowMessageLater(ErrorReportText(firstTypeError), MessageBoxKind::Error);
     }
 }
 
 OpenResult TForm1::OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate)
 {
     ComPorts& ports = platform_.comPorts;
-    const PortHandle handle = ports.CreateFile(L"\\\\.\\" + portName);
+    const PortHandle handle = ports.OpenPort(L"\\\\.\\" + portName);
     if (handle == kNoPort)
         return OpenResult::OpenFailed;
     hComPort = handle;
 
     const auto fail = [&](OpenResult result) {
-        ports.CloseHandle(hComPort);
+        ports.ClosePort(hComPort);
         hComPort = kNoPort;
         return result;
     };
@@ -130,15 +130,16 @@ std::wstring TForm1::ReadSerialData()
 
     const std::uint32_t code = ports.GetLastError();
     // A port under test that fails a read is simply given up by its time-out.
-    if (!IsConnected)
-        return {};
-    if (code == kErrorBadCommand || code == kErrorSemTimeout || code == kErrorOperationAborted) {
+    if (IsConnected && (code == kErrorBadCommand || code == kErrorSemTimeout || code == kErrorOperationAborted)) {
         AddLog(L"Debug: Erreur de lecture détectée (Code: " + std::to_wstring(code) + L") - Possible déconnexion");
         if (!IsPortStillAvailable()) {
             AddLog(L"Port COM connecté (" + openPortName_ + L") déconnecté - Fermeture automatique (erreur lecture)");
             Disconnect();
         }
     }
+    // With abort-on-error set, the driver fails every later read until the error is cleared.
+    if (hComPort != kNoPort)
+        ports.ClearLineError(hComPort);
     return {};
 }
 
@@ -169,7 +170,7 @@ bool TForm1::WriteToPort(const std::wstring& text)
 void TForm1::CloseSerialPort()
 {
     if (hComPort != kNoPort)
-        platform_.comPorts.CloseHandle(hComPort);
+        platform_.comPorts.ClosePort(hComPort);
     hComPort = kNoPort;
     openPortName_.clear();
 }

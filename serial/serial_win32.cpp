@@ -131,7 +131,7 @@ std::optional<RegistryValue> ReadValue(HKEY key, const std::wstring& name)
 
 } // namespace
 
-PortHandle Win32ComPorts::OpenDevice(const std::wstring& devicePath)
+PortHandle Win32ComPorts::OpenPort(const std::wstring& devicePath)
 {
     const HANDLE handle = ::CreateFileW(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -195,10 +195,16 @@ bool Win32ComPorts::WriteFile(PortHandle port, const std::uint8_t* data, std::ui
     return ok != FALSE;
 }
 
-void Win32ComPorts::CloseHandle(PortHandle port)
+void Win32ComPorts::ClosePort(PortHandle port)
 {
     if (port != kNoPort)
         ::CloseHandle(ToHandle(port));
+}
+
+void Win32ComPorts::ClearLineError(PortHandle port)
+{
+    DWORD errors = 0;
+    ::ClearCommError(ToHandle(port), &errors, nullptr);
 }
 
 std::uint32_t Win32ComPorts::GetLastError()

@@ -10,20 +10,17 @@
 // Thin pass-through: the monitor owns the handles it opens and closes them itself.
 class Win32ComPorts : public ComPorts {
 public:
-    // Inline on purpose: <windows.h> turns CreateFile into CreateFileW in the files that
-    // include it first, and each file then gets the name its own view of ComPorts has.
-    PortHandle CreateFile(const std::wstring& devicePath) override { return OpenDevice(devicePath); }
+    PortHandle OpenPort(const std::wstring& devicePath) override;
     bool GetCommState(PortHandle port, CommState& state) override;
     bool SetCommState(PortHandle port, const CommState& state) override;
     bool SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts) override;
     bool ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) override;
     bool WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) override;
-    void CloseHandle(PortHandle port) override;
+    void ClosePort(PortHandle port) override;
+    void ClearLineError(PortHandle port) override;
     std::uint32_t GetLastError() override;
 
 private:
-    PortHandle OpenDevice(const std::wstring& devicePath);
-
     // Taken at the failing call: the log write that reports it would clobber the thread's own.
     std::uint32_t lastError_ = 0;
 };

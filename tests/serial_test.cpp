@@ -393,6 +393,20 @@ TEST(SerialRead, ErrorWhileConnected_TestsThePortOnlyForDisconnectCodes)
     }
 }
 
+TEST(SerialRead, AbortedReadWhileConnected_ErrorIsClearedSoTheNextPollReads)
+{
+    MonitorHarness h;
+    CreateConnected(h, L"COM4");
+    FakeDevice& device = h.comPorts.Device(L"COM4");
+    device.abortedReads = 995;
+    EXPECT_EQ(Read(h), L"");
+    EXPECT_EQ(h.NewLogMessages(), (Lines{L"Debug: Erreur de lecture détectée (Code: 995) - Possible déconnexion",
+                                         L"Debug: Port COM4 trouvé dans la liste des ports"}));
+    device.rx = "abc";
+    EXPECT_EQ(Read(h), L"abc");
+    EXPECT_EQ(device.clears, 1);
+}
+
 // ---- Write -----------------------------------------------------------------
 
 TEST(SerialWrite, WithoutOpenPort_FailsSilently)

@@ -22,7 +22,7 @@ FakeDevice* FakeComPorts::ByHandle(PortHandle port)
     return it == handles_.end() ? nullptr : it->second;
 }
 
-PortHandle FakeComPorts::CreateFile(const std::wstring& devicePath)
+PortHandle FakeComPorts::OpenPort(const std::wstring& devicePath)
 {
     createCalls.push_back(devicePath);
     calls.push_back("CreateFile");
@@ -105,8 +105,8 @@ bool FakeComPorts::ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t
         lastError_ = 6;
         return false;
     }
-    if (d->readError) {
-        lastError_ = *d->readError;
+    if (d->readError || d->abortedReads) {
+        lastError_ = d->readError ? *d->readError : *d->abortedReads;
         return false;
     }
     const std::size_t n = std::min<std::size_t>(toRead, d->rx.size());
@@ -139,7 +139,7 @@ bool FakeComPorts::WriteFile(PortHandle port, const std::uint8_t* data, std::uin
     return true;
 }
 
-void FakeComPorts::CloseHandle(PortHandle port)
+void FakeComPorts::ClosePort(PortHandle port)
 {
     ++closes;
     calls.push_back("CloseHandle");
@@ -147,5 +147,14 @@ void FakeComPorts::CloseHandle(PortHandle port)
         d->open = false;
         d->appliedState.reset();
         handles_.erase(port);
+    }
+}
+
+void FakeComPorts::ClearLineError(PortHandle port)
+{
+    calls.push_back("ClearCommError");
+    if (FakeDevice* d = ByHandle(port)) {
+        ++d->clears;
+        d->abortedReads.reset();
     }
 }

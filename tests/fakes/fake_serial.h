@@ -42,9 +42,11 @@ struct FakeDevice {
     std::string reply = "#VOR-TIKA!";
     CommState driverState{kDcbLength, 1200, 0x00001011, 0, 2048, 512, 7, 2, 1, 0x11, 0x13, 0, 0, 0, 0};
 
-    std::string rx;                             // bytes the driver holds for the next reads
-    std::string written;                        // every byte written to the device
-    std::optional<std::uint32_t> readError;     // ReadFile fails with this code
+    std::string rx;                            // bytes the driver holds for the next reads
+    std::string written;                       // every byte written to the device
+    std::optional<std::uint32_t> readError;    // ReadFile fails with this code
+    std::optional<std::uint32_t> abortedReads; // ReadFile fails with this code until ClearLineError
+    int clears = 0;
     std::optional<std::uint32_t> writeError;    // WriteFile fails with this code
     std::optional<std::uint32_t> getStateError; // GetCommState on the open port fails
     std::optional<std::uint32_t> partialWrite;  // WriteFile succeeds writing this many bytes
@@ -61,13 +63,14 @@ public:
     FakeDevice& Device(const std::wstring& portName);
     bool HasDevice(const std::wstring& portName) const { return devices_.count(L"\\\\.\\" + portName) > 0; }
 
-    PortHandle CreateFile(const std::wstring& devicePath) override;
+    PortHandle OpenPort(const std::wstring& devicePath) override;
     bool GetCommState(PortHandle port, CommState& state) override;
     bool SetCommState(PortHandle port, const CommState& state) override;
     bool SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts) override;
     bool ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) override;
     bool WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) override;
-    void CloseHandle(PortHandle port) override;
+    void ClosePort(PortHandle port) override;
+    void ClearLineError(PortHandle port) override;
     std::uint32_t GetLastError() override { return lastError_; }
 
     std::vector<std::wstring> createCalls; // device paths, in order

@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
-#include <cwchar>
+#include "app/error_guard.h"
+#include "app/errors.h"
 
 TForm1::TForm1(const FormControls& c, const FormPlatform& platform)
     : cmbPorts(c.cmbPorts), cmbBaudRate(c.cmbBaudRate), rbKeyboard(c.rbKeyboard), rbClipboard(c.rbClipboard),
@@ -64,6 +65,9 @@ void TForm1::FormCreate()
 
 void TForm1::FormDestroy()
 {
+    if (destroyed_)
+        return;
+    destroyed_ = true;
     StopDeviceMonitoring();
     if (IsConnected) {
         Timer1.Stop();
@@ -71,6 +75,19 @@ void TForm1::FormDestroy()
     }
     PreviousPortsList.clear();
     SaveSettings();
+}
+
+// Log off, restart or shut down: Windows may end the process as soon as the
+// session-end message returns, so the shutdown of "Quitter" runs now, once.
+// Nobody is left to close a box: a refused settings write is logged instead.
+void TForm1::EndSession()
+{
+    if (destroyed_)
+        return;
+    Disconnect();
+    App.Terminate();
+    if (const auto message = RunCatching([this] { FormDestroy(); }))
+        AddLog(ErrorReportText(*message));
 }
 
 void TForm1::StartDeviceMonitoring()

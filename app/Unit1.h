@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,6 +66,7 @@ public:
     // Life cycle (app/)
     void FormCreate();
     void FormDestroy();
+    void EndSession();
     void StartDeviceMonitoring();
     void StopDeviceMonitoring();
 
@@ -139,6 +141,8 @@ private:
     void ApplyBusyLayout();
     void ApplyIdleLayout();
     std::uint32_t SelectedBaudRate() const;
+    void NoteArrivalDuringSearch();
+    void SearchPortsArrivedDuringSearch();
 
     // Controls
     ComboBox& cmbPorts;
@@ -164,6 +168,10 @@ private:
     FormPlatform platform_;
 
     std::wstring openPortName_;
+    bool destroyed_ = false;
+    // PreviousPortsList as it was when ports arrived below the port under test, where
+    // the running search never goes back.
+    std::optional<std::vector<std::wstring>> portsBeforeArrivalDuringSearch_;
     bool registryTypeErrorShown_ = false;
     std::set<std::wstring> registryTypeErrorsLogged_; // value names already reported
 };

@@ -6,6 +6,7 @@
 
 namespace {
 constexpr UINT kActivateFrontMessage = WM_APP + 20;
+constexpr UINT kShowPostedBoxMessage = WM_APP + 21;
 } // namespace
 
 Win32Application::Win32Application(HINSTANCE instance) : instance_(instance)
@@ -62,6 +63,13 @@ LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case kActivateFrontMessage:
         ActivateFront();
         return 0;
+    case kShowPostedBoxMessage:
+        if (!postedBoxes_.empty()) {
+            auto [text, kind] = std::move(postedBoxes_.front());
+            postedBoxes_.pop_front();
+            ShowMessage(text, kind);
+        }
+        return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_RESTORE) {
             // The owned windows come back only with the restore, after the focus
@@ -93,6 +101,10 @@ void Win32Application::ActivateFront()
 
 int Win32Application::ShowModal(const std::wstring& text, UINT flags)
 {
+    // Each event handled inside the box's loop could open the same box again,
+    // one inside another, until the stack overflows; the log records each event.
+    if (!openBoxes_.Enter(text))
+        return IDOK;
     // Modal to every window of the program, the main window included, while
     // the box's own loop keeps the timers and the tray going.
     const bool mainWasEnabled = main_ != nullptr && IsWindowEnabled(main_);
@@ -106,12 +118,19 @@ int Win32Application::ShowModal(const std::wstring& text, UINT flags)
         if (GetActiveWindow() == handle_ && IsWindowVisible(main_))
             SetActiveWindow(main_);
     }
+    openBoxes_.Leave(text);
     return result;
 }
 
-void Win32Application::MessageBox(const std::wstring& text, MessageBoxKind kind)
+void Win32Application::ShowMessage(const std::wstring& text, MessageBoxKind kind)
 {
     ShowModal(text, kind == MessageBoxKind::Error ? MB_OK | MB_ICONERROR : MB_OK);
+}
+
+void Win32Application::ShowMessageLater(const std::wstring& text, MessageBoxKind kind)
+{
+    postedBoxes_.emplace_back(text, kind);
+    PostMessageW(handle_, kShowPostedBoxMessage, 0, 0);
 }
 
 void Win32Application::ReportError(const std::wstring& message)

@@ -1,12 +1,13 @@
 #pragma once
 #include <windows.h>
-// The control surface has a MessageBox of its own.
-#undef MessageBox
 
+#include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "ui/controls.h"
+#include "ui/shell_rules.h"
 
 // The application object: its own zero-size top-level window, which carries the
 // title and the taskbar entry, owns the main window, the clipboard and the
@@ -24,7 +25,8 @@ public:
     // application window hands the focus.
     void SetMainWindow(HWND main) { main_ = main; }
 
-    void MessageBox(const std::wstring& text, MessageBoxKind kind) override;
+    void ShowMessage(const std::wstring& text, MessageBoxKind kind) override;
+    void ShowMessageLater(const std::wstring& text, MessageBoxKind kind) override;
     void ProcessMessages() override;
     void Terminate() override;
 
@@ -44,4 +46,6 @@ private:
     HINSTANCE instance_;
     HWND handle_ = nullptr;
     HWND main_ = nullptr;
+    OpenBoxTexts openBoxes_;
+    std::deque<std::pair<std::wstring, MessageBoxKind>> postedBoxes_;
 };

@@ -26,7 +26,7 @@ std::wstring JoinWithCommas(const std::vector<std::wstring>& names)
 void TForm1::btnConnectClick()
 {
     if (cmbPorts.Count() == 0) {
-        App.MessageBox(L"Aucun port COM disponible", MessageBoxKind::Plain);
+        App.ShowMessage(L"Aucun port COM disponible", MessageBoxKind::Plain);
         return;
     }
     StartAutoDetection();
@@ -61,9 +61,7 @@ void TForm1::StartAutoDetectionNewPortFirst()
         const std::wstring& port = ports[static_cast<std::size_t>(i)];
         const std::wstring index = std::to_wstring(i);
         AddLog(L"Debug: Vérification port " + port + L" (index " + index + L")");
-        const bool known = std::any_of(PreviousPortsList.begin(), PreviousPortsList.end(),
-                                       [&](const std::wstring& old) { return SamePortNameIgnoringCase(old, port); });
-        if (!known) {
+        if (!ContainsPortIgnoringCase(PreviousPortsList, port)) {
             AddLog(L"Nouveau port détecté: " + port + L" à l'index " + index + L" - Commencer par celui-ci");
             CurrentPortIndex = i;
             cmbPorts.SetItemIndex(i);
@@ -138,6 +136,38 @@ void TForm1::TryNextPort()
     ApplyIdleLayout();
     UpdateStatus(L"Aucun VOR-TIKA détecté");
     AddLog(L"Aucun VOR-TIKA détecté sur les ports disponibles");
+    SearchPortsArrivedDuringSearch();
+}
+
+// An arrival while a search runs starts nothing; a port listed at or below the port
+// under test would then never be tried, since a search never goes back.
+void TForm1::NoteArrivalDuringSearch()
+{
+    if (portsBeforeArrivalDuringSearch_)
+        return; // the list of the first arrival leaves out every later one too
+    const std::vector<std::wstring> ports = cmbPorts.Items();
+    for (int i = 0; i <= CurrentPortIndex && i < static_cast<int>(ports.size()); ++i)
+        if (!ContainsPortIgnoringCase(PreviousPortsList, ports[static_cast<std::size_t>(i)])) {
+            portsBeforeArrivalDuringSearch_ = PreviousPortsList;
+            return;
+        }
+}
+
+// The search ended without a device: the ports that arrived meanwhile get the search
+// their arrival would have started, when they are still listed.
+void TForm1::SearchPortsArrivedDuringSearch()
+{
+    if (!portsBeforeArrivalDuringSearch_)
+        return;
+    std::vector<std::wstring> before = std::move(*portsBeforeArrivalDuringSearch_);
+    portsBeforeArrivalDuringSearch_.reset();
+    if (!IsEnabled || !chkAutoConnect.Checked())
+        return;
+    const std::vector<std::wstring> ports = cmbPorts.Items();
+    if (std::ranges::all_of(ports, [&](const std::wstring& port) { return ContainsPortIgnoringCase(before, port); }))
+        return;
+    PreviousPortsList = std::move(before);
+    StartAutoDetectionNewPortFirst();
 }
 
 // The outcome is only logged: the port gets its full wait either way.
@@ -179,6 +209,7 @@ void TForm1::CheckHandshakeReply()
 
     IsDetecting = false;
     TimerDetection.Stop();
+    portsBeforeArrivalDuringSearch_.reset();
     IsConnected = true;
     Timer1.Arm();
     ApplyBusyLayout();
@@ -204,6 +235,7 @@ void TForm1::CheckHandshakeReply()
 
 void TForm1::Disconnect()
 {
+    portsBeforeArrivalDuringSearch_.reset(); // a search cancelled is not resumed
     if (IsDetecting) {
         IsDetecting = false;
         TimerDetection.Stop();

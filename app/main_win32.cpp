@@ -1,6 +1,4 @@
 #include <windows.h>
-// The control surface has a MessageBox of its own.
-#undef MessageBox
 
 #include <commctrl.h>
 
@@ -45,8 +43,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // An error ends FormCreate at its step; the window exists all the same.
     app.Guarded([&form] { form.FormCreate(); });
     const int exitCode = app.Run();
-    app.Guarded([&form] { form.FormDestroy(); });
-
     window.Detach();
+    app.Guarded([&form] { form.FormDestroy(); });
     return exitCode;
 }

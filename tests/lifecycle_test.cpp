@@ -83,3 +83,49 @@ TEST(Lifecycle, WatchTimerTicksEvery3sFromStartUp_WhileHidden)
     h.RunFor(9000);
     EXPECT_EQ(h.toolkit.TimerDeviceWatch.ticks, 3);
 }
+
+TEST(Lifecycle, SessionEnd_RunsTheShutdownOfQuitterOnce_ARefusedWriteIsLoggedNotShown)
+{
+    const std::wstring ini = L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini";
+    for (const bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "refused write" : "file writable");
+        MonitorHarness h;
+        h.AddPort(L"COM3", true);
+        h.Create();
+        h.RunFor(300);
+        ASSERT_TRUE(h.form.IsConnected);
+        h.chkLF.checked = true; // changed in the window since the last save
+        if (refused)
+            h.fileSystem.readOnly.insert(ini);
+        h.NewLogMessages();
+
+        h.Dispatch([&] { h.form.EndSession(); });
+        h.Destroy(); // the loop's end must not run it again
+        Lines expected{L"Connexion fermée", L"Surveillance des périphériques désactivée"};
+        if (refused)
+            expected.push_back(L"Impossible d'écrire dans " + ini + L".");
+        EXPECT_EQ(h.NewLogMessages(), expected);
+        EXPECT_TRUE(h.toolkit.terminated);
+        EXPECT_FALSE(h.comPorts.Device(L"COM3").open);
+        EXPECT_TRUE(h.toolkit.messageBoxes.empty());
+        EXPECT_EQ(h.profile.Text(ini).find(L"LF=1") != std::wstring::npos, !refused);
+    }
+}
+
+TEST(Lifecycle, RegistryTypeErrorAtStartUp_BoxOpensAfterStartUp_APortArrivingThenKeepsTheSettings)
+{
+    MonitorHarness h;
+    h.registry.values.push_back({L"\\Device\\Odd0", kRegDword, L""});
+    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] =
+        "[Connection]\r\nBaudRate=115200\r\n[Settings]\r\nCR=0\r\n";
+    h.toolkit.modalBoxOpenMs = 10000;
+    // The device is plugged in while the box is open; the watch ticks inside it.
+    h.toolkit.onBoxOpened = [&] { h.AddPort(L"COM3", true); };
+    h.Create();
+
+    ASSERT_EQ(h.toolkit.messageBoxes.size(), 1u);
+    EXPECT_TRUE(h.form.IsConnected);
+    const std::wstring saved = h.profile.Text(L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini");
+    EXPECT_NE(saved.find(L"BaudRate=115200"), std::wstring::npos) << saved;
+    EXPECT_NE(saved.find(L"CR=0"), std::wstring::npos) << saved;
+}

@@ -438,3 +438,66 @@ TEST(Watch, TicksDuringTheModalRemovalBox_MayStartASearch)
     EXPECT_EQ(h.form.OpenPortName(), L"COM5");
     EXPECT_EQ(h.toolkit.messageBoxes.size(), 1u);
 }
+
+TEST(Watch, PortPluggedDuringASearch_IsSearchedWhenTheSearchEndsEmpty_UnlessTheSearchReachesItOrArrivalsAreOff)
+{
+    struct Case {
+        const char* name;
+        bool below;   // listed before the port under test, where the search never goes back
+        bool disable; // the monitor is disabled before the search ends
+        bool connects;
+    } const cases[] = {
+        {"below, enabled", true, false, true},
+        {"below, disabled meanwhile", true, true, false},
+        {"above: the running search tries it", false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MonitorHarness h;
+        h.AddPort(L"COM4");
+        h.AddPort(L"COM5");
+        h.Create();
+        ASSERT_EQ(h.form.OpenPortName(), L"COM4");
+        const RegistryValue device{L"\\Device\\Serial9", kRegSz, L"COM2"};
+        h.registry.values.insert(c.below ? h.registry.values.begin() : h.registry.values.end(), device);
+        h.comPorts.Device(L"COM2").answersHandshake = true;
+        NextWatchTick(h);
+        ASSERT_TRUE(h.form.IsDetecting);
+        if (c.disable)
+            h.Dispatch([&] { h.form.MenuActiverClick(); });
+        // The search goes on at the same index of the longer list: three time-outs.
+        h.RunFor(13000);
+
+        const Lines lines = h.LogMessages();
+        EXPECT_EQ(h.form.IsConnected, c.connects);
+        const auto newSearches = std::count(
+            lines.begin(), lines.end(), L"Démarrage de la détection automatique du VOR-TIKA (nouveau périphérique)");
+        EXPECT_EQ(newSearches, c.below && !c.disable ? 1 : 0);
+        if (c.below && !c.disable) {
+            EXPECT_NE(std::find(lines.begin(), lines.end(),
+                                L"Nouveau port détecté: COM2 à l'index 0 - Commencer par celui-ci"),
+                      lines.end());
+        }
+    }
+}
+
+TEST(Watch, DeviceComingAndGoingWithARefusedWrite_TheErrorBoxIsNeverStacked)
+{
+    MonitorHarness h;
+    h.fileSystem.readOnly.insert(L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini");
+    h.toolkit.modalBoxOpenMs = 30000;
+    // Inside the box: the device is unplugged at one watch tick and plugged back at the next.
+    h.toolkit.TimerDeviceWatch.OnTimer = [&] {
+        if (h.form.IsConnected)
+            h.registry.RemovePort(L"COM3");
+        else if (h.registry.values.empty())
+            h.AddPort(L"COM3", true);
+        h.form.TimerDeviceWatchTimer();
+    };
+    h.AddPort(L"COM3", true);
+    h.Create();
+    h.RunFor(300);
+
+    EXPECT_GE(h.toolkit.errorReports.size(), 3u) << "a refused save at every connection";
+    EXPECT_EQ(h.toolkit.messageBoxes.size(), 1u);
+}

@@ -133,8 +133,11 @@ inline constexpr int kSwRestore = 9;
 class Application {
 public:
     virtual ~Application() = default;
-    // Modal: runs its own message loop, so timers and tray events go on meanwhile.
-    virtual void MessageBox(const std::wstring& text, MessageBoxKind kind) = 0;
+    // Modal: runs its own message loop, so timers and tray events go on meanwhile. While a
+    // box with the same text is open (further down the stack), nothing is shown.
+    virtual void ShowMessage(const std::wstring& text, MessageBoxKind kind) = 0;
+    // The same box, shown once the handler that asks for it has returned.
+    virtual void ShowMessageLater(const std::wstring& text, MessageBoxKind kind) = 0;
     // Dispatches the pending window messages once.
     virtual void ProcessMessages() = 0;
     // The message loop ends after the current event.

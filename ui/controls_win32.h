@@ -1,7 +1,5 @@
 #pragma once
 #include <windows.h>
-// The control surface has a MessageBox of its own.
-#undef MessageBox
 
 #include <string>
 

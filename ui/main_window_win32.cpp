@@ -125,6 +125,8 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
     timerDeviceWatch_ = std::make_unique<Win32Timer>(hwnd_, kTimerDeviceWatchId, 5000, true);
 
     tray_ = std::make_unique<Win32TrayIcon>(hwnd_, wc.hIcon);
+    // An elevated program gets no message from the non-elevated shell unless it lets it through.
+    ChangeWindowMessageFilterEx(hwnd_, tray_->TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     menuActiver_ = std::make_unique<Win32MenuItem>(tray_->PopupMenu1(), kMenuActiverId, L"Activer");
 }
 
@@ -197,6 +199,8 @@ void Win32MainWindow::CreateControls()
     lblStatus_ = std::make_unique<Win32Label>(Control(kLblStatusId));
     memoLastData_ = std::make_unique<Win32Memo>(Control(kMemoLastDataId));
     SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, 1, 0);
+    // An edit control holds about 32,000 characters unless told otherwise; 0 lifts the limit.
+    SendMessageW(Control(kMemoLastDataId), EM_SETLIMITTEXT, 0, 0);
 
     // Designed states.
     rbKeyboard_->SetChecked(true);
@@ -272,7 +276,8 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
                 Run(&TForm1::TrayIcon1Click);
                 break;
             case Win32TrayIcon::Event::ContextMenu:
-                tray_->ShowPopupMenu();
+                if (form_ != nullptr)
+                    tray_->ShowPopupMenu();
                 break;
             case Win32TrayIcon::Event::None:
                 break;
@@ -288,6 +293,15 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         // The close is refused: FormClose only hides the window.
         Run(&TForm1::FormClose);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // The process may be ended as soon as this returns: shut down now, once.
+        if (wParam != FALSE && form_ != nullptr) {
+            Run(&TForm1::EndSession);
+            Detach();
+        }
         return 0;
     case WM_SYSCOMMAND:
         // Minimising minimises the application window, which hides the windows it owns.
@@ -378,8 +392,12 @@ void Win32MainWindow::OnTimer(UINT_PTR id)
             Run(&TForm1::TimerDetectionTimer);
         break;
     case kTimerDeviceWatchId:
-        if (timerDeviceWatch_ != nullptr && timerDeviceWatch_->AcceptsTick())
+        if (timerDeviceWatch_ != nullptr && timerDeviceWatch_->AcceptsTick()) {
+            // An icon the taskbar refused (still starting at logon) is added again here.
+            if (tray_ != nullptr)
+                tray_->AddIfMissing();
             Run(&TForm1::TimerDeviceWatchTimer);
+        }
         break;
     default:
         break;

@@ -1,7 +1,5 @@
 #pragma once
 #include <windows.h>
-// The control surface has a MessageBox of its own.
-#undef MessageBox
 
 #include <array>
 #include <memory>
@@ -27,6 +25,8 @@ public:
     FormControls Controls();
     // From here on the window's events reach the form's handlers.
     void Attach(TForm1& form) { form_ = &form; }
+    // Once the message loop has ended (or the session), nothing reaches the form any more,
+    // not even through the loop of a box that its shutdown opens.
     void Detach() { form_ = nullptr; }
 
     void AddToolWindowStyle() override;

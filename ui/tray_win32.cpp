@@ -81,20 +81,42 @@ Win32TrayIcon::~Win32TrayIcon()
 }
 
 // The shell copies the icon, so ours is destroyed at once; a re-add draws it again.
-void Win32TrayIcon::Add()
+bool Win32TrayIcon::Add()
 {
     NOTIFYICONDATAW add = data_;
     add.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     HICON icon = image_.Size > 0 ? CreateIconFromImage(image_) : nullptr;
     add.hIcon = icon != nullptr ? icon : initialIcon_;
-    Shell_NotifyIconW(NIM_ADD, &add);
+    added_ = Shell_NotifyIconW(NIM_ADD, &add) != FALSE;
     if (icon != nullptr)
         DestroyIcon(icon);
+    return added_;
 }
 
 void Win32TrayIcon::AddAgain()
 {
     Add();
+}
+
+// A busy shell can also report a failed add that took place: a change that goes
+// through proves the icon is there.
+void Win32TrayIcon::AddIfMissing()
+{
+    if (added_)
+        return;
+    NOTIFYICONDATAW probe = data_;
+    probe.uFlags = NIF_TIP;
+    Modify(probe);
+}
+
+// A refused change means the icon is not there (the taskbar was not ready, or lost it):
+// it is added with the current picture and tip, now or at the next watch tick.
+void Win32TrayIcon::Modify(NOTIFYICONDATAW& data)
+{
+    if (Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE)
+        added_ = true;
+    else
+        Add();
 }
 
 void Win32TrayIcon::SetIcon(const IconImage& image)
@@ -106,7 +128,7 @@ void Win32TrayIcon::SetIcon(const IconImage& image)
     NOTIFYICONDATAW modify = data_;
     modify.uFlags = NIF_ICON;
     modify.hIcon = icon;
-    Shell_NotifyIconW(NIM_MODIFY, &modify);
+    Modify(modify);
     DestroyIcon(icon);
 }
 
@@ -115,7 +137,7 @@ void Win32TrayIcon::SetHint(const std::wstring& hint)
     CopyField(data_.szTip, hint);
     NOTIFYICONDATAW modify = data_;
     modify.uFlags = NIF_TIP;
-    Shell_NotifyIconW(NIM_MODIFY, &modify);
+    Modify(modify);
 }
 
 // On a copy: a later re-add must not show the balloon again.

@@ -1,7 +1,5 @@
 #pragma once
 #include <windows.h>
-// The control surface has a MessageBox of its own.
-#undef MessageBox
 
 #include <shellapi.h>
 
@@ -25,7 +23,10 @@ public:
 
     HMENU PopupMenu1() const { return menu_; }
     UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
+    // The taskbar was re-created: the icon is added afresh.
     void AddAgain();
+    // Adds the icon when the taskbar refused it before (it may still be starting at logon).
+    void AddIfMissing();
 
     enum class Event { None, Click, ContextMenu };
     // The mouse message of a tray callback, as the program sees it.
@@ -34,8 +35,10 @@ public:
     void ShowPopupMenu();
 
 private:
-    void Add();
+    bool Add();
+    void Modify(NOTIFYICONDATAW& data);
     NOTIFYICONDATAW data_{};
+    bool added_ = false;
     IconImage image_;
     HICON initialIcon_;
     HMENU menu_ = nullptr;

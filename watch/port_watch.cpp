@@ -89,6 +89,8 @@ void TForm1::HandleDeviceArrival()
 
     if (IsConnected || IsDetecting || !IsEnabled || !chkAutoConnect.Checked()) {
         AddLog(L"Nouveau(x) port(s) COM détecté(s) - Conditions non remplies pour démarrage automatique");
+        if (IsDetecting && IsEnabled && chkAutoConnect.Checked())
+            NoteArrivalDuringSearch();
         return;
     }
     AddLog(L"Nouveau(x) port(s) COM détecté(s) - Démarrage de la détection automatique");
@@ -123,7 +125,7 @@ void TForm1::HandleDeviceRemoval()
 
     // The modal box runs its own loop: later watch ticks may run before it returns.
     if (Window.Visible())
-        App.MessageBox(kRemovedText, MessageBoxKind::Plain);
+        App.ShowMessage(kRemovedText, MessageBoxKind::Plain);
     else
         TrayIcon1.ShowBalloon(L"VOR-TIKA Monitor", kRemovedText, kBalloonNoIcon, 10000);
 }

@@ -3,7 +3,7 @@
 import datetime
 import re
 
-from wine_env import MENU_QUITTER, MonitorTestCase, wait_until
+from wine_env import CHK_LF, MENU_QUITTER, MonitorTestCase, wait_until
 
 START_UP = [
     "VOR-TIKA Monitor démarré - Version 1.0",
@@ -33,6 +33,23 @@ class StartupTest(MonitorTestCase):
         messages = s.log_messages()
         self.assertEqual(messages[-1], "Surveillance des périphériques désactivée")
         self.assertEqual(messages[:5], START_UP)
+
+    def test_SessionEnd_ShutsDownAsQuitterDoes_PortClosedLinesLoggedSettingsSaved(self):
+        s = self.session
+        device = s.emulator("COM5")
+        s.start_monitor()
+        s.wait_log("VOR-TIKA détecté et connecté sur COM5", 120)
+        # A change made in the window since the last save.
+        s.wctl("set-check", str(CHK_LF), "1")
+
+        s.run(["wineboot", "--end-session", "--shutdown"], timeout=120)
+        s.wctl("wait-gone", "TForm1", "60", timeout=90)
+        s.monitor.wait(60)
+        s.monitor = None
+        messages = s.log_messages()
+        self.assertEqual(messages[-2:], ["Connexion fermée", "Surveillance des périphériques désactivée"])
+        self.assertEqual(s.read_settings()["Settings"]["LF"], "1")
+        wait_until(lambda: device.status()["openers"] == "0", 30, interval=0.5, what="COM5 closed")
 
     def test_LogFile_IsTodaysFileInCodePage1252WithCrLfAndTimeStamps(self):
         s = self.session

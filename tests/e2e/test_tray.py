@@ -6,7 +6,7 @@ from collections import Counter
 import shutil
 import subprocess
 
-from wine_env import HOST_BUILD, LBL_STATUS, MENU_ACTIVER, MonitorTestCase, log, wait_until
+from wine_env import HOST_BUILD, LBL_STATUS, MENU_ACTIVER, WCTL_EXE, MonitorTestCase, log, wait_until
 
 ARTIFACTS = HOST_BUILD / "e2e-artifacts"
 DESIGNED_CLIENT = (782, 369)
@@ -231,6 +231,14 @@ class TrayTest(MonitorTestCase):
                    what="Enabled=1 in the settings file")
         # Enabling starts no search by itself.
         self.assertEqual(s.log_messages().count("Démarrage de la détection automatique du VOR-TIKA"), 1)
+
+        # An icon the taskbar lost is put back by the next change (the shell deletes only an icon
+        # that is there).
+        s.wctl("tray-delete")
+        self.assertNotEqual(s.run([str(WCTL_EXE), "tray-delete"]).returncode, 0)
+        s.wctl("menu", str(MENU_ACTIVER))
+        s.wait_log("VOR-TIKA Monitor désactivé", 60, count=2)
+        wait_until(lambda: s.run([str(WCTL_EXE), "tray-delete"]).returncode == 0, 30, what="the icon added again")
 
 
 if __name__ == "__main__":

@@ -104,6 +104,24 @@ class WatchTest(MonitorTestCase):
         # The dead port got nothing more after the hang-up, the new one gets the liveness test.
         wait_until(lambda: cr_times(second), 30, what="a liveness carriage return on COM6")
 
+    def test_DevicePluggedBelowThePortUnderTest_IsSearchedWhenTheSearchEndsEmpty(self):
+        s = self.session
+        s.emulator("COM4", "--silent")
+        s.emulator("COM5", "--silent")
+        s.start_monitor()
+        s.wait_log("Timer de détection démarré pour COM4", 120)
+        # Listed before COM4, where the running search never goes back.
+        s.emulator("COM2")
+        s.wait_log("VOR-TIKA détecté et connecté sur COM2", 120)
+        self.assertInOrder(s.log_messages(), [
+            "Nouveau(x) port(s) COM détecté(s) - Conditions non remplies pour démarrage automatique",
+            "Aucun VOR-TIKA détecté sur les ports disponibles",
+            "Nouveau port détecté: COM2 à l'index 0 - Commencer par celui-ci",
+            "Démarrage de la détection automatique du VOR-TIKA (nouveau périphérique)",
+            "Test du port COM2",
+            "VOR-TIKA détecté et connecté sur COM2",
+        ])
+
 
 if __name__ == "__main__":
     import unittest

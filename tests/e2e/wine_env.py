@@ -41,6 +41,7 @@ STAMP = ".vortika-prefix-ready"
 # Menu commands and control ids of the main window (ui/shell_ids.h).
 MENU_ACTIVER, MENU_AFFICHER, MENU_QUITTER = 101, 102, 103
 BTN_CONNECT, BTN_DISCONNECT = 201, 202
+CHK_LF = 211
 LBL_STATUS = 214
 
 LOG_LINE = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d) - (.*)$")

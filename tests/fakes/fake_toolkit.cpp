@@ -22,7 +22,8 @@ FakeToolkit::FakeToolkit() = default;
 void FakeToolkit::RunFor(std::uint64_t ms)
 {
     const std::uint64_t end = clock.Now() + ms;
-    for (;;) {
+    // Once the loop has ended, nothing is dispatched any more.
+    while (!terminated) {
         FakeTimer* next = nullptr;
         for (FakeTimer* t : {&Timer1, &TimerDetection, &TimerDeviceWatch})
             if (t->Running() && (next == nullptr || t->due < next->due))
@@ -38,8 +39,6 @@ void FakeToolkit::RunFor(std::uint64_t ms)
         ++next->ticks;
         if (next->OnTimer)
             Dispatch(next->OnTimer);
-        if (terminated)
-            return;
     }
     if (clock.Now() < end)
         clock.Set(end);
@@ -51,15 +50,35 @@ void FakeToolkit::Dispatch(const std::function<void()>& handler)
         handler();
     } catch (const MonitorError& error) {
         errorReports.push_back(ErrorReportText(error.Message()));
-        MessageBox(ErrorReportText(error.Message()), MessageBoxKind::Error);
+        ShowMessage(ErrorReportText(error.Message()), MessageBoxKind::Error);
     }
+    ShowPostedBoxes();
 }
 
-void FakeToolkit::MessageBox(const std::wstring& text, MessageBoxKind kind)
+void FakeToolkit::ShowMessage(const std::wstring& text, MessageBoxKind kind)
 {
+    if (!openBoxes_.Enter(text))
+        return;
     messageBoxes.push_back({text, kind, clock.Now()});
+    if (onBoxOpened)
+        onBoxOpened();
     if (modalBoxOpenMs > 0)
         RunFor(modalBoxOpenMs);
+    openBoxes_.Leave(text);
+}
+
+void FakeToolkit::ShowMessageLater(const std::wstring& text, MessageBoxKind kind)
+{
+    postedBoxes_.push_back({text, kind, clock.Now()});
+}
+
+// A posted box comes out of the queue once the handler that posted it has returned.
+void FakeToolkit::ShowPostedBoxes()
+{
+    auto posted = std::move(postedBoxes_);
+    postedBoxes_.clear();
+    for (const MessageBoxRecord& box : posted)
+        ShowMessage(box.Text, box.Kind);
 }
 
 void FakeToolkit::ProcessMessages()

@@ -7,6 +7,7 @@
 
 #include "app/clock.h"
 #include "ui/controls.h"
+#include "ui/shell_rules.h"
 
 // Virtual milliseconds. Sleep advances time without firing timers, as a
 // blocking sleep on the GUI thread does.
@@ -71,11 +72,14 @@ public:
     // Runs a handler as the message loop does: an escaping error goes to the error report.
     void Dispatch(const std::function<void()>& handler);
 
-    void MessageBox(const std::wstring& text, MessageBoxKind kind) override;
+    void ShowMessage(const std::wstring& text, MessageBoxKind kind) override;
+    void ShowMessageLater(const std::wstring& text, MessageBoxKind kind) override;
     void ProcessMessages() override;
     void Terminate() override { terminated = true; }
 
-    std::vector<MessageBoxRecord> messageBoxes;
+    std::vector<MessageBoxRecord> messageBoxes; // the boxes shown
+    // Runs when a box opens, before its loop lets the timers run.
+    std::function<void()> onBoxOpened;
     std::vector<std::wstring> errorReports; // texts as the report shows them
     // How long each modal box stays open while the loop runs.
     std::uint64_t modalBoxOpenMs = 0;
@@ -83,4 +87,9 @@ public:
     std::vector<std::function<void()>> pendingEvents;
     int pumpCount = 0;
     bool terminated = false;
+
+private:
+    void ShowPostedBoxes();
+    std::vector<MessageBoxRecord> postedBoxes_;
+    OpenBoxTexts openBoxes_;
 };

@@ -13,6 +13,7 @@ MonitorHarness::MonitorHarness()
     toolkit.Timer1.SetInterval(100);
     toolkit.TimerDetection.SetInterval(5000);
     toolkit.TimerDeviceWatch.SetInterval(5000);
+    toolkit.TimerDeviceWatch.Arm(); // designed running, as the window creates it
     toolkit.Timer1.OnTimer = [this] { form.Timer1Timer(); };
     toolkit.TimerDetection.OnTimer = [this] { form.TimerDetectionTimer(); };
     toolkit.TimerDeviceWatch.OnTimer = [this] { form.TimerDeviceWatchTimer(); };

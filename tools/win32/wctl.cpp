@@ -179,6 +179,30 @@ int ClickButton(int id)
     return 0;
 }
 
+struct ClassCount {
+    const wchar_t* cls;
+    int count;
+};
+
+BOOL CALLBACK CountVisibleOfClass(HWND hwnd, LPARAM lp)
+{
+    auto* c = reinterpret_cast<ClassCount*>(lp);
+    wchar_t cls[64] = L"";
+    GetClassNameW(hwnd, cls, 64);
+    if (IsWindowVisible(hwnd) && wcscmp(cls, c->cls) == 0)
+        ++c->count;
+    return TRUE;
+}
+
+// How many visible top-level windows of the class there are (message boxes: "#32770").
+int CountWindows(const std::wstring& cls)
+{
+    ClassCount c{cls.c_str(), 0};
+    EnumWindows(CountVisibleOfClass, reinterpret_cast<LPARAM>(&c));
+    Print(std::to_wstring(c.count));
+    return 0;
+}
+
 int WindowInfo(const std::wstring& cls)
 {
     HWND hwnd = FindTopOrSayMissing(cls);
@@ -511,7 +535,8 @@ int Usage()
     Print(L"usage: wctl tray-click | tray-rclick | menu ID | click-button ID | control-text ID | control-state ID |"
           L" wait-window CLASS SECONDS | wait-gone CLASS SECONDS | window-info CLASS | dismiss-box [SECONDS] |"
           L" box-text [SECONDS] | tray-events MSG... | post CLASS MSG WPARAM LPARAM |"
-          L" clipboard | set-clipboard TEXT | foreground CLASS | foreground-class | dump-sink | close CLASS");
+          L" clipboard | set-clipboard TEXT | foreground CLASS | foreground-class | dump-sink | close CLASS |"
+          L" count-windows CLASS | set-check ID 0|1 | tray-delete");
     return 2;
 }
 
@@ -565,6 +590,28 @@ int Run(const std::vector<std::wstring>& a)
         }
         Print(present ? Hex(reinterpret_cast<UINT_PTR>(found)) : L"gone");
         return 0;
+    }
+    if (cmd == L"count-windows" && a.size() == 2)
+        return CountWindows(a[1]);
+    if (cmd == L"set-check" && a.size() == 3) {
+        HWND hwnd = MainWindow();
+        HWND ctl = hwnd ? FindControl(hwnd, num(1)) : nullptr;
+        if (!ctl)
+            return 1;
+        // As the user's click leaves it: nothing is saved until the program saves.
+        SendMessageW(ctl, BM_SETCHECK, num(2) != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+        return 0;
+    }
+    if (cmd == L"tray-delete") {
+        // The icon lost behind the program's back, as when the taskbar drops it.
+        HWND hwnd = MainWindow();
+        if (!hwnd)
+            return 1;
+        NOTIFYICONDATAW data{};
+        data.cbSize = sizeof(data);
+        data.hWnd = hwnd;
+        data.uID = kTrayIconId;
+        return Shell_NotifyIconW(NIM_DELETE, &data) ? 0 : 1;
     }
     if (cmd == L"window-info" && a.size() == 2)
         return WindowInfo(a[1]);

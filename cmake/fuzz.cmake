@@ -1,10 +1,10 @@
 # libFuzzer targets: build with the "fuzz" preset (clang).
 set(fuzz_flags -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
-target_compile_options(vortika_core PUBLIC -fsanitize=fuzzer-no-link,address,undefined)
-target_link_options(vortika_core PUBLIC -fsanitize=address,undefined)
+target_compile_options(vortika_subsystems PUBLIC -fsanitize=fuzzer-no-link,address,undefined)
+target_link_options(vortika_subsystems PUBLIC -fsanitize=address,undefined)
 # A target that lists its own sources here compiles just those, not the whole core.
 set(ini_fuzz_sources storage/ini_file.cpp storage/profile_bool.cpp)
-set_target_properties(vortika_core PROPERTIES EXCLUDE_FROM_ALL ON)
+set_target_properties(vortika_core vortika_subsystems PROPERTIES EXCLUDE_FROM_ALL ON)
 file(GLOB fuzz_targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp)
 foreach(src IN LISTS fuzz_targets)
   get_filename_component(name ${src} NAME_WE)

@@ -1,15 +1,15 @@
 # The Windows program: the portable monitor plus its Win32 bindings and window shell.
 enable_language(RC)
 set(static_flags -static -static-libgcc -static-libstdc++)
-target_compile_definitions(vortika_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+target_compile_definitions(vortika_subsystems PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
 
-add_executable(VORTikaMonitor WIN32 ${WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/app/VORTikaMonitor.rc)
+add_executable(VORTikaMonitor WIN32 ${WINDOWS_SOURCES} ${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.rc)
 target_link_libraries(VORTikaMonitor PRIVATE vortika_core)
 target_link_options(VORTikaMonitor PRIVATE -municode ${static_flags})
 target_link_libraries(VORTikaMonitor PRIVATE comctl32 shell32 gdi32 user32 advapi32 ole32 winmm)
 set_target_properties(VORTikaMonitor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-set_source_files_properties(${CMAKE_SOURCE_DIR}/app/VORTikaMonitor.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/app/VORTikaMonitor.manifest;${CMAKE_SOURCE_DIR}/app/VORTikaMonitor.ico")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.manifest;${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.ico")
 
 # Small Win32 helpers that the end-to-end tests drive.
 file(GLOB win_tools CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/win32/*.cpp)

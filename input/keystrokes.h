@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/clock.h"
+#include "system/clock.h"
 #include "input/input_sink.h"
 
 // Presses and releases one virtual key, in one SendInput call.

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/errors.h"
+#include "ui/errors.h"
 
 TEST(ErrorReport, FullStopOnlyAfterACharacterAboveTheFullStop)
 {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "ui/errors.h"
 #include "tests/fakes/monitor_harness.h"
 
 using Lines = std::vector<std::wstring>;

@@ -3,8 +3,8 @@
 #include <set>
 #include <stdexcept>
 
-#include "app/error_guard.h"
-#include "app/errors.h"
+#include "ui/error_guard.h"
+#include "ui/errors.h"
 #include "ui/form_layout.h"
 #include "ui/shell_ids.h"
 #include "ui/shell_rules.h"

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes app/VORTikaMonitor.ico: the status glyph in green on white, 48 x 48,
+"""Writes windows/VORTikaMonitor.ico: the status glyph in green on white, 48 x 48,
 6 pixels per cell, one 32-bit image, every pixel opaque."""
 import struct
 import sys

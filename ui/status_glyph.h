@@ -1,5 +1,12 @@
 #pragma once
-#include "app/Unit1.h"
+#include <cstdint>
+
+#include "ui/controls.h"
+
+struct RgbColour {
+    std::uint8_t R = 0, G = 0, B = 0;
+    bool operator==(const RgbColour&) const = default;
+};
 
 // The tray glyph: an 8 x 8 grid of square cells in `colour` on white, every
 // pixel opaque. Cells are size / 8 pixels; the remainder stays white.

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ansi_code_page.h"
+#include "system/ansi_code_page.h"
 #include "storage/ini_file.h"
 #include "storage/profile_store.h"
 #include "tests/fakes/fake_storage.h"

@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "app/ansi_code_page.h"
+#include "system/ansi_code_page.h"
 #include "storage/file_system.h"
 #include "storage/local_clock.h"
 #include "tests/fakes/fake_toolkit.h"

@@ -1,6 +1,6 @@
 #include "tests/fakes/fake_toolkit.h"
 
-#include "app/errors.h"
+#include "ui/errors.h"
 
 void FakeTimer::SetInterval(std::uint32_t ms)
 {

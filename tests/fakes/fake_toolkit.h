@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
+#include "system/clock.h"
 #include "ui/controls.h"
 #include "ui/shell_rules.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "monitor/Unit1.h"
 #include "tests/fakes/fake_controls.h"
 #include "tests/fakes/fake_input.h"
 #include "tests/fakes/fake_profile.h"

@@ -1,4 +1,4 @@
-#include "ui/tray_win32.h"
+#include "windows/tray.h"
 
 #include <cstring>
 #include <cwchar>

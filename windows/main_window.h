@@ -4,11 +4,11 @@
 #include <array>
 #include <memory>
 
-#include "app/Unit1.h"
-#include "app/application_win32.h"
-#include "ui/controls_win32.h"
+#include "monitor/Unit1.h"
+#include "windows/application.h"
+#include "windows/controls.h"
 #include "ui/form_layout.h"
-#include "ui/tray_win32.h"
+#include "windows/tray.h"
 
 // Form1's window: class "TForm1", owned by the application window, created
 // hidden with its controls laid out for its DPI; it owns the timers and the

@@ -1,4 +1,4 @@
-#include "app/Unit1.h"
+#include "monitor/Unit1.h"
 #include "input/keystrokes.h"
 
 namespace {

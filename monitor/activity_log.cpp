@@ -1,4 +1,4 @@
-#include "app/Unit1.h"
+#include "monitor/Unit1.h"
 #include "storage/paths.h"
 
 void TForm1::InitializePaths()

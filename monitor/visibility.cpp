@@ -1,4 +1,4 @@
-#include "app/Unit1.h"
+#include "monitor/Unit1.h"
 
 // Hidden means transparent, off screen, shrunk and without the taskbar entry,
 // which belongs to the application window and so is hidden with it.

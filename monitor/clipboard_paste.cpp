@@ -1,6 +1,6 @@
 #include <optional>
 
-#include "app/Unit1.h"
+#include "monitor/Unit1.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <array>
 #include <string>
 
-#include "app/Unit1.h"
-#include "app/errors.h"
+#include "monitor/Unit1.h"
+#include "ui/errors.h"
 #include "serial/port_names.h"
 
 namespace {

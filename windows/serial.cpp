@@ -1,4 +1,4 @@
-#include "serial/serial_win32.h"
+#include "windows/serial.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "monitor/Unit1.h"
 
 namespace {
 

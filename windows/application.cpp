@@ -1,7 +1,7 @@
-#include "app/application_win32.h"
+#include "windows/application.h"
 
-#include "app/error_guard.h"
-#include "app/errors.h"
+#include "ui/error_guard.h"
+#include "ui/errors.h"
 #include "ui/shell_ids.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "app/error_guard.h"
+#include "ui/error_guard.h"
 
 #include <exception>
 
-#include "app/errors.h"
+#include "ui/errors.h"
 
 std::optional<std::wstring> RunCatching(const std::function<void()>& handler)
 {

@@ -1,4 +1,4 @@
-#include "ui/controls_win32.h"
+#include "windows/controls.h"
 
 #include <vector>
 

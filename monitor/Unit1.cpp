@@ -1,7 +1,7 @@
-#include "app/Unit1.h"
+#include "monitor/Unit1.h"
 
-#include "app/error_guard.h"
-#include "app/errors.h"
+#include "ui/error_guard.h"
+#include "ui/errors.h"
 
 TForm1::TForm1(const FormControls& c, const FormPlatform& platform)
     : cmbPorts(c.cmbPorts), cmbBaudRate(c.cmbBaudRate), rbKeyboard(c.rbKeyboard), rbClipboard(c.rbClipboard),

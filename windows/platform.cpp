@@ -1,4 +1,4 @@
-#include "app/platform_win32.h"
+#include "windows/platform.h"
 
 #include <climits>
 #include <mmsystem.h>

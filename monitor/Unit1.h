@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ansi_code_page.h"
-#include "app/clock.h"
+#include "system/ansi_code_page.h"
+#include "system/clock.h"
 #include "input/input_sink.h"
 #include "serial/com_ports.h"
 #include "serial/serial_registry.h"
@@ -14,6 +14,7 @@
 #include "storage/local_clock.h"
 #include "storage/profile_store.h"
 #include "ui/controls.h"
+#include "ui/status_glyph.h"
 
 // The controls the logic reads and writes, by their own names.
 struct FormControls {
@@ -52,25 +53,20 @@ struct FormPlatform {
 
 enum class OpenResult { Opened, OpenFailed, ReadStateFailed, SetStateFailed, SetTimeoutsFailed };
 
-struct RgbColour {
-    std::uint8_t R = 0, G = 0, B = 0;
-    bool operator==(const RgbColour&) const = default;
-};
-
-// The monitor: its state, its controls and every operation, each defined in
-// the folder of its subsystem.
+// The monitor: its state, its controls and every operation, one file of
+// monitor/ per concern.
 class TForm1 {
 public:
     TForm1(const FormControls& controls, const FormPlatform& platform);
 
-    // Life cycle (app/)
+    // Life cycle (Unit1.cpp)
     void FormCreate();
     void FormDestroy();
     void EndSession();
     void StartDeviceMonitoring();
     void StopDeviceMonitoring();
 
-    // Detection and connection (app/)
+    // Detection and connection (detection.cpp)
     void btnConnectClick();
     void btnDisconnectClick();
     void StartAutoDetection();
@@ -81,12 +77,12 @@ public:
     void CheckHandshakeReply();
     void Disconnect();
 
-    // Reception and delivery (app/)
+    // Reception and delivery (reception.cpp)
     void Timer1Timer();
     void ProcessBufferedData();
     void ShowLastData(const std::wstring& text);
 
-    // Serial port access (serial/)
+    // Serial port access (serial_port.cpp)
     void RefreshPortList();
     OpenResult OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate);
     std::wstring ReadSerialData();
@@ -94,10 +90,10 @@ public:
     void CloseSerialPort();
     const std::wstring& OpenPortName() const { return openPortName_; }
 
-    // Clipboard paste (input/)
+    // Clipboard paste (clipboard_paste.cpp)
     void PasteViaClipboard(const std::wstring& text);
 
-    // Port watch (watch/)
+    // Port watch (port_watch.cpp)
     void TimerDeviceWatchTimer();
     bool TestConnection();
     void CheckDeviceChanges();
@@ -105,14 +101,14 @@ public:
     void HandleDeviceRemoval();
     bool IsPortStillAvailable();
 
-    // Data folder, log and settings (storage/)
+    // Data folder and log (activity_log.cpp), settings (settings.cpp)
     void InitializePaths();
     void AddLog(const std::wstring& message);
     void WriteLogToFile(const std::wstring& message);
     void LoadSettings();
     void SaveSettings();
 
-    // Status line, tray, window (ui/)
+    // Status line and tray (status_tray.cpp), showing and hiding (visibility.cpp)
     void UpdateStatus(const std::wstring& text);
     void InitTrayIcon();
     void UpdateTrayIcon();

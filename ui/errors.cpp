@@ -1,4 +1,4 @@
-#include "app/errors.h"
+#include "ui/errors.h"
 
 std::wstring ErrorReportText(const std::wstring& message)
 {

@@ -1,4 +1,4 @@
-#include "input/input_win32.h"
+#include "windows/input.h"
 
 #include <cstring>
 #include <limits>

@@ -1,5 +1,5 @@
-#include "app/Unit1.h"
-#include "app/errors.h"
+#include "monitor/Unit1.h"
+#include "ui/errors.h"
 #include "storage/profile_bool.h"
 
 namespace {

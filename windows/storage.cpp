@@ -1,4 +1,4 @@
-#include "storage/storage_win32.h"
+#include "windows/storage.h"
 
 #include <algorithm>
 #include <optional>
@@ -6,7 +6,7 @@
 
 #include <shlobj.h>
 
-#include "app/handles_win32.h"
+#include "windows/unique_handle.h"
 
 namespace {
 

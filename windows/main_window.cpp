@@ -1,4 +1,4 @@
-#include "ui/main_window_win32.h"
+#include "windows/main_window.h"
 
 #include <commctrl.h>
 

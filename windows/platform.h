@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ansi_code_page.h"
-#include "app/clock.h"
-#include "app/handles_win32.h"
+#include "system/ansi_code_page.h"
+#include "system/clock.h"
+#include "windows/unique_handle.h"
 
 class Win32Clock : public Clock {
 public:

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "monitor/Unit1.h"
 #include "serial/port_names.h"
 
 namespace {

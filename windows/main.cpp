@@ -2,13 +2,13 @@
 
 #include <commctrl.h>
 
-#include "app/Unit1.h"
-#include "app/application_win32.h"
-#include "app/platform_win32.h"
-#include "input/input_win32.h"
-#include "serial/serial_win32.h"
-#include "storage/storage_win32.h"
-#include "ui/main_window_win32.h"
+#include "monitor/Unit1.h"
+#include "windows/application.h"
+#include "windows/platform.h"
+#include "windows/input.h"
+#include "windows/serial.h"
+#include "windows/storage.h"
+#include "windows/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "storage/ini_file.h"
+#include "tests/fakes/ini_file.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "storage/ini_file.h"
+#include "tests/fakes/ini_file.h"
 #include "tests/fakes/monitor_harness.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "system/ansi_code_page.h"
-#include "storage/ini_file.h"
+#include "tests/fakes/ini_file.h"
 #include "storage/profile_store.h"
 #include "tests/fakes/fake_storage.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "storage/ini_file.h"
+#include "tests/fakes/ini_file.h"
 #include "storage/profile_bool.h"
 
 namespace {

@@ -1,15 +1,19 @@
 #!/bin/sh
-# Builds the libFuzzer targets with the "fuzz" preset and runs the INI target for a
-# bounded time. Exits non-zero when the build fails or the fuzzer finds a crash.
-# Usage: tests/fuzz/run.sh [seconds]   (default 30)
+# Builds the libFuzzer targets with the "fuzz" preset and runs each for a bounded time: the data
+# path (what a device sends, through the real monitor on the test fakes) and the settings file's
+# reader. Exits non-zero when a build fails or a fuzzer finds a crash.
+# Usage: tests/fuzz/run.sh [seconds per target]   (default 15)
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
-seconds=${1:-30}
+seconds=${1:-15}
 cd "$root"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target ini_fuzz
-corpus="$root/build/fuzz/corpus/ini_fuzz"
-mkdir -p "$corpus"
-cd "$root/build/fuzz"
-./ini_fuzz -max_total_time="$seconds" -print_final_stats=1 -dict="$root/tests/fuzz/ini.dict" \
-    -artifact_prefix="$root/build/fuzz/" "$corpus"
+cmake --build --preset fuzz --target data_path_fuzz ini_fuzz
+for target in data_path_fuzz ini_fuzz; do
+  corpus="$root/build/fuzz/corpus/$target"
+  mkdir -p "$corpus"
+  dict=""
+  [ -f "$root/tests/fuzz/${target%_fuzz}.dict" ] && dict="-dict=$root/tests/fuzz/${target%_fuzz}.dict"
+  (cd "$root/build/fuzz" && ./"$target" -max_total_time="$seconds" -print_final_stats=1 $dict \
+      -artifact_prefix="$root/build/fuzz/$target-" "$corpus")
+done

@@ -1,4 +1,4 @@
-#include "storage/ini_file.h"
+#include "tests/fakes/ini_file.h"
 
 #include <vector>
 

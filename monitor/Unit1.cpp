@@ -1,6 +1,7 @@
 #include "monitor/Unit1.h"
 
 #include "ui/error_guard.h"
+#include "ui/form_layout.h"
 #include "ui/errors.h"
 
 TForm1::TForm1(const FormControls& c, const FormPlatform& platform)
@@ -41,11 +42,11 @@ void TForm1::FormCreate()
     RefreshPortList();
     LoadSettings();
 
-    Timer1.SetInterval(100);
+    Timer1.SetInterval(kTimer1Ms);
     Timer1.Stop();
-    TimerDetection.SetInterval(5000);
+    TimerDetection.SetInterval(kTimerDetectionMs);
     TimerDetection.Stop();
-    TimerDeviceWatch.SetInterval(3000);
+    TimerDeviceWatch.SetInterval(kTimerDeviceWatchMs);
     TimerDeviceWatch.Arm();
 
     InitTrayIcon();

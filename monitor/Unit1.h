@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "system/ansi_code_page.h"
-#include "system/clock.h"
 #include "input/input_sink.h"
 #include "serial/com_ports.h"
 #include "serial/serial_registry.h"
 #include "storage/file_system.h"
 #include "storage/local_clock.h"
 #include "storage/profile_store.h"
+#include "system/ansi_code_page.h"
+#include "system/clock.h"
 #include "ui/controls.h"
 #include "ui/status_glyph.h"
 
@@ -52,6 +52,24 @@ struct FormPlatform {
 };
 
 enum class OpenResult { Opened, OpenFailed, ReadStateFailed, SetStateFailed, SetTimeoutsFailed };
+
+// Owns the open COM port for the monitor: a monitor that goes away with its port
+// open closes it through the seam. The monitor reads and sets the handle itself.
+class PortOwner {
+public:
+    PortOwner(ComPorts& ports, const PortHandle& handle) : ports_(ports), handle_(handle) {}
+    PortOwner(const PortOwner&) = delete;
+    PortOwner& operator=(const PortOwner&) = delete;
+    ~PortOwner()
+    {
+        if (handle_ != kNoPort)
+            ports_.ClosePort(handle_);
+    }
+
+private:
+    ComPorts& ports_;
+    const PortHandle& handle_;
+};
 
 // The monitor: its state, its controls and every operation, one file of
 // monitor/ per concern.
@@ -137,6 +155,8 @@ private:
     void ApplyBusyLayout();
     void ApplyIdleLayout();
     std::uint32_t SelectedBaudRate() const;
+    void BeginSearch(const std::wstring& logLine);
+    void StopPollAndClosePort();
     void NoteArrivalDuringSearch();
     void SearchPortsArrivedDuringSearch();
 
@@ -162,6 +182,7 @@ private:
 
     // Platform
     FormPlatform platform_;
+    PortOwner portOwner_{platform_.comPorts, hComPort};
 
     std::wstring openPortName_;
     bool destroyed_ = false;

@@ -40,11 +40,26 @@ void TForm1::btnDisconnectClick()
 void TForm1::StartAutoDetection()
 {
     CurrentPortIndex = std::max(cmbPorts.ItemIndex(), 0);
+    BeginSearch(L"Démarrage de la détection automatique du VOR-TIKA");
+}
+
+// A search from CurrentPortIndex upward.
+void TForm1::BeginSearch(const std::wstring& logLine)
+{
     IsDetecting = true;
     ApplyBusyLayout();
     UpdateStatus(L"Détection automatique en cours...");
-    AddLog(L"Démarrage de la détection automatique du VOR-TIKA");
+    AddLog(logLine);
     TryNextPort();
+}
+
+// The poll stops before its port is closed, so no tick reads a closed handle.
+void TForm1::StopPollAndClosePort()
+{
+    if (hComPort == kNoPort)
+        return;
+    Timer1.Stop();
+    CloseSerialPort();
 }
 
 // The watch has just kept the old list in PreviousPortsList: start at the port
@@ -76,11 +91,7 @@ void TForm1::StartAutoDetectionNewPortFirst()
         AddLog(L"Aucun nouveau port spécifique trouvé, commencer par le premier");
     }
 
-    IsDetecting = true;
-    ApplyBusyLayout();
-    UpdateStatus(L"Détection automatique en cours...");
-    AddLog(L"Démarrage de la détection automatique du VOR-TIKA (nouveau périphérique)");
-    TryNextPort();
+    BeginSearch(L"Démarrage de la détection automatique du VOR-TIKA (nouveau périphérique)");
 }
 
 // Ports that cannot be opened are skipped within this one event; the first
@@ -88,10 +99,7 @@ void TForm1::StartAutoDetectionNewPortFirst()
 void TForm1::TryNextPort()
 {
     while (CurrentPortIndex < cmbPorts.Count()) {
-        if (hComPort != kNoPort) {
-            Timer1.Stop();
-            CloseSerialPort();
-        }
+        StopPollAndClosePort();
         const std::wstring portName = cmbPorts.Item(CurrentPortIndex);
         const std::uint32_t baudRate = SelectedBaudRate();
         UpdateStatus(L"Test du port " + portName + L"...");
@@ -188,10 +196,7 @@ void TForm1::TimerDetectionTimer()
     const std::wstring portName =
         CurrentPortIndex >= 0 && CurrentPortIndex < cmbPorts.Count() ? cmbPorts.Item(CurrentPortIndex) : L"";
     AddLog(L"Timeout de détection sur " + portName);
-    if (hComPort != kNoPort) {
-        Timer1.Stop();
-        CloseSerialPort();
-    }
+    StopPollAndClosePort();
     ++CurrentPortIndex;
     TryNextPort();
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -138,9 +139,8 @@ bool TForm1::IsPortStillAvailable()
 
     RefreshPortList();
     const std::wstring& portName = OpenPortName();
-    bool found = false;
-    for (int i = 0; i < cmbPorts.Count() && !found; ++i)
-        found = cmbPorts.Item(i) == portName;
+    const std::vector<std::wstring> ports = cmbPorts.Items();
+    const bool found = std::ranges::find(ports, portName) != ports.end();
 
     AddLog(L"Debug: Port " + portName + (found ? L" trouvé" : L" non trouvé") + L" dans la liste des ports");
     return found;

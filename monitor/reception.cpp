@@ -1,5 +1,5 @@
-#include "monitor/Unit1.h"
 #include "input/keystrokes.h"
+#include "monitor/Unit1.h"
 
 namespace {
 // The device is taken to have finished a burst after this long without text.

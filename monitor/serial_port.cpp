@@ -1,10 +1,11 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "monitor/Unit1.h"
-#include "ui/errors.h"
 #include "serial/port_names.h"
+#include "ui/errors.h"
 
 namespace {
 
@@ -48,17 +49,12 @@ void TForm1::RefreshPortList()
         }
     }
 
-    if (cmbPorts.Count() > 0) {
-        int selected = 0;
-        if (!remembered.empty()) {
-            for (int i = 0; i < cmbPorts.Count(); ++i) {
-                if (SamePortNameIgnoringCase(cmbPorts.Item(i), remembered)) {
-                    selected = i;
-                    break;
-                }
-            }
-        }
-        cmbPorts.SetItemIndex(selected);
+    const std::vector<std::wstring> ports = cmbPorts.Items();
+    if (!ports.empty()) {
+        const auto same = remembered.empty() ? ports.end() : std::ranges::find_if(ports, [&](const std::wstring& port) {
+            return SamePortNameIgnoringCase(port, remembered);
+        });
+        cmbPorts.SetItemIndex(same != ports.end() ? static_cast<int>(same - ports.begin()) : 0);
     }
 
     // Shown once the handler that refreshed has returned: the box runs its own message

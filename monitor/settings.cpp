@@ -1,6 +1,9 @@
+#include <algorithm>
+#include <vector>
+
 #include "monitor/Unit1.h"
-#include "ui/errors.h"
 #include "storage/profile_bool.h"
+#include "ui/errors.h"
 
 namespace {
 
@@ -9,11 +12,9 @@ constexpr std::size_t kValueBufferChars = 2048;
 
 void SelectExact(ComboBox& combo, const std::wstring& text)
 {
-    for (int i = 0; i < combo.Count(); ++i)
-        if (combo.Item(i) == text) {
-            combo.SetItemIndex(i);
-            return;
-        }
+    const std::vector<std::wstring> items = combo.Items();
+    if (const auto it = std::ranges::find(items, text); it != items.end())
+        combo.SetItemIndex(static_cast<int>(it - items.begin()));
 }
 
 } // namespace

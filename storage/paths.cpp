@@ -4,14 +4,9 @@
 
 namespace {
 
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
-}
-
 bool IsAbsolute(const std::wstring& path)
 {
-    if (!path.empty() && IsSeparator(path[0]))
+    if (!path.empty() && IsPathSeparator(path[0]))
         return true;
     return path.size() >= 2 && path[1] == L':' &&
            ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
@@ -41,7 +36,7 @@ std::wstring JoinPath(const std::wstring& a, const std::wstring& b)
         return a;
     if (IsAbsolute(b))
         return b;
-    if (IsSeparator(a.back()))
+    if (IsPathSeparator(a.back()))
         return a + b;
     return a + L'\\' + b;
 }

@@ -3,6 +3,11 @@
 
 #include "storage/local_clock.h"
 
+inline bool IsPathSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
 // Joins two path parts with a backslash, keeping an absolute second part as it is.
 std::wstring JoinPath(const std::wstring& a, const std::wstring& b);
 

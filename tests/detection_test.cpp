@@ -10,15 +10,6 @@ namespace {
 
 const std::string kIdleSettings = "[Settings]\r\nAutoConnect=0\r\n";
 
-// Start-up without a search of its own, so each test starts the detection itself.
-void CreateIdle(MonitorHarness& h)
-{
-    h.chkAutoConnect.checked = false;
-    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] = kIdleSettings;
-    h.Create();
-    h.NewLogMessages();
-}
-
 void Connect(MonitorHarness& h)
 {
     h.Dispatch([&] { h.form.btnConnectClick(); });
@@ -70,7 +61,7 @@ void ExpectBusyLayout(const MonitorHarness& h)
 TEST(Detection, ConnectWithEmptyList_ShowsPlainBoxOnly)
 {
     MonitorHarness h;
-    CreateIdle(h);
+    h.CreateIdle();
     const int reads = h.registry.reads;
     Connect(h);
     ASSERT_EQ(h.toolkit.messageBoxes.size(), 1u);
@@ -87,7 +78,7 @@ TEST(Detection, StartsAtTheSelectedPort_AndTakesFiveSecondsPerSilentPort)
     h.AddPort(L"COM1", true);
     for (const wchar_t* name : {L"COM2", L"COM3", L"COM4", L"COM5"})
         h.AddPort(name);
-    CreateIdle(h);
+    h.CreateIdle();
     h.cmbPorts.SetItemIndex(2);
     h.comPorts.createCalls.clear();
 
@@ -120,7 +111,7 @@ TEST(Detection, NoPortOpens_WholeDetectionEndsWithinTheClick)
     MonitorHarness h;
     for (const wchar_t* name : {L"COM1", L"COM2", L"COM3"})
         h.AddPort(name).failAt = FakeDevice::FailStep::Open;
-    CreateIdle(h);
+    h.CreateIdle();
     h.lblStatus.history.clear();
 
     Connect(h);
@@ -155,7 +146,7 @@ TEST(Detection, EachFailedOpenStep_IsLoggedAndTheNextPortTried)
         MonitorHarness h;
         h.AddPort(L"COM1").failAt = c.step;
         h.AddPort(L"COM2");
-        CreateIdle(h);
+        h.CreateIdle();
         Connect(h);
         EXPECT_EQ(h.NewLogMessages(),
                   Concat({{L"Démarrage de la détection automatique du VOR-TIKA", L"Test du port COM1", c.message},
@@ -170,7 +161,7 @@ TEST(Detection, PortUnderTest_IsQueriedOnceWithTheTimersArmed)
 {
     MonitorHarness h;
     FakeDevice& d = h.AddPort(L"COM6");
-    CreateIdle(h);
+    h.CreateIdle();
     h.cmbBaudRate.SetItemIndex(4);
     Connect(h);
     EXPECT_EQ(d.written, "$VOR-TIKA?\r");
@@ -186,7 +177,7 @@ TEST(Detection, FailedQuery_IsLoggedAndThePortStillGetsItsFullWait)
 {
     MonitorHarness h;
     h.AddPort(L"COM1").writeError = 31;
-    CreateIdle(h);
+    h.CreateIdle();
     Connect(h);
     EXPECT_EQ(
         h.NewLogMessages(),
@@ -206,7 +197,7 @@ TEST(Detection, DeviceAnswers_ConnectsInOneTickWithTheExactLines)
     MonitorHarness h;
     h.AddPort(L"COM1").failAt = FakeDevice::FailStep::Open;
     h.AddPort(L"COM2", true);
-    CreateIdle(h);
+    h.CreateIdle();
     h.cmbBaudRate.SetItemIndex(1);
     Connect(h);
     h.NewLogMessages();
@@ -235,7 +226,7 @@ TEST(Detection, SuccessStep_PumpsOnceWithTheListEnabledAndTheStateAlreadyConnect
 {
     MonitorHarness h;
     h.AddPort(L"COM3", true);
-    CreateIdle(h);
+    h.CreateIdle();
     Connect(h);
 
     struct Seen {
@@ -265,7 +256,7 @@ TEST(Detection, DisconnectClickedDuringTheSuccessPump_EndsTheStepThere)
 {
     MonitorHarness h;
     h.AddPort(L"COM3", true);
-    CreateIdle(h);
+    h.CreateIdle();
     Connect(h);
     h.NewLogMessages();
     h.TrayIcon1.hints.clear();
@@ -290,7 +281,7 @@ TEST(Detection, AfterSuccess_SettingsFileAlreadyNamesPortAndSpeed)
     MonitorHarness h;
     h.AddPort(L"COM1");
     h.AddPort(L"COM8", true);
-    CreateIdle(h);
+    h.CreateIdle();
     h.cmbPorts.SetItemIndex(1);
     h.cmbBaudRate.SetItemIndex(3);
     Connect(h);
@@ -319,7 +310,7 @@ TEST(Detection, ReplyRecognition)
         SCOPED_TRACE(c.name);
         MonitorHarness h;
         FakeDevice& d = h.AddPort(L"COM2");
-        CreateIdle(h);
+        h.CreateIdle();
         Connect(h);
         for (const std::string& chunk : c.reads) {
             d.rx = chunk;
@@ -337,7 +328,7 @@ TEST(Detection, UnrecognisedChunks_AreEachLoggedAndDropped)
 {
     MonitorHarness h;
     FakeDevice& d = h.AddPort(L"COM2");
-    CreateIdle(h);
+    h.CreateIdle();
     Connect(h);
     h.NewLogMessages();
     d.rx = "#VOR-";
@@ -367,7 +358,7 @@ TEST(Detection, PollTickThatReadsNothing_RunsEveryPortIntoItsTimeout)
         MonitorHarness h;
         FakeDevice& a = h.AddPort(L"COM1", true);
         FakeDevice& b = h.AddPort(L"COM2", true);
-        CreateIdle(h);
+        h.CreateIdle();
         h.form.IsEnabled = c.enabled;
         h.rbKeyboard.checked = c.keyboard;
         h.rbClipboard.checked = c.clipboard;
@@ -395,7 +386,7 @@ TEST(Detection, DisconnectDuringDetection_ClosesThePortSilently)
     MonitorHarness h;
     h.AddPort(L"COM1");
     h.AddPort(L"COM2");
-    CreateIdle(h);
+    h.CreateIdle();
     Connect(h);
     h.NewLogMessages();
     const int iconChanges = h.TrayIcon1.iconChanges;
@@ -419,7 +410,7 @@ TEST(Detection, DisconnectInIdle_ChangesNothing)
 {
     MonitorHarness h;
     h.AddPort(L"COM1");
-    CreateIdle(h);
+    h.CreateIdle();
     const auto statusCount = h.lblStatus.history.size();
     const int iconChanges = h.TrayIcon1.iconChanges;
     h.btnConnect.enabled = false; // a layout the no-op must leave alone
@@ -435,7 +426,7 @@ TEST(Detection, ConnectedDisconnect_ClosesLogsAndResetsTheReceiveState)
 {
     MonitorHarness h;
     h.AddPort(L"COM1", true);
-    CreateIdle(h);
+    h.CreateIdle();
     Connect(h);
     h.RunFor(100);
     ASSERT_TRUE(h.form.IsConnected);
@@ -473,7 +464,7 @@ TEST(Detection, ListRebuiltMidDetection_KeepsTheIndexInTheNewList)
         MonitorHarness h;
         for (const wchar_t* name : {L"COM1", L"COM2", L"COM3", L"COM4", L"COM5"})
             h.AddPort(name);
-        CreateIdle(h);
+        h.CreateIdle();
         h.cmbPorts.SetItemIndex(2);
         Connect(h);
         for (const std::wstring& name : c.removed)
@@ -494,7 +485,7 @@ TEST(Detection, NewPortFirst_StartsAtTheFirstPortNotSeenBefore)
     h.AddPort(L"COM1");
     h.AddPort(L"COM5");
     h.AddPort(L"COM6");
-    CreateIdle(h);
+    h.CreateIdle();
     h.form.PreviousPortsList = {L"com1", L"COM6"};
     h.Dispatch([&] { h.form.StartAutoDetectionNewPortFirst(); });
     EXPECT_EQ(h.NewLogMessages(),
@@ -513,7 +504,7 @@ TEST(Detection, NewPortFirst_WithNothingNew_StartsAtTheFirstPort)
     MonitorHarness h;
     h.AddPort(L"COM1");
     h.AddPort(L"COM2");
-    CreateIdle(h);
+    h.CreateIdle();
     h.cmbPorts.SetItemIndex(1);
     h.form.PreviousPortsList = {L"COM2", L"COM1"};
     h.Dispatch([&] { h.form.StartAutoDetectionNewPortFirst(); });

@@ -22,7 +22,7 @@ TEST(Lifecycle, FormCreate_ArmsOnlyTheWatchAt3000ms_AndFillsTheSpeeds)
 {
     MonitorHarness h;
     h.chkAutoConnect.checked = false;
-    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] = "[Settings]\r\nAutoConnect=0\r\n";
+    h.fileSystem.files[MonitorHarness::kSettingsFile] = "[Settings]\r\nAutoConnect=0\r\n";
     h.Create();
     EXPECT_EQ(h.toolkit.Timer1.Interval(), 100u);
     EXPECT_FALSE(h.toolkit.Timer1.Running());
@@ -116,7 +116,7 @@ TEST(Lifecycle, RegistryTypeErrorAtStartUp_BoxOpensAfterStartUp_APortArrivingThe
 {
     MonitorHarness h;
     h.registry.values.push_back({L"\\Device\\Odd0", kRegDword, L""});
-    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] =
+    h.fileSystem.files[MonitorHarness::kSettingsFile] =
         "[Connection]\r\nBaudRate=115200\r\n[Settings]\r\nCR=0\r\n";
     h.toolkit.modalBoxOpenMs = 10000;
     // The device is plugged in while the box is open; the watch ticks inside it.

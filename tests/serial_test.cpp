@@ -7,21 +7,13 @@ using Lines = std::vector<std::wstring>;
 
 namespace {
 
-void CreateIdle(MonitorHarness& h)
-{
-    h.chkAutoConnect.checked = false;
-    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] = "[Settings]\r\nAutoConnect=0\r\n";
-    h.Create();
-    h.NewLogMessages();
-}
-
 // A monitor connected to `port`, whose device answered the query.
 void CreateConnected(MonitorHarness& h, const std::wstring& port, const Lines& others = {})
 {
     h.AddPort(port, true);
     for (const std::wstring& other : others)
         h.AddPort(other);
-    CreateIdle(h);
+    h.CreateIdle();
     h.Dispatch([&] { h.form.btnConnectClick(); });
     h.RunFor(100);
     ASSERT_TRUE(h.form.IsConnected);
@@ -33,7 +25,7 @@ void CreateConnected(MonitorHarness& h, const std::wstring& port, const Lines& o
 void OpenDirectly(MonitorHarness& h, const std::wstring& port)
 {
     h.AddPort(port);
-    CreateIdle(h);
+    h.CreateIdle();
     ASSERT_EQ(h.form.OpenSerialPort(port, 9600), OpenResult::Opened);
     h.form.IsDetecting = true;
     h.comPorts.calls.clear();
@@ -110,7 +102,7 @@ TEST(SerialPortList, RefreshKeepsTheSelection)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MonitorHarness h;
-        CreateIdle(h);
+        h.CreateIdle();
         h.registry.keyExists = c.registry.has_value();
         h.registry.values = c.registry.value_or(V{});
         h.cmbPorts.items = c.before;
@@ -130,7 +122,7 @@ TEST(SerialPortList, StartUpWithoutTheKey_ListsNothingAndSaysNothing)
 {
     MonitorHarness h;
     h.registry.keyExists = false;
-    CreateIdle(h);
+    h.CreateIdle();
     EXPECT_TRUE(h.cmbPorts.items.empty());
     EXPECT_EQ(h.cmbPorts.index, -1);
     EXPECT_TRUE(h.toolkit.messageBoxes.empty());
@@ -165,7 +157,7 @@ TEST(SerialPortList, NonTextValue_LaterRefreshesKeepSelectionAndStayQuiet)
     h.registry.AddPort(L"COM1");
     h.registry.values.push_back({L"\\Device\\Odd0", kRegBinary, L""});
     h.registry.AddPort(L"COM3");
-    CreateIdle(h);
+    h.CreateIdle();
     h.cmbPorts.SetItemIndex(1);
 
     for (int i = 0; i < 3; ++i)
@@ -188,7 +180,7 @@ TEST(SerialPortList, NonTextValue_BoxShownOnlyOnceTheListIsWhole)
 {
     MonitorHarness h;
     h.registry.AddPort(L"COM2");
-    CreateIdle(h);
+    h.CreateIdle();
     h.registry.values.insert(h.registry.values.begin(), {L"\\Device\\Odd0", kRegDword, L""});
     // The watch ticks while the box is open and refreshes the list inside it.
     h.toolkit.modalBoxOpenMs = 4000;
@@ -207,7 +199,7 @@ TEST(SerialOpen, AppliesLineSettingsAndTimeoutsAndNothingElse)
     MonitorHarness h;
     FakeDevice& d = h.AddPort(L"COM7");
     d.driverState = {kDcbLength, 1200, 0x00007FB3, 5, 2048, 512, 7, 2, 2, 0x11, 0x13, '?', 0x1A, '\n', 9};
-    CreateIdle(h);
+    h.CreateIdle();
     h.comPorts.calls.clear();
 
     OpenResult result{};
@@ -251,7 +243,7 @@ TEST(SerialOpen, EachFailedStep_LeavesNothingOpen)
         SCOPED_TRACE(static_cast<int>(c.step));
         MonitorHarness h;
         h.AddPort(L"COM2").failAt = c.step;
-        CreateIdle(h);
+        h.CreateIdle();
         OpenResult result{};
         h.Dispatch([&] { result = h.form.OpenSerialPort(L"COM2", 9600); });
         EXPECT_EQ(result, c.result);
@@ -412,7 +404,7 @@ TEST(SerialRead, AbortedReadWhileConnected_ErrorIsClearedSoTheNextPollReads)
 TEST(SerialWrite, WithoutOpenPort_FailsSilently)
 {
     MonitorHarness h;
-    CreateIdle(h);
+    h.CreateIdle();
     h.comPorts.calls.clear();
     EXPECT_FALSE(Write(h, L"$VOR-TIKA?\r"));
     EXPECT_TRUE(h.comPorts.calls.empty());

@@ -26,12 +26,8 @@ Lines Concat(Lines a, const Lines& b)
 // Started with a device on COM3 and run until the search has confirmed it.
 void ConnectOnCom3(MonitorHarness& h)
 {
-    h.AddPort(L"COM3", true);
-    h.Create();
-    h.RunFor(300);
-    ASSERT_TRUE(h.form.IsConnected);
+    ASSERT_TRUE(h.StartConnected({L"COM3"}));
     h.window.calls.clear();
-    h.NewLogMessages();
 }
 
 std::wstring SavedEnabled(MonitorHarness& h)
@@ -154,7 +150,7 @@ TEST(Visibility, EnableAgain_RedDesactiverAndNoSearch)
 {
     MonitorHarness h;
     h.chkAutoConnect.checked = false;
-    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] = "[Settings]\r\nAutoConnect=0\r\n";
+    h.fileSystem.files[MonitorHarness::kSettingsFile] = "[Settings]\r\nAutoConnect=0\r\n";
     h.AddPort(L"COM3", true);
     h.Create();
     h.Dispatch([&] { h.form.MenuActiverClick(); });

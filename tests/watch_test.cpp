@@ -22,24 +22,14 @@ void StartIdle(MonitorHarness& h, const Lines& ports)
 {
     for (const auto& p : ports)
         h.AddPort(p);
-    h.chkAutoConnect.checked = false;
-    h.fileSystem.files[L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini"] = "[Settings]\r\nAutoConnect=0\r\n";
-    h.Create();
+    h.CreateIdle();
     ASSERT_FALSE(h.form.IsDetecting);
-    h.NewLogMessages();
 }
 
 // Connected to the device on the first of `ports` after the start-up search.
 void StartConnected(MonitorHarness& h, const Lines& ports)
 {
-    h.AddPort(ports.front(), true);
-    for (std::size_t i = 1; i < ports.size(); ++i)
-        h.AddPort(ports[i]);
-    h.Create();
-    h.RunFor(300);
-    ASSERT_TRUE(h.form.IsConnected);
-    ASSERT_EQ(h.form.OpenPortName(), ports.front());
-    h.NewLogMessages();
+    ASSERT_TRUE(h.StartConnected(ports));
 }
 
 Lines Concat(Lines a, const Lines& b)
@@ -484,7 +474,7 @@ TEST(Watch, PortPluggedDuringASearch_IsSearchedWhenTheSearchEndsEmpty_UnlessTheS
 TEST(Watch, DeviceComingAndGoingWithARefusedWrite_TheErrorBoxIsNeverStacked)
 {
     MonitorHarness h;
-    h.fileSystem.readOnly.insert(L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini");
+    h.fileSystem.readOnly.insert(MonitorHarness::kSettingsFile);
     h.toolkit.modalBoxOpenMs = 30000;
     // Inside the box: the device is unplugged at one watch tick and plugged back at the next.
     h.toolkit.TimerDeviceWatch.OnTimer = [&] {

@@ -1,5 +1,6 @@
 #include "ui/form_layout.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 
@@ -31,10 +32,10 @@ const std::array<ControlSpec, 14> kFormLayout = {{
 
 const ControlSpec& ControlById(int id)
 {
-    for (const ControlSpec& entry : kFormLayout)
-        if (entry.Id == id)
-            return entry;
-    throw std::out_of_range("no control with this id");
+    const auto entry = std::ranges::find(kFormLayout, id, &ControlSpec::Id);
+    if (entry == kFormLayout.end())
+        throw std::out_of_range("no control with this id");
+    return *entry;
 }
 
 int ScaleForDpi(int value, int dpi)

@@ -27,6 +27,12 @@ inline constexpr int kDesignedClientWidth = 782;
 inline constexpr int kDesignedClientHeight = 369;
 inline constexpr int kDesignedFontHeight = 11; // Tahoma 8 pt; lfHeight is its negative
 
+// The window's three timers as designed; start-up sets the watch to the period in force.
+inline constexpr std::uint32_t kTimer1Ms = 100;
+inline constexpr std::uint32_t kTimerDetectionMs = 5000;
+inline constexpr std::uint32_t kTimerDeviceWatchDesignedMs = 5000;
+inline constexpr std::uint32_t kTimerDeviceWatchMs = 3000;
+
 // Creation order is the tab order.
 extern const std::array<ControlSpec, 14> kFormLayout;
 

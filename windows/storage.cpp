@@ -6,6 +6,7 @@
 
 #include <shlobj.h>
 
+#include "storage/paths.h"
 #include "windows/unique_handle.h"
 
 namespace {
@@ -26,11 +27,6 @@ std::optional<DWORD> TargetAttributes(const std::wstring& path)
     if (!target || !::GetFileInformationByHandle(target.Get(), &info))
         return std::nullopt;
     return info.dwFileAttributes;
-}
-
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
 }
 
 // Writes everything, in pieces when the text is larger than one WriteFile can take.
@@ -81,7 +77,7 @@ bool Win32FileSystem::DirectoryExists(const std::wstring& path)
 void Win32FileSystem::ForceDirectories(const std::wstring& path)
 {
     std::wstring folder = path;
-    while (folder.size() > 1 && IsSeparator(folder.back()))
+    while (folder.size() > 1 && IsPathSeparator(folder.back()))
         folder.pop_back();
     if (folder.empty())
         return;
@@ -94,7 +90,7 @@ void Win32FileSystem::ForceDirectories(const std::wstring& path)
         if (cut == std::wstring::npos)
             break;
         std::size_t end = cut;
-        while (end > 0 && IsSeparator(folder[end - 1]))
+        while (end > 0 && IsPathSeparator(folder[end - 1]))
             --end;
         if (end == 0 || folder[end - 1] == L':')
             break; // a root or a drive: nothing to create above it

@@ -2,6 +2,8 @@
 
 #include <regex>
 
+#include "ui/form_layout.h"
+
 MonitorHarness::MonitorHarness()
     : form(FormControls{cmbPorts, cmbBaudRate, rbKeyboard, rbClipboard, chkCR, chkLF, chkAutoConnect, btnConnect,
                         btnDisconnect, lblStatus, memoLastData, MenuActiver, TrayIcon1, toolkit.Timer1,
@@ -10,9 +12,9 @@ MonitorHarness::MonitorHarness()
                         profile})
 {
     rbKeyboard.group = rbClipboard.group = {&rbKeyboard, &rbClipboard};
-    toolkit.Timer1.SetInterval(100);
-    toolkit.TimerDetection.SetInterval(5000);
-    toolkit.TimerDeviceWatch.SetInterval(5000);
+    toolkit.Timer1.SetInterval(kTimer1Ms);
+    toolkit.TimerDetection.SetInterval(kTimerDetectionMs);
+    toolkit.TimerDeviceWatch.SetInterval(kTimerDeviceWatchDesignedMs);
     toolkit.TimerDeviceWatch.Arm(); // designed running, as the window creates it
     toolkit.Timer1.OnTimer = [this] { form.Timer1Timer(); };
     toolkit.TimerDetection.OnTimer = [this] { form.TimerDetectionTimer(); };
@@ -22,6 +24,24 @@ MonitorHarness::MonitorHarness()
 void MonitorHarness::Create()
 {
     Dispatch([this] { form.FormCreate(); });
+}
+
+void MonitorHarness::CreateIdle()
+{
+    chkAutoConnect.checked = false;
+    fileSystem.files[kSettingsFile] = "[Settings]\r\nAutoConnect=0\r\n";
+    Create();
+    NewLogMessages();
+}
+
+bool MonitorHarness::StartConnected(const std::vector<std::wstring>& ports)
+{
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        AddPort(ports[i], i == 0);
+    Create();
+    RunFor(300);
+    NewLogMessages();
+    return form.IsConnected && form.OpenPortName() == ports.front();
 }
 
 void MonitorHarness::Destroy()

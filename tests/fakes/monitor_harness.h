@@ -38,8 +38,16 @@ struct MonitorHarness {
 
     TForm1 form;
 
+    static inline const std::wstring kSettingsFile = L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini";
+
     // Start-up as the program entry runs it, errors going to the report.
     void Create();
+    // Start-up with automatic connection off (in the settings file too), so that nothing is
+    // searched; the start-up lines are read off.
+    void CreateIdle();
+    // Start-up with a device on the first of `ports` (the others silent), run until the start-up
+    // search has confirmed it; the lines so far are read off. False when it did not connect.
+    bool StartConnected(const std::vector<std::wstring>& ports);
     // Shutdown: FormDestroy under the error report.
     void Destroy();
     // Runs a handler as the message loop does.

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/fakes/ini_file.h"
 #include "storage/profile_bool.h"
+#include "tests/fakes/ini_file.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "system/clock.h"
 #include "input/input_sink.h"
+#include "system/clock.h"
 
 // Presses and releases one virtual key, in one SendInput call.
 void SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey);

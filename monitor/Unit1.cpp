@@ -1,8 +1,8 @@
 #include "monitor/Unit1.h"
 
 #include "ui/error_guard.h"
-#include "ui/form_layout.h"
 #include "ui/errors.h"
+#include "ui/form_layout.h"
 
 TForm1::TForm1(const FormControls& c, const FormPlatform& platform)
     : cmbPorts(c.cmbPorts), cmbBaudRate(c.cmbBaudRate), rbKeyboard(c.rbKeyboard), rbClipboard(c.rbClipboard),

@@ -116,8 +116,7 @@ TEST(Lifecycle, RegistryTypeErrorAtStartUp_BoxOpensAfterStartUp_APortArrivingThe
 {
     MonitorHarness h;
     h.registry.values.push_back({L"\\Device\\Odd0", kRegDword, L""});
-    h.fileSystem.files[MonitorHarness::kSettingsFile] =
-        "[Connection]\r\nBaudRate=115200\r\n[Settings]\r\nCR=0\r\n";
+    h.fileSystem.files[MonitorHarness::kSettingsFile] = "[Connection]\r\nBaudRate=115200\r\n[Settings]\r\nCR=0\r\n";
     h.toolkit.modalBoxOpenMs = 10000;
     // The device is plugged in while the box is open; the watch ticks inside it.
     h.toolkit.onBoxOpened = [&] { h.AddPort(L"COM3", true); };

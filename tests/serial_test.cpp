@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ui/errors.h"
 #include "tests/fakes/monitor_harness.h"
+#include "ui/errors.h"
 
 using Lines = std::vector<std::wstring>;
 

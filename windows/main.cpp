@@ -4,11 +4,11 @@
 
 #include "monitor/Unit1.h"
 #include "windows/application.h"
-#include "windows/platform.h"
 #include "windows/input.h"
+#include "windows/main_window.h"
+#include "windows/platform.h"
 #include "windows/serial.h"
 #include "windows/storage.h"
-#include "windows/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {

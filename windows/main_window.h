@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "monitor/Unit1.h"
+#include "ui/form_layout.h"
 #include "windows/application.h"
 #include "windows/controls.h"
-#include "ui/form_layout.h"
 #include "windows/tray.h"
 
 // Form1's window: class "TForm1", owned by the application window, created

@@ -5,10 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "system/ansi_code_page.h"
-#include "tests/fakes/ini_file.h"
 #include "storage/profile_store.h"
+#include "system/ansi_code_page.h"
 #include "tests/fakes/fake_storage.h"
+#include "tests/fakes/ini_file.h"
 
 // The private profile functions over the fake file system: each call reads the
 // file's bytes and each write stores them back at once, as WritePrivateProfileStringW

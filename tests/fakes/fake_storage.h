@@ -3,9 +3,9 @@
 #include <set>
 #include <string>
 
-#include "system/ansi_code_page.h"
 #include "storage/file_system.h"
 #include "storage/local_clock.h"
+#include "system/ansi_code_page.h"
 #include "tests/fakes/fake_toolkit.h"
 
 // Code page 1252, as Windows converts it.

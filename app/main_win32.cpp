@@ -7,6 +7,7 @@
 #include "app/Unit1.h"
 #include "app/application_win32.h"
 #include "app/platform_win32.h"
+#include "app/single_instance_win32.h"
 #include "input/input_win32.h"
 #include "serial/serial_win32.h"
 #include "storage/storage_win32.h"
@@ -14,6 +15,13 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // One monitor per session: a later start hands over to it and ends.
+    if (QuitRequested())
+        return QuitRunningMonitor();
+    const SingleInstance instanceLock;
+    if (!instanceLock.IsFirst())
+        return ShowRunningMonitor();
+
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
 
@@ -26,6 +34,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     Win32MainWindow window(app);
     if (!window.Created())
         return 1;
+    AcceptRemoteCommands(window.Handle());
 
     Win32Clock clock;
     Win32LocalClock localClock;

@@ -150,9 +150,9 @@ Function AutostartPage
   ${If} $0 == error
     Abort
   ${EndIf}
-  ${NSD_CreateLabel} 0 0 100% 24u "${APP_NAME} reste dans la zone de notification et surveille le VOR-TIKA tant qu'il est ouvert."
+  ${NSD_CreateLabel} 0 0 100% 36u "${APP_NAME} reste dans la zone de notification et surveille le VOR-TIKA tant qu'il est ouvert. Il peut démarrer à chaque ouverture de session, pour tous les utilisateurs de cet ordinateur."
   Pop $0
-  ${NSD_CreateCheckbox} 0 32u 100% 12u "Démarrer ${APP_NAME} à l'ouverture de session Windows (tous les utilisateurs)"
+  ${NSD_CreateCheckbox} 0 44u 100% 12u "Démarrer ${APP_NAME} à l'ouverture de session Windows"
   Pop $AutostartBox
   ${If} $Autostart = 1
     ${NSD_Check} $AutostartBox

@@ -3,14 +3,21 @@ enable_language(RC)
 set(static_flags -static -static-libgcc -static-libstdc++)
 target_compile_definitions(vortika_subsystems PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
 
-add_executable(VORTikaMonitor WIN32 ${WINDOWS_SOURCES} ${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.rc)
+# The version resource and the manifest carry the project's version (four parts).
+set(VORTIKA_VERSION4 "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+set(VORTIKA_VERSION_COMMAS "${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, 0")
+set(VORTIKA_MANIFEST ${CMAKE_BINARY_DIR}/VORTikaMonitor.manifest)
+set(VORTIKA_ICON ${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.ico)
+configure_file(${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.manifest.in ${VORTIKA_MANIFEST} @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.rc.in ${CMAKE_BINARY_DIR}/VORTikaMonitor.rc @ONLY)
+
+add_executable(VORTikaMonitor WIN32 ${WINDOWS_SOURCES} ${CMAKE_BINARY_DIR}/VORTikaMonitor.rc)
 target_link_libraries(VORTikaMonitor PRIVATE vortika_core)
 target_link_options(VORTikaMonitor PRIVATE -municode ${static_flags})
 target_link_libraries(VORTikaMonitor PRIVATE comctl32 shell32 gdi32 user32 advapi32 ole32 winmm)
 set_target_properties(VORTikaMonitor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-set_source_files_properties(${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.manifest;${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.ico")
-
+set_source_files_properties(${CMAKE_BINARY_DIR}/VORTikaMonitor.rc PROPERTIES
+  OBJECT_DEPENDS "${VORTIKA_MANIFEST};${VORTIKA_ICON}")
 # Small Win32 helpers that the end-to-end tests drive.
 file(GLOB win_tools CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/win32/*.cpp)
 foreach(src IN LISTS win_tools)

@@ -8,10 +8,18 @@
 #include "windows/main_window.h"
 #include "windows/platform.h"
 #include "windows/serial.h"
+#include "windows/single_instance.h"
 #include "windows/storage.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // One monitor per session: a later start hands over to it and ends.
+    if (QuitRequested())
+        return QuitRunningMonitor();
+    const SingleInstance instanceLock;
+    if (!instanceLock.IsFirst())
+        return ShowRunningMonitor();
+
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
 
@@ -24,6 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     Win32MainWindow window(app);
     if (!window.Created())
         return 1;
+    AcceptRemoteCommands(window.Handle());
 
     Win32Clock clock;
     Win32LocalClock localClock;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ui/shell_ids.h"
+#include "windows/single_instance.h"
 
 namespace {
 
@@ -266,6 +267,11 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (tray_ != nullptr && msg == tray_->TaskbarCreatedMessage() && msg != 0) {
         tray_->AddAgain();
+        return 0;
+    }
+    // Another start asks to be shown, or /quit to end, as the tray menu does.
+    if (const RemoteCommand command = RemoteCommandOf(msg); command != RemoteCommand::None) {
+        Run(command == RemoteCommand::Quit ? &TForm1::MenuQuitterClick : &TForm1::MenuAfficherClick);
         return 0;
     }
     switch (msg) {

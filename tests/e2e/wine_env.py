@@ -29,6 +29,7 @@ SOURCE_DIR = Path(os.environ.get("VORTIKA_SOURCE_DIR", HERE.parent.parent)).reso
 HOST_BUILD = Path(os.environ.get("VORTIKA_HOST_BUILD", SOURCE_DIR / "build" / "host")).resolve()
 WINDOWS_BUILD = Path(os.environ.get("VORTIKA_WINDOWS_BUILD", SOURCE_DIR / "build" / "windows")).resolve()
 PREFIX = Path(os.environ.get("VORTIKA_E2E_PREFIX", HOST_BUILD / "e2e-prefix")).resolve()
+RELEASE_DIR = SOURCE_DIR / "build" / "release"
 
 MONITOR_EXE = WINDOWS_BUILD / "VORTikaMonitor.exe"
 WCTL_EXE = WINDOWS_BUILD / "tools" / "wctl.exe"
@@ -36,6 +37,15 @@ SINK_EXE = WINDOWS_BUILD / "tools" / "sink.exe"
 EMULATOR = HOST_BUILD / "tools" / "vortika_emulator"
 
 SERIALCOMM = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
+
+# What the setup program writes (installer/VORTikaMonitor.nsi), and the other folder the install tests
+# use; the reset removes all of it.
+INSTALL_DIR = r"C:\Program Files\VOR-TIKA Monitor"
+OTHER_INSTALL_DIR = r"C:\Autre dossier"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VORTikaMonitor"
+RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
+RUN_VALUE = "VOR-TIKA Monitor"
+SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\VOR-TIKA Monitor.lnk"
 STAMP = ".vortika-prefix-ready"
 
 # Menu commands and control ids of the main window (ui/shell_ids.h).
@@ -367,9 +377,20 @@ class WineSession:
 
     def reset(self) -> None:
         """Back to a clean state: no test process, a fresh wine server (so a fresh desktop and
-        notification area, and volatile registry values gone), no data folder, no serial port."""
+        notification area, and volatile registry values gone), no data folder, no serial port, no
+        installed program."""
         self.stop_processes()
+        installed = self._installed_paths()
+        if installed:
+            # The registry is the running server's: cleaned before it stops.
+            self.reg("delete", RUN_KEY, "/v", RUN_VALUE, "/f")
+            self.reg("delete", UNINSTALL_KEY, "/f")
         self._stop_server()
+        for path in installed:
+            if path.is_dir():
+                shutil.rmtree(path)
+            else:
+                path.unlink()
         data = self.data_dir()
         if data.exists():
             # A test that staged a refused write may have left a file immutable.
@@ -388,6 +409,15 @@ class WineSession:
             raise RuntimeError(f"serial ports still listed after reset: {self.serial_values()}")
         for link in glob.glob(str(self.prefix / "dosdevices" / "com*")):
             os.unlink(link)
+
+    def unix_path(self, windows_path: str) -> Path:
+        """The prefix's file behind a C: path."""
+        assert windows_path[:3].upper() == "C:\\", windows_path
+        return self.prefix / "drive_c" / Path(*windows_path[3:].split("\\"))
+
+    def _installed_paths(self) -> list[Path]:
+        paths = (self.unix_path(p) for p in (INSTALL_DIR, OTHER_INSTALL_DIR, SHORTCUT))
+        return [p for p in paths if p.exists()]
 
     def stop_processes(self) -> None:
         if self.monitor is not None and self.monitor.poll() is None:

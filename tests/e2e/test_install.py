@@ -1,0 +1,188 @@
+"""The release under Wine: the setup program installs silently, the installed monitor runs once per
+session and ends cleanly with /quit, an upgrade ends the running monitor and starts the new one, and
+the uninstaller removes everything but the data folder. The release is built by the e2e_release
+fixture (scripts/release)."""
+
+import re
+
+from wine_env import (INSTALL_DIR, OTHER_INSTALL_DIR, RELEASE_DIR, RUN_KEY, RUN_VALUE, SHORTCUT, SOURCE_DIR,
+                      UNINSTALL_KEY, MonitorTestCase, wait_until)
+# The module, not the name: its test class would run here too.
+import test_startup
+
+START_UP = test_startup.START_UP
+CONNECTED = "VOR-TIKA détecté et connecté sur COM3"
+STARTED = START_UP[0]
+SHUTDOWN = ["Connexion fermée", "Surveillance des périphériques désactivée"]
+REG_LINE = re.compile(r"^ {4}(.+?) {4}(REG_\w+) {4}(.*)$")
+
+
+def project_version() -> str:
+    return re.search(r"project\(VORTikaMonitor VERSION (\d+\.\d+\.\d+)", (SOURCE_DIR / "CMakeLists.txt").read_text())[1]
+
+
+def unquoted(option: str) -> list[str]:
+    """NSIS takes /D= and _?= only unquoted, while Wine quotes an argument holding a blank: given as
+    words, they reach the command line as one unquoted option."""
+    return option.split(" ")
+
+
+class InstallTest(MonitorTestCase):
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.version = project_version()
+        cls.setup_exe = RELEASE_DIR / f"VORTikaMonitor-{cls.version}-setup.exe"
+        if not cls.setup_exe.exists():
+            raise RuntimeError(f"missing {cls.setup_exe}: run scripts/release first")
+        super().setUpClass()
+
+    # ---- helpers --------------------------------------------------------------------------------
+
+    def install(self, *options: str) -> None:
+        result = self.session.run([str(self.setup_exe), "/S", *options], timeout=180)
+        self.assertEqual(result.returncode, 0)
+
+    def values(self, key: str) -> dict[str, tuple[str, str]]:
+        """The values of a registry key: name -> (type, data); empty when the key is missing."""
+        out = {}
+        for line in self.session.reg("query", key).splitlines():
+            m = REG_LINE.match(line)
+            if m:
+                out[m[1]] = (m[2], m[3])
+        return out
+
+    def exe(self, folder: str = INSTALL_DIR) -> str:
+        return folder + r"\VORTikaMonitor.exe"
+
+    def start_installed(self):
+        s = self.session
+        s.monitor = s.spawn([self.exe()], "installed.out")
+        return s.monitor
+
+    def quit_installed(self, folder: str = INSTALL_DIR) -> None:
+        """VORTikaMonitor.exe /quit: returns once the running monitor has ended."""
+        result = self.session.run([self.exe(folder), "/quit"], timeout=60)
+        self.assertEqual(result.returncode, 0)
+        self.assertIn("missing", self.session.wctl("window-info", "TForm1", check=False))
+
+    # ---- tests ----------------------------------------------------------------------------------
+
+    def test_SilentInstall_WritesFilesShortcutRunValueUninstallEntryAndDataFolders(self):
+        s = self.session
+        self.install()
+
+        folder = s.unix_path(INSTALL_DIR)
+        self.assertEqual(sorted(p.name for p in folder.iterdir()), ["VORTikaMonitor.exe", "uninstall.exe"])
+        self.assertEqual((folder / "VORTikaMonitor.exe").read_bytes(),
+                         (RELEASE_DIR / "stage" / "VORTikaMonitor.exe").read_bytes())
+        self.assertIn(self.exe().encode("ascii"), s.unix_path(SHORTCUT).read_bytes())
+        self.assertEqual(self.values(RUN_KEY).get(RUN_VALUE), ("REG_SZ", f'"{self.exe()}"'))
+
+        entry = self.values(UNINSTALL_KEY)
+        uninstaller = f'"{INSTALL_DIR}\\uninstall.exe"'
+        for name, expected in {"DisplayName": ("REG_SZ", "VOR-TIKA Monitor"),
+                               "DisplayVersion": ("REG_SZ", self.version),
+                               "Publisher": ("REG_SZ", "VORTIKA"),
+                               "DisplayIcon": ("REG_SZ", f'"{self.exe()}",0'),
+                               "UninstallString": ("REG_SZ", uninstaller),
+                               "QuietUninstallString": ("REG_SZ", uninstaller + " /S"),
+                               "NoModify": ("REG_DWORD", "0x1"),
+                               "NoRepair": ("REG_DWORD", "0x1")}.items():
+            self.assertEqual(entry.get(name), expected, name)
+        kind, size = entry["EstimatedSize"]
+        self.assertEqual(kind, "REG_DWORD")
+        self.assertGreater(int(size, 16), (folder / "VORTikaMonitor.exe").stat().st_size // 1024)
+
+        self.assertTrue((s.data_dir() / "logs").is_dir())
+
+    def test_InstalledMonitor_StartsOnce_SecondStartShowsIt_QuitEndsItConnectedWithItsShutdown(self):
+        s = self.session
+        self.install()
+        s.emulator("COM3")
+        first = self.start_installed()
+        s.wait_log(CONNECTED, 120)
+        self.assertEqual(s.log_messages()[:2], START_UP[:2])
+        s.wait_monitor_window()
+        self.assertIn("visible=0", s.wctl("window-info", "TForm1"))
+
+        # A second start (with an argument it ignores) shows the running monitor and ends.
+        before = s.log_messages()
+        second = s.spawn([self.exe(), "/minimized"], "second.out")
+        self.assertEqual(second.wait(60), 0)
+        wait_until(lambda: "visible=1" in s.wctl("window-info", "TForm1"), 30, what="the shown main window")
+        wait_until(lambda: s.wctl("foreground-class", check=False).strip() == "TForm1", 30, interval=0.3,
+                   what="the main window in front")
+        self.assertIsNone(first.poll())
+        self.assertEqual(s.log_messages(), before)
+
+        self.quit_installed()
+        self.assertEqual(first.wait(30), 0)
+        s.monitor = None
+        messages = s.log_messages()
+        self.assertEqual(messages[-2:], SHUTDOWN)
+        self.assertEqual(messages.count(STARTED), 1)
+        self.assertEqual(s.read_settings()["Connection"]["Port"], "COM3")
+
+        # /quit with no monitor running starts none.
+        self.quit_installed()
+        self.assertEqual(s.log_messages(), messages)
+
+    def test_UpgradeOverRunningMonitor_EndsItCleanlyAndStartsTheNew_UninstallEndsItAndKeepsTheData(self):
+        s = self.session
+        self.install()
+        exe = s.unix_path(self.exe())
+        # Marks the installed program, so that the upgrade is seen replacing it.
+        exe.write_bytes(exe.read_bytes() + b"previous version")
+        s.emulator("COM3")
+        old = self.start_installed()
+        s.wait_log(CONNECTED, 120)
+
+        self.install()
+        self.assertEqual(old.wait(30), 0)
+        s.monitor = None
+        self.assertEqual(exe.read_bytes(), (RELEASE_DIR / "stage" / "VORTikaMonitor.exe").read_bytes())
+        s.wait_log(CONNECTED, 120, count=2)
+        self.assertInOrder(s.log_messages(), [STARTED, CONNECTED, *SHUTDOWN, STARTED, CONNECTED])
+        s.wait_monitor_window()
+
+        # The uninstaller as the system runs it: it goes on from a copy of itself, so wait for its work.
+        _, quiet = self.values(UNINSTALL_KEY)["QuietUninstallString"]
+        command = re.fullmatch(r'"([^"]+)" (/S)', quiet)
+        self.assertEqual(s.run([command[1], command[2]], timeout=60).returncode, 0)
+        folder = s.unix_path(INSTALL_DIR)
+        wait_until(lambda: not folder.exists(), 60, what="the program folder removed")
+        wait_until(lambda: s.log_messages().count(SHUTDOWN[-1]) == 2, 30, what="the new monitor's shutdown")
+        self.assertEqual(s.log_messages()[-2:], SHUTDOWN)
+        self.assertIn("missing", s.wctl("window-info", "TForm1", check=False))
+        self.assertFalse(s.unix_path(SHORTCUT).exists())
+        self.assertNotIn(RUN_VALUE, self.values(RUN_KEY))
+        self.assertEqual(self.values(UNINSTALL_KEY), {})
+        self.assertTrue(s.settings_path().is_file())
+        self.assertTrue(s.log_files())
+
+    def test_OtherFolder_RunValueFollowsIt_UpgradeWithAutostartOffDeletesIt_UninstallWaitsWithItsFolder(self):
+        s = self.session
+        self.install(*unquoted(f"/D={OTHER_INSTALL_DIR}"))
+        self.assertTrue(s.unix_path(self.exe(OTHER_INSTALL_DIR)).is_file())
+        self.assertFalse(s.unix_path(INSTALL_DIR).exists())
+        self.assertEqual(self.values(RUN_KEY).get(RUN_VALUE), ("REG_SZ", f'"{self.exe(OTHER_INSTALL_DIR)}"'))
+
+        # An upgrade goes to the installed folder; unchecked, start at logon is removed.
+        self.install("/AUTOSTART=0")
+        self.assertFalse(s.unix_path(INSTALL_DIR).exists())
+        self.assertNotIn(RUN_VALUE, self.values(RUN_KEY))
+        self.assertEqual(self.values(UNINSTALL_KEY)["InstallLocation"], ("REG_SZ", OTHER_INSTALL_DIR))
+
+        # Run from the install folder, the uninstaller waits but cannot remove itself.
+        uninstaller = OTHER_INSTALL_DIR + r"\uninstall.exe"
+        result = s.run([uninstaller, "/S", *unquoted(f"_?={OTHER_INSTALL_DIR}")], timeout=60)
+        self.assertEqual(result.returncode, 0)
+        self.assertEqual([p.name for p in s.unix_path(OTHER_INSTALL_DIR).iterdir()], ["uninstall.exe"])
+        self.assertEqual(self.values(UNINSTALL_KEY), {})
+        self.assertFalse(s.unix_path(SHORTCUT).exists())
+        self.assertTrue((s.data_dir() / "logs").is_dir())
+
+
+if __name__ == "__main__":
+    import unittest
+    unittest.main()

@@ -1,0 +1,125 @@
+#include "windows/single_instance.h"
+
+#include <shellapi.h>
+
+#include "ui/command_line.h"
+#include "ui/shell_ids.h"
+
+namespace {
+
+// Local\: one monitor per logon session, as each session has its own tray.
+constexpr const wchar_t* kMutexName = L"Local\\VORTikaMonitor-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
+constexpr const wchar_t* kShowMessageName = L"VORTikaMonitor.Afficher-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
+constexpr const wchar_t* kQuitMessageName = L"VORTikaMonitor.Quitter-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
+constexpr DWORD kQuitWaitMs = 10000;
+// The first monitor holds the mutex from its first instruction but has its
+// window only once it is created: a start in between waits for the window.
+constexpr DWORD kWindowWaitMs = 10000;
+constexpr DWORD kPollMs = 50;
+
+UINT ShowMessage()
+{
+    static const UINT message = RegisterWindowMessageW(kShowMessageName);
+    return message;
+}
+
+UINT QuitMessage()
+{
+    static const UINT message = RegisterWindowMessageW(kQuitMessageName);
+    return message;
+}
+
+// The class name alone is common to many programs; the title makes it ours.
+HWND RunningMainWindow()
+{
+    return FindWindowW(kMainWindowClass, kAppTitle);
+}
+
+HWND WaitForRunningMainWindow(DWORD timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (HWND hwnd = RunningMainWindow())
+            return hwnd;
+        if (GetTickCount64() >= end)
+            return nullptr;
+        Sleep(kPollMs);
+    }
+}
+
+} // namespace
+
+SingleInstance::SingleInstance()
+{
+    SetLastError(ERROR_SUCCESS);
+    mutex_ = win32::UniqueHandle(CreateMutexW(nullptr, FALSE, kMutexName));
+    const DWORD error = GetLastError();
+    // A monitor running elevated owns a mutex this one may not open.
+    first_ = !(error == ERROR_ALREADY_EXISTS || (!mutex_ && error == ERROR_ACCESS_DENIED));
+}
+
+bool QuitRequested()
+{
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr)
+        return false;
+    bool quit = false;
+    for (int i = 1; i < argc && !quit; ++i)
+        quit = IsQuitOption(argv[i]);
+    LocalFree(argv);
+    return quit;
+}
+
+int ShowRunningMonitor()
+{
+    HWND hwnd = WaitForRunningMainWindow(kWindowWaitMs);
+    if (hwnd == nullptr)
+        return 0;
+    // Only the foreground process may hand the foreground on: this start has
+    // it, the running monitor needs it to come to the front.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    AllowSetForegroundWindow(pid != 0 ? pid : ASFW_ANY);
+    PostMessageW(hwnd, ShowMessage(), 0, 0);
+    return 0;
+}
+
+int QuitRunningMonitor()
+{
+    HWND hwnd = RunningMainWindow();
+    if (hwnd == nullptr)
+        return 0;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    // Opened before the request, so that the process cannot end unseen.
+    win32::UniqueHandle process(pid != 0 ? OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr);
+    if (!PostMessageW(hwnd, QuitMessage(), 0, 0))
+        return 0;
+    if (process) {
+        WaitForSingleObject(process.Get(), kQuitWaitMs);
+        return 0;
+    }
+    // Without the process handle, the window's end is the next best sign.
+    const ULONGLONG end = GetTickCount64() + kQuitWaitMs;
+    while (IsWindow(hwnd) && GetTickCount64() < end)
+        Sleep(kPollMs);
+    return 0;
+}
+
+RemoteCommand RemoteCommandOf(UINT message)
+{
+    if (message == 0)
+        return RemoteCommand::None;
+    if (message == ShowMessage())
+        return RemoteCommand::Show;
+    if (message == QuitMessage())
+        return RemoteCommand::Quit;
+    return RemoteCommand::None;
+}
+
+void AcceptRemoteCommands(HWND mainWindow)
+{
+    ChangeWindowMessageFilterEx(mainWindow, ShowMessage(), MSGFLT_ALLOW, nullptr);
+    ChangeWindowMessageFilterEx(mainWindow, QuitMessage(), MSGFLT_ALLOW, nullptr);
+}

@@ -5,8 +5,12 @@ void TForm1::InitializePaths()
 {
     const std::wstring base = platform_.fileSystem.CommonAppDataFolder();
     ConfigPath = JoinPath(base, L"VORTIKA");
-    if (!platform_.fileSystem.DirectoryExists(ConfigPath))
+    if (!platform_.fileSystem.DirectoryExists(ConfigPath)) {
         platform_.fileSystem.ForceDirectories(ConfigPath);
+        // Created here, as a copied program does: every user of the machine shares it, as the
+        // setup program's folder is shared.
+        platform_.fileSystem.GrantUsers(ConfigPath, UsersGrant{});
+    }
     LogsPath = JoinPath(ConfigPath, L"logs");
     if (!platform_.fileSystem.DirectoryExists(LogsPath))
         platform_.fileSystem.ForceDirectories(LogsPath);

@@ -52,6 +52,21 @@ TEST(Lifecycle, PathsAndFolders_AreUnderTheCommonDataFolder)
     EXPECT_FALSE(h.fileSystem.FileExists(h.form.ConfigFile)) << "the first save creates the settings file";
 }
 
+TEST(Lifecycle, DataFolderCreatedByTheProgram_IsSharedWithUsers_AnExistingOneIsLeftAlone)
+{
+    MonitorHarness first;
+    first.Create();
+    ASSERT_EQ(first.fileSystem.grants.size(), 1u);
+    EXPECT_EQ(first.fileSystem.grants[0].first, L"C:\\ProgramData\\VORTIKA");
+    EXPECT_EQ(first.fileSystem.grants[0].second.AccessMask, 0x001301BFu) << "modify: read, write, execute, delete";
+    EXPECT_TRUE(first.fileSystem.grants[0].second.InheritedByFilesAndFolders);
+
+    MonitorHarness next;
+    next.fileSystem.dirs.insert(L"C:\\ProgramData\\VORTIKA");
+    next.Create();
+    EXPECT_TRUE(next.fileSystem.grants.empty()) << "the setup program, or the first start, shared it";
+}
+
 TEST(Lifecycle, WithoutCommonDataFolder_PathsAreRelativeToTheWorkingDirectory)
 {
     MonitorHarness h;

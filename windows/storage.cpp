@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include <aclapi.h>
 #include <shlobj.h>
 
 #include "storage/paths.h"
@@ -98,6 +99,38 @@ void Win32FileSystem::ForceDirectories(const std::wstring& path)
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it)
         ::CreateDirectoryW(it->c_str(), nullptr); // failures show up as the next level's failure
+}
+
+static_assert(UsersGrant{}.AccessMask == (FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE));
+
+// The grant is merged into the folder's explicit rights; those it inherits from the
+// machine-wide data folder stay in force (the list is left unprotected).
+void Win32FileSystem::GrantUsers(const std::wstring& path, const UsersGrant& grant)
+{
+    BYTE usersSid[SECURITY_MAX_SID_SIZE] = {};
+    DWORD sidSize = sizeof(usersSid);
+    if (!::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, usersSid, &sidSize))
+        return;
+    PACL current = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current,
+                                nullptr, &descriptor) != ERROR_SUCCESS)
+        return;
+    EXPLICIT_ACCESS_W access{};
+    access.grfAccessPermissions = grant.AccessMask;
+    access.grfAccessMode = GRANT_ACCESS;
+    access.grfInheritance = grant.InheritedByFilesAndFolders ? SUB_CONTAINERS_AND_OBJECTS_INHERIT : NO_INHERITANCE;
+    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    access.Trustee.ptstrName = reinterpret_cast<LPWSTR>(usersSid);
+    PACL merged = nullptr;
+    if (::SetEntriesInAclW(1, &access, current, &merged) == ERROR_SUCCESS) {
+        ::SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT,
+                                DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                merged, nullptr);
+        ::LocalFree(merged);
+    }
+    ::LocalFree(descriptor);
 }
 
 bool Win32FileSystem::FileExists(const std::wstring& path)

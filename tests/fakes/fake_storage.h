@@ -2,6 +2,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "storage/file_system.h"
 #include "storage/local_clock.h"
@@ -37,6 +39,7 @@ public:
     std::wstring CommonAppDataFolder() override { return commonAppData; }
     bool DirectoryExists(const std::wstring& path) override { return dirs.count(path) > 0; }
     void ForceDirectories(const std::wstring& path) override;
+    void GrantUsers(const std::wstring& path, const UsersGrant& grant) override { grants.emplace_back(path, grant); }
     bool FileExists(const std::wstring& path) override { return files.count(path) > 0; }
     bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
     // Replaces the file's bytes, as the profile functions rewrite the settings file.
@@ -50,5 +53,6 @@ public:
     std::map<std::wstring, std::string> files;
     std::set<std::wstring> readOnly;
     bool refuseFolderCreation = false;
+    std::vector<std::pair<std::wstring, UsersGrant>> grants;
     int writes = 0;
 };

@@ -4,12 +4,7 @@
 #include "ui/errors.h"
 #include "ui/form_layout.h"
 
-TForm1::TForm1(const FormControls& c, const FormPlatform& platform)
-    : cmbPorts(c.cmbPorts), cmbBaudRate(c.cmbBaudRate), rbKeyboard(c.rbKeyboard), rbClipboard(c.rbClipboard),
-      chkCR(c.chkCR), chkLF(c.chkLF), chkAutoConnect(c.chkAutoConnect), btnConnect(c.btnConnect),
-      btnDisconnect(c.btnDisconnect), lblStatus(c.lblStatus), memoLastData(c.memoLastData), MenuActiver(c.MenuActiver),
-      TrayIcon1(c.TrayIcon1), Timer1(c.Timer1), TimerDetection(c.TimerDetection), TimerDeviceWatch(c.TimerDeviceWatch),
-      Window(c.Window), App(c.App), platform_(platform)
+TForm1::TForm1(const FormControls& controls, const FormPlatform& platform) : FormControls(controls), platform_(platform)
 {
 }
 

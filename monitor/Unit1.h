@@ -71,9 +71,9 @@ private:
     const PortHandle& handle_;
 };
 
-// The monitor: its state, its controls and every operation, one file of
-// monitor/ per concern.
-class TForm1 {
+// The monitor: its state, its controls (reached by their own names, inherited
+// from FormControls) and every operation, one file of monitor/ per concern.
+class TForm1 : private FormControls {
 public:
     TForm1(const FormControls& controls, const FormPlatform& platform);
 
@@ -159,26 +159,6 @@ private:
     void StopPollAndClosePort();
     void NoteArrivalDuringSearch();
     void SearchPortsArrivedDuringSearch();
-
-    // Controls
-    ComboBox& cmbPorts;
-    ComboBox& cmbBaudRate;
-    RadioButton& rbKeyboard;
-    RadioButton& rbClipboard;
-    CheckBox& chkCR;
-    CheckBox& chkLF;
-    CheckBox& chkAutoConnect;
-    Button& btnConnect;
-    Button& btnDisconnect;
-    Label& lblStatus;
-    Memo& memoLastData;
-    MenuItem& MenuActiver;
-    TrayIcon& TrayIcon1;
-    Timer& Timer1;
-    Timer& TimerDetection;
-    Timer& TimerDeviceWatch;
-    MainWindow& Window;
-    Application& App;
 
     // Platform
     FormPlatform platform_;

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "ui/shell_ids.h"
 
 namespace {
@@ -12,10 +14,11 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr int kDropDownCount = 8;
 
-HFONT MakeFont(int dpi, const wchar_t* face, BYTE pitchAndFamily)
+win32::UniqueFont MakeFont(int dpi, const wchar_t* face, BYTE pitchAndFamily)
 {
-    return CreateFontW(-ScaleForDpi(kDesignedFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face);
+    return win32::UniqueFont(CreateFontW(-ScaleForDpi(kDesignedFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                                         FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                         DEFAULT_QUALITY, pitchAndFamily, face));
 }
 
 struct CreateParams {
@@ -68,14 +71,12 @@ LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 int TextWidth(HWND control, HFONT font)
 {
     const std::wstring text = WindowText(control);
-    HDC dc = GetDC(control);
-    if (dc == nullptr)
+    const win32::WindowDc dc(control);
+    if (!dc)
         return 0;
-    HGDIOBJ old = SelectObject(dc, font);
+    const win32::SelectedObject selected(dc.Get(), font);
     SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
+    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size.cx;
 }
 
@@ -113,9 +114,8 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
     if (dpi_ <= 0)
         dpi_ = kDesignDpi;
     memoBrush_ = GetSysColorBrush(COLOR_WINDOW);
-    CreateFonts();
     CreateControls();
-    ApplyLayout();
+    ApplyFontsAndLayout();
     SetDesignedClientSize();
     app_.SetMainWindow(hwnd_);
 
@@ -138,10 +138,6 @@ Win32MainWindow::~Win32MainWindow()
         app_.SetMainWindow(nullptr);
         DestroyWindow(hwnd_);
     }
-    if (font_ != nullptr)
-        DeleteObject(font_);
-    if (memoFont_ != nullptr)
-        DeleteObject(memoFont_);
 }
 
 FormControls Win32MainWindow::Controls()
@@ -157,16 +153,14 @@ HWND Win32MainWindow::Control(int id) const
     return controls_[IndexOf(id)];
 }
 
-void Win32MainWindow::CreateFonts()
+// The fonts for dpi_ laid out on the controls; the previous fonts are deleted
+// only once no control uses them any more.
+void Win32MainWindow::ApplyFontsAndLayout()
 {
-    HFONT font = MakeFont(dpi_, L"Tahoma", DEFAULT_PITCH | FF_SWISS);
-    HFONT memoFont = MakeFont(dpi_, L"Courier New", FIXED_PITCH | FF_MODERN);
-    if (font_ != nullptr)
-        DeleteObject(font_);
-    if (memoFont_ != nullptr)
-        DeleteObject(memoFont_);
-    font_ = font;
-    memoFont_ = memoFont;
+    const win32::UniqueFont oldFont = std::exchange(font_, MakeFont(dpi_, L"Tahoma", DEFAULT_PITCH | FF_SWISS));
+    const win32::UniqueFont oldMemoFont =
+        std::exchange(memoFont_, MakeFont(dpi_, L"Courier New", FIXED_PITCH | FF_MODERN));
+    ApplyLayout();
 }
 
 // Creation order is the tab order.
@@ -215,7 +209,7 @@ void Win32MainWindow::ApplyLayout()
         const ControlSpec& entry = kFormLayout[i];
         HWND control = controls_[i];
         const PixelRect r = ControlRect(entry, dpi_);
-        HFONT font = entry.Kind == ControlKind::Memo ? memoFont_ : font_;
+        HFONT font = entry.Kind == ControlKind::Memo ? memoFont_.Get() : font_.Get();
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         int height = r.Height;
         if (entry.Kind == ControlKind::DropDownList) {
@@ -325,8 +319,7 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
-        CreateFonts();
-        ApplyLayout();
+        ApplyFontsAndLayout();
         // While hidden the window stays shrunk and off screen.
         if (visible_) {
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);

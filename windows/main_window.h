@@ -5,10 +5,11 @@
 #include <memory>
 
 #include "monitor/Unit1.h"
+#include "ui/form_layout.h"
 #include "windows/application.h"
 #include "windows/controls.h"
-#include "ui/form_layout.h"
 #include "windows/tray.h"
+#include "windows/unique_handle.h"
 
 // Form1's window: class "TForm1", owned by the application window, created
 // hidden with its controls laid out for its DPI; it owns the timers and the
@@ -53,14 +54,14 @@ private:
 
     void CreateControls();
     void ApplyLayout();
-    void CreateFonts();
+    void ApplyFontsAndLayout();
     HWND Control(int id) const;
 
     Win32Application& app_;
     HWND hwnd_ = nullptr;
     int dpi_ = kDesignDpi;
-    HFONT font_ = nullptr;
-    HFONT memoFont_ = nullptr;
+    win32::UniqueFont font_;
+    win32::UniqueFont memoFont_;
     HBRUSH memoBrush_ = nullptr;
     std::array<HWND, kFormLayout.size()> controls_{};
     HWND lastFocus_ = nullptr;

@@ -55,9 +55,16 @@ CreateParams ParamsFor(const ControlSpec& entry)
     return {L"STATIC", style, 0};
 }
 
-// The memo does not take the Tab key: it moves the focus on, as elsewhere.
+constexpr UINT_PTR kMemoSubclassId = 1;
+
+// The memo does not take the Tab key: it moves the focus on, as elsewhere. The
+// subclass is removed as the memo goes, before comctl32 frees its own record of it.
 LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
+    if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &MemoSubclassProc, kMemoSubclassId);
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
     if (msg == WM_GETDLGCODE) {
         const LRESULT code = DefSubclassProc(hwnd, msg, wParam, lParam);
         const auto* keyMsg = reinterpret_cast<const MSG*>(lParam);
@@ -80,35 +87,31 @@ int TextWidth(HWND control, HFONT font)
     return size.cx;
 }
 
-std::size_t IndexOf(int id)
+// The row of a table for an id, or null: an id in no table runs nothing.
+template <class Row, std::size_t N, class Id> const Row* FindRow(const Row (&rows)[N], Id id)
 {
-    for (std::size_t i = 0; i < kFormLayout.size(); ++i)
-        if (kFormLayout[i].Id == id)
-            return i;
-    return 0;
+    for (const Row& row : rows)
+        if (row.Id == id)
+            return &row;
+    return nullptr;
 }
 
 } // namespace
 
 Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
 {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Win32MainWindow::WindowProc;
-    wc.hInstance = app.Instance();
-    wc.hIcon = LoadIconW(app.Instance(), MAKEINTRESOURCEW(1));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(app.Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kMainWindowClass;
-    RegisterClassExW(&wc);
-
+    HICON icon = LoadIconW(app.Instance(), MAKEINTRESOURCEW(1));
+    win32::UniqueIcon smallIcon(
+        static_cast<HICON>(LoadImageW(app.Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), 0)));
     // Owned by the application window, so it never has a taskbar button of its
     // own; created hidden, and sized once its DPI is known.
-    hwnd_ = CreateWindowExW(kWindowExStyle, kMainWindowClass, kAppTitle, kWindowStyle, 0, 0, 0, 0, app.Handle(),
-                            nullptr, app.Instance(), this);
-    if (hwnd_ == nullptr)
+    if (!Create(app.Instance(),
+                {.Name = kMainWindowClass,
+                 .Icon = icon,
+                 .SmallIcon = std::move(smallIcon),
+                 .Background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1))},
+                kWindowExStyle, kAppTitle, kWindowStyle, 0, 0, 0, 0, app.Handle()))
         return;
     dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
     if (dpi_ <= 0)
@@ -124,7 +127,7 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
     timerDetection_ = std::make_unique<Win32Timer>(hwnd_, kTimerDetectionId, 5000, false);
     timerDeviceWatch_ = std::make_unique<Win32Timer>(hwnd_, kTimerDeviceWatchId, 5000, true);
 
-    tray_ = std::make_unique<Win32TrayIcon>(hwnd_, wc.hIcon);
+    tray_ = std::make_unique<Win32TrayIcon>(hwnd_, icon);
     // An elevated program gets no message from the non-elevated shell unless it lets it through.
     ChangeWindowMessageFilterEx(hwnd_, tray_->TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     menuActiver_ = std::make_unique<Win32MenuItem>(tray_->PopupMenu1(), kMenuActiverId, L"Activer");
@@ -134,10 +137,9 @@ Win32MainWindow::~Win32MainWindow()
 {
     form_ = nullptr;
     tray_.reset(); // NIM_DELETE while the window still exists
-    if (hwnd_ != nullptr) {
+    if (hwnd_ != nullptr)
         app_.SetMainWindow(nullptr);
-        DestroyWindow(hwnd_);
-    }
+    Destroy();
 }
 
 FormControls Win32MainWindow::Controls()
@@ -148,9 +150,11 @@ FormControls Win32MainWindow::Controls()
         *tray_,           *timer1_,      *timerDetection_, *timerDeviceWatch_, *this,          app_};
 }
 
+// An id outside the layout is a slip of ours: ControlById throws rather than
+// hand back some other control.
 HWND Win32MainWindow::Control(int id) const
 {
-    return controls_[IndexOf(id)];
+    return controls_[static_cast<std::size_t>(&ControlById(id) - kFormLayout.data())];
 }
 
 // The fonts for dpi_ laid out on the controls; the previous fonts are deleted
@@ -192,7 +196,7 @@ void Win32MainWindow::CreateControls()
     lblBaudRate_ = std::make_unique<Win32Label>(Control(kLblBaudRateId));
     lblStatus_ = std::make_unique<Win32Label>(Control(kLblStatusId));
     memoLastData_ = std::make_unique<Win32Memo>(Control(kMemoLastDataId));
-    SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, 1, 0);
+    SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, kMemoSubclassId, 0);
     // An edit control holds about 32,000 characters unless told otherwise; 0 lifts the limit.
     SendMessageW(Control(kMemoLastDataId), EM_SETLIMITTEXT, 0, 0);
 
@@ -233,18 +237,6 @@ void Win32MainWindow::ApplyLayout()
     for (Win32Label* label : {lblPort_.get(), lblBaudRate_.get(), lblStatus_.get()})
         label->FitToCaption();
     InvalidateRect(hwnd_, nullptr, TRUE);
-}
-
-LRESULT CALLBACK Win32MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr || self->hwnd_ != hwnd)
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    return self->HandleMessage(msg, wParam, lParam);
 }
 
 // Nothing may escape into user32: every handler runs under the error report.
@@ -334,67 +326,57 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
+// Menu commands come without a control (the test helpers post them too); IDOK
+// and IDCANCEL from the dialog keys are in neither table.
 void Win32MainWindow::OnCommand(int id, int code, HWND control)
 {
-    if (control == nullptr) {
-        // Menu commands (also posted by the test helpers).
-        switch (id) {
-        case kMenuActiverId:
-            Run(&TForm1::MenuActiverClick);
-            break;
-        case kMenuAfficherId:
-            Run(&TForm1::MenuAfficherClick);
-            break;
-        case kMenuQuitterId:
-            Run(&TForm1::MenuQuitterClick);
-            break;
-        default: // IDOK and IDCANCEL from the dialog keys: nothing to do
-            break;
-        }
-        return;
-    }
-    if (code != BN_CLICKED)
-        return;
-    switch (id) {
-    case kBtnConnectId:
-        Run(&TForm1::btnConnectClick);
-        break;
-    case kBtnDisconnectId:
-        Run(&TForm1::btnDisconnectClick);
-        break;
-    case kRbKeyboardId:
-        rbKeyboard_->Clicked();
-        break;
-    case kRbClipboardId:
-        rbClipboard_->Clicked();
-        break;
-    default:
-        break;
-    }
+    static constexpr Route kMenuCommands[] = {
+        {kMenuActiverId, &Win32MainWindow::Fire<&TForm1::MenuActiverClick>},
+        {kMenuAfficherId, &Win32MainWindow::Fire<&TForm1::MenuAfficherClick>},
+        {kMenuQuitterId, &Win32MainWindow::Fire<&TForm1::MenuQuitterClick>},
+    };
+    static constexpr Route kClicks[] = {
+        {kBtnConnectId, &Win32MainWindow::Fire<&TForm1::btnConnectClick>},
+        {kBtnDisconnectId, &Win32MainWindow::Fire<&TForm1::btnDisconnectClick>},
+        {kRbKeyboardId, &Win32MainWindow::KeyboardClicked},
+        {kRbClipboardId, &Win32MainWindow::ClipboardClicked},
+    };
+    const Route* route = nullptr;
+    if (control == nullptr)
+        route = FindRow(kMenuCommands, id);
+    else if (code == BN_CLICKED)
+        route = FindRow(kClicks, id);
+    if (route != nullptr)
+        (this->*route->Action)();
 }
 
 void Win32MainWindow::OnTimer(UINT_PTR id)
 {
-    switch (id) {
-    case kTimer1Id:
-        if (timer1_ != nullptr && timer1_->AcceptsTick())
-            Run(&TForm1::Timer1Timer);
-        break;
-    case kTimerDetectionId:
-        if (timerDetection_ != nullptr && timerDetection_->AcceptsTick())
-            Run(&TForm1::TimerDetectionTimer);
-        break;
-    case kTimerDeviceWatchId:
-        if (timerDeviceWatch_ != nullptr && timerDeviceWatch_->AcceptsTick()) {
-            // An icon the taskbar refused (still starting at logon) is added again here.
-            if (tray_ != nullptr)
-                tray_->AddIfMissing();
-            Run(&TForm1::TimerDeviceWatchTimer);
-        }
-        break;
-    default:
-        break;
-    }
+    struct TimerRoute {
+        UINT_PTR Id;
+        std::unique_ptr<Win32Timer> Win32MainWindow::*Timer;
+        Handler Tick;
+    };
+    static constexpr TimerRoute kTimers[] = {
+        {kTimer1Id, &Win32MainWindow::timer1_, &Win32MainWindow::Fire<&TForm1::Timer1Timer>},
+        {kTimerDetectionId, &Win32MainWindow::timerDetection_, &Win32MainWindow::Fire<&TForm1::TimerDetectionTimer>},
+        {kTimerDeviceWatchId, &Win32MainWindow::timerDeviceWatch_, &Win32MainWindow::DeviceWatchTick},
+    };
+    const TimerRoute* route = FindRow(kTimers, id);
+    if (route == nullptr)
+        return;
+    // A tick queued before the timer was stopped runs nothing.
+    const std::unique_ptr<Win32Timer>& timer = this->*route->Timer;
+    if (timer != nullptr && timer->AcceptsTick())
+        (this->*route->Tick)();
+}
+
+// An icon the taskbar refused (still starting at logon) is added again here.
+void Win32MainWindow::DeviceWatchTick()
+{
+    if (tray_ != nullptr)
+        tray_->AddIfMissing();
+    Run(&TForm1::TimerDeviceWatchTimer);
 }
 
 // Keep the focused control across deactivation, as a dialog does.

@@ -7,6 +7,7 @@
 #include "monitor/Unit1.h"
 #include "ui/form_layout.h"
 #include "windows/application.h"
+#include "windows/base_window.h"
 #include "windows/controls.h"
 #include "windows/tray.h"
 #include "windows/unique_handle.h"
@@ -14,7 +15,7 @@
 // Form1's window: class "TForm1", owned by the application window, created
 // hidden with its controls laid out for its DPI; it owns the timers and the
 // tray icon, and turns window messages into TForm1's handlers.
-class Win32MainWindow : public MainWindow {
+class Win32MainWindow : public MainWindow, private win32::BaseWindow {
 public:
     explicit Win32MainWindow(Win32Application& app);
     ~Win32MainWindow() override;
@@ -45,12 +46,23 @@ public:
     void SetForegroundWindow() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void ReportError(const std::wstring& message) override { app_.ReportError(message); }
     void OnCommand(int id, int code, HWND control);
     void OnTimer(UINT_PTR id);
     bool OnActivate(bool active);
     void Run(void (TForm1::*handler)());
+
+    // What a command or a timer id runs: a TForm1 event, or the window's own handler.
+    using Handler = void (Win32MainWindow::*)();
+    struct Route {
+        int Id;
+        Handler Action;
+    };
+    template <void (TForm1::*Event)()> void Fire() { Run(Event); }
+    void KeyboardClicked() { rbKeyboard_->Clicked(); }
+    void ClipboardClicked() { rbClipboard_->Clicked(); }
+    void DeviceWatchTick();
 
     void CreateControls();
     void ApplyLayout();
@@ -58,7 +70,6 @@ private:
     HWND Control(int id) const;
 
     Win32Application& app_;
-    HWND hwnd_ = nullptr;
     int dpi_ = kDesignDpi;
     win32::UniqueFont font_;
     win32::UniqueFont memoFont_;

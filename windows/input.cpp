@@ -6,6 +6,10 @@
 
 #include "windows/unique_handle.h"
 
+// The portable layer's copies of the flags it puts in keyboard records.
+static_assert(kKeyEventFKeyUp == KEYEVENTF_KEYUP);
+static_assert(kKeyEventFUnicode == KEYEVENTF_UNICODE);
+
 void Win32KeyboardSink::SendInput(const KeyboardRecord* records, int count)
 {
     if (records == nullptr || count <= 0)

@@ -8,6 +8,15 @@
 
 namespace {
 
+// The portable layer's copies of the flags the form passes to SetWindowPos and ShowWindow.
+static_assert(kSwpNoSize == SWP_NOSIZE);
+static_assert(kSwpNoMove == SWP_NOMOVE);
+static_assert(kSwpNoZOrder == SWP_NOZORDER);
+static_assert(kSwpNoActivate == SWP_NOACTIVATE);
+static_assert(kSwpShowWindow == SWP_SHOWWINDOW);
+static_assert(kSwHide == SW_HIDE);
+static_assert(kSwRestore == SW_RESTORE);
+
 // No WS_CLIPCHILDREN: the group box does not paint its inside, the window's
 // background erase does.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;

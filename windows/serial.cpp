@@ -11,6 +11,12 @@
 
 namespace {
 
+// The registry value types the monitor tells apart.
+static_assert(kRegSz == REG_SZ);
+static_assert(kRegExpandSz == REG_EXPAND_SZ);
+static_assert(kRegBinary == REG_BINARY);
+static_assert(kRegDword == REG_DWORD);
+
 static_assert(sizeof(DCB) == kDcbLength);
 // The bit fields fBinary ... fAbortOnError share the one 32-bit word after BaudRate.
 constexpr std::size_t kDcbFlagsOffset = offsetof(DCB, BaudRate) + sizeof(DWORD);

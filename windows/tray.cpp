@@ -8,6 +8,10 @@
 
 namespace {
 
+// The portable layer's copies of the values it hands to the shell.
+static_assert(kTrayCallbackMessage == WM_APP + 1);
+static_assert(kBalloonNoIcon == NIIF_NONE);
+
 template <std::size_t N> void CopyField(wchar_t (&field)[N], const std::wstring& text)
 {
     const std::wstring fitted = FitField(text, N);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ui/shell_ids.h"
+#include "windows/newer_api.h"
 
 namespace {
 
@@ -122,7 +123,7 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
                  .Background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1))},
                 kWindowExStyle, kAppTitle, kWindowStyle, 0, 0, 0, 0, app.Handle()))
         return;
-    dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
+    dpi_ = static_cast<int>(win32::DpiForWindow(hwnd_));
     if (dpi_ <= 0)
         dpi_ = kDesignDpi;
     memoBrush_ = GetSysColorBrush(COLOR_WINDOW);
@@ -239,7 +240,7 @@ void Win32MainWindow::ApplyLayout()
         }
         int width = r.Width;
         if (entry.Kind == ControlKind::CheckBox || entry.Kind == ControlKind::RadioButton)
-            width = CaptionedWidth(r.Width, GetSystemMetricsForDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi_)),
+            width = CaptionedWidth(r.Width, win32::SystemMetricsForDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi_)),
                                    TextWidth(control, font), dpi_);
         ::SetWindowPos(control, nullptr, r.Left, r.Top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -446,7 +447,7 @@ void Win32MainWindow::SetDesignedClientSize()
     RECT r{0, 0, ScaleForDpi(kDesignedClientWidth, dpi_), ScaleForDpi(kDesignedClientHeight, dpi_)};
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
-    AdjustWindowRectExForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi_));
+    win32::AdjustWindowRectForDpi(r, style, false, exStyle, static_cast<UINT>(dpi_));
     ::SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }

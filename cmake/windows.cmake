@@ -1,7 +1,10 @@
 # The Windows program: the portable monitor plus its Win32 bindings and window shell.
 enable_language(RC)
 set(static_flags -static -static-libgcc -static-libstdc++)
-target_compile_definitions(vortika_subsystems PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+# Windows 7 SP1 and later: the SDK declares nothing newer, so a newer function cannot be called
+# by mistake; the few the program uses are looked up at run time (windows/newer_api.cpp).
+target_compile_definitions(vortika_subsystems PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                     _WIN32_WINNT=0x0601 WINVER=0x0601)
 
 # The version resource and the manifest carry the project's version (four parts).
 set(VORTIKA_VERSION4 "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")

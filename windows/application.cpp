@@ -1,5 +1,7 @@
 #include "windows/application.h"
 
+#include <utility>
+
 #include "ui/error_guard.h"
 #include "ui/errors.h"
 #include "ui/shell_ids.h"
@@ -11,39 +13,19 @@ constexpr UINT kShowPostedBoxMessage = WM_APP + 21;
 
 Win32Application::Win32Application(HINSTANCE instance) : instance_(instance)
 {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Win32Application::WindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kAppWindowClass;
-    RegisterClassExW(&wc);
-
     // Zero size, so that only its taskbar entry is ever seen; created hidden.
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
     const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    handle_ = CreateWindowExW(0, kAppWindowClass, kAppTitle,
-                              WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0,
-                              nullptr, nullptr, instance, this);
+    win32::WindowClass windowClass;
+    windowClass.Name = kAppWindowClass;
+    windowClass.Icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    Create(instance, std::move(windowClass), 0, kAppTitle,
+           WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0, nullptr);
 }
 
 Win32Application::~Win32Application()
 {
-    if (handle_ != nullptr)
-        DestroyWindow(handle_);
-}
-
-LRESULT CALLBACK Win32Application::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Win32Application*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr || self->handle_ == nullptr)
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    return self->HandleMessage(msg, wParam, lParam);
+    Destroy();
 }
 
 LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -58,7 +40,7 @@ LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:
         // The taskbar entry activates this window: pass the activation on once
         // the activation in progress is over.
-        PostMessageW(handle_, kActivateFrontMessage, 0, 0);
+        PostMessageW(hwnd_, kActivateFrontMessage, 0, 0);
         return 0;
     case kActivateFrontMessage:
         ActivateFront();
@@ -74,26 +56,26 @@ LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         if ((wParam & 0xFFF0) == SC_RESTORE) {
             // The owned windows come back only with the restore, after the focus
             // arrived here.
-            const LRESULT result = DefWindowProcW(handle_, msg, wParam, lParam);
-            PostMessageW(handle_, kActivateFrontMessage, 0, 0);
+            const LRESULT result = DefWindowProcW(hwnd_, msg, wParam, lParam);
+            PostMessageW(hwnd_, kActivateFrontMessage, 0, 0);
             return result;
         }
-        return DefWindowProcW(handle_, msg, wParam, lParam);
+        return DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_CLOSE:
         // "Close window" from the taskbar entry: the main window decides.
         if (main_ != nullptr)
             PostMessageW(main_, WM_CLOSE, 0, 0);
         return 0;
     default:
-        return DefWindowProcW(handle_, msg, wParam, lParam);
+        return DefWindowProcW(hwnd_, msg, wParam, lParam);
     }
 }
 
 // The main window, or the message box in front of it.
 void Win32Application::ActivateFront()
 {
-    HWND popup = GetLastActivePopup(handle_);
-    if (popup == handle_ || !IsWindowVisible(popup))
+    HWND popup = GetLastActivePopup(hwnd_);
+    if (popup == hwnd_ || !IsWindowVisible(popup))
         popup = main_;
     if (popup != nullptr && IsWindowVisible(popup) && IsWindowEnabled(popup))
         SetForegroundWindow(popup);
@@ -110,12 +92,12 @@ int Win32Application::ShowModal(const std::wstring& text, UINT flags)
     const bool mainWasEnabled = main_ != nullptr && IsWindowEnabled(main_);
     if (mainWasEnabled)
         EnableWindow(main_, FALSE);
-    const int result = ::MessageBoxW(handle_, text.c_str(), kAppTitle, flags | MB_TASKMODAL);
+    const int result = ::MessageBoxW(hwnd_, text.c_str(), kAppTitle, flags | MB_TASKMODAL);
     if (mainWasEnabled && IsWindow(main_)) {
         EnableWindow(main_, TRUE);
         // The box handed the activation back to its owner while the main
         // window was still disabled.
-        if (GetActiveWindow() == handle_ && IsWindowVisible(main_))
+        if (GetActiveWindow() == hwnd_ && IsWindowVisible(main_))
             SetActiveWindow(main_);
     }
     openBoxes_.Leave(text);
@@ -130,7 +112,7 @@ void Win32Application::ShowMessage(const std::wstring& text, MessageBoxKind kind
 void Win32Application::ShowMessageLater(const std::wstring& text, MessageBoxKind kind)
 {
     postedBoxes_.emplace_back(text, kind);
-    PostMessageW(handle_, kShowPostedBoxMessage, 0, 0);
+    PostMessageW(hwnd_, kShowPostedBoxMessage, 0, 0);
 }
 
 void Win32Application::ReportError(const std::wstring& message)

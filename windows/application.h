@@ -8,18 +8,19 @@
 
 #include "ui/controls.h"
 #include "ui/shell_rules.h"
+#include "windows/base_window.h"
 
 // The application object: its own zero-size top-level window, which carries the
 // title and the taskbar entry, owns the main window, the clipboard and the
 // message boxes; the message loop; and the default error report.
-class Win32Application : public Application {
+class Win32Application : public Application, private win32::BaseWindow {
 public:
     explicit Win32Application(HINSTANCE instance);
     ~Win32Application() override;
     Win32Application(const Win32Application&) = delete;
     Win32Application& operator=(const Win32Application&) = delete;
 
-    HWND Handle() const { return handle_; }
+    HWND Handle() const { return hwnd_; }
     HINSTANCE Instance() const { return instance_; }
     // The window whose keyboard navigation the loop handles and to which the
     // application window hands the focus.
@@ -34,17 +35,15 @@ public:
     int Run();
     // Runs a handler; whatever escapes it is shown by the error report.
     void Guarded(const std::function<void()>& handler);
-    void ReportError(const std::wstring& message);
+    void ReportError(const std::wstring& message) override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void ActivateFront();
     int ShowModal(const std::wstring& text, UINT flags);
     void Dispatch(MSG& msg);
 
     HINSTANCE instance_;
-    HWND handle_ = nullptr;
     HWND main_ = nullptr;
     OpenBoxTexts openBoxes_;
     std::deque<std::pair<std::wstring, MessageBoxKind>> postedBoxes_;

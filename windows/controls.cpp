@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "windows/unique_handle.h"
+
 std::wstring WindowText(HWND hwnd)
 {
     const int length = GetWindowTextLengthW(hwnd);
@@ -152,16 +154,17 @@ void Win32Label::SetCaption(const std::wstring& caption)
 void Win32Label::FitToCaption()
 {
     const std::wstring caption = Caption();
-    HDC dc = GetDC(hwnd_);
-    if (dc == nullptr)
-        return;
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
     RECT r{0, 0, 0, 0};
-    // An empty caption still has the height of a line.
-    const std::wstring measured = caption.empty() ? std::wstring(L" ") : caption;
-    DrawTextW(dc, measured.c_str(), static_cast<int>(measured.size()), &r, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
+    {
+        const win32::WindowDc dc(hwnd_);
+        if (!dc)
+            return;
+        const win32::SelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+        // An empty caption still has the height of a line.
+        const std::wstring measured = caption.empty() ? std::wstring(L" ") : caption;
+        DrawTextW(dc.Get(), measured.c_str(), static_cast<int>(measured.size()), &r,
+                  DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+    }
     const int width = caption.empty() ? 0 : r.right - r.left;
     SetWindowPos(hwnd_, nullptr, 0, 0, width, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);

@@ -4,6 +4,12 @@
 #include <limits>
 #include <vector>
 
+#include "windows/unique_handle.h"
+
+// The portable layer's copies of the flags it puts in keyboard records.
+static_assert(kKeyEventFKeyUp == KEYEVENTF_KEYUP);
+static_assert(kKeyEventFUnicode == KEYEVENTF_UNICODE);
+
 void Win32KeyboardSink::SendInput(const KeyboardRecord* records, int count)
 {
     if (records == nullptr || count <= 0)
@@ -43,34 +49,32 @@ std::uint32_t Win32Clipboard::GetLastError()
 
 std::wstring Win32Clipboard::SystemErrorText(std::uint32_t code)
 {
-    wchar_t* buffer = nullptr;
+    // FORMAT_MESSAGE_ALLOCATE_BUFFER: the text is written to a LocalAlloc block whose address lands in buffer.
+    win32::UniqueLocal buffer;
     const DWORD length =
         ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    if (buffer == nullptr)
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
+    if (!buffer)
         return {};
-    std::wstring text(buffer, length);
-    ::LocalFree(buffer);
-    return text;
+    return std::wstring(static_cast<const wchar_t*>(buffer.Get()), length);
 }
 
+// The block goes to the monitor, which hands it to the clipboard or frees it with FreeBlock.
 std::optional<ClipboardBlock> Win32Clipboard::AllocText(const std::wstring& text)
 {
     if (text.size() >= std::numeric_limits<SIZE_T>::max() / sizeof(wchar_t) - 1)
         return std::nullopt;
     const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
-    const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, bytes);
-    if (block == nullptr)
+    win32::UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, bytes));
+    if (!block)
         return std::nullopt;
-    auto* units = static_cast<wchar_t*>(::GlobalLock(block));
-    if (units == nullptr) {
-        ::GlobalFree(block);
+    auto* units = static_cast<wchar_t*>(::GlobalLock(block.Get()));
+    if (units == nullptr)
         return std::nullopt;
-    }
     std::memcpy(units, text.data(), text.size() * sizeof(wchar_t));
     units[text.size()] = L'\0';
-    ::GlobalUnlock(block);
-    return reinterpret_cast<ClipboardBlock>(block);
+    ::GlobalUnlock(block.Get());
+    return reinterpret_cast<ClipboardBlock>(block.Release());
 }
 
 bool Win32Clipboard::Empty()

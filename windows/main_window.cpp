@@ -2,10 +2,22 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "ui/shell_ids.h"
+#include "windows/newer_api.h"
 #include "windows/single_instance.h"
 
 namespace {
+
+// The portable layer's copies of the flags the form passes to SetWindowPos and ShowWindow.
+static_assert(kSwpNoSize == SWP_NOSIZE);
+static_assert(kSwpNoMove == SWP_NOMOVE);
+static_assert(kSwpNoZOrder == SWP_NOZORDER);
+static_assert(kSwpNoActivate == SWP_NOACTIVATE);
+static_assert(kSwpShowWindow == SWP_SHOWWINDOW);
+static_assert(kSwHide == SW_HIDE);
+static_assert(kSwRestore == SW_RESTORE);
 
 // No WS_CLIPCHILDREN: the group box does not paint its inside, the window's
 // background erase does.
@@ -13,10 +25,11 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr int kDropDownCount = 8;
 
-HFONT MakeFont(int dpi, const wchar_t* face, BYTE pitchAndFamily)
+win32::UniqueFont MakeFont(int dpi, const wchar_t* face, BYTE pitchAndFamily)
 {
-    return CreateFontW(-ScaleForDpi(kDesignedFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face);
+    return win32::UniqueFont(CreateFontW(-ScaleForDpi(kDesignedFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                                         FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                         DEFAULT_QUALITY, pitchAndFamily, face));
 }
 
 struct CreateParams {
@@ -53,9 +66,16 @@ CreateParams ParamsFor(const ControlSpec& entry)
     return {L"STATIC", style, 0};
 }
 
-// The memo does not take the Tab key: it moves the focus on, as elsewhere.
+constexpr UINT_PTR kMemoSubclassId = 1;
+
+// The memo does not take the Tab key: it moves the focus on, as elsewhere. The
+// subclass is removed as the memo goes, before comctl32 frees its own record of it.
 LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
+    if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &MemoSubclassProc, kMemoSubclassId);
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
     if (msg == WM_GETDLGCODE) {
         const LRESULT code = DefSubclassProc(hwnd, msg, wParam, lParam);
         const auto* keyMsg = reinterpret_cast<const MSG*>(lParam);
@@ -69,63 +89,56 @@ LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 int TextWidth(HWND control, HFONT font)
 {
     const std::wstring text = WindowText(control);
-    HDC dc = GetDC(control);
-    if (dc == nullptr)
+    const win32::WindowDc dc(control);
+    if (!dc)
         return 0;
-    HGDIOBJ old = SelectObject(dc, font);
+    const win32::SelectedObject selected(dc.Get(), font);
     SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
+    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size.cx;
 }
 
-std::size_t IndexOf(int id)
+// The row of a table for an id, or null: an id in no table runs nothing.
+template <class Row, std::size_t N, class Id> const Row* FindRow(const Row (&rows)[N], Id id)
 {
-    for (std::size_t i = 0; i < kFormLayout.size(); ++i)
-        if (kFormLayout[i].Id == id)
-            return i;
-    return 0;
+    for (const Row& row : rows)
+        if (row.Id == id)
+            return &row;
+    return nullptr;
 }
 
 } // namespace
 
 Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
 {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Win32MainWindow::WindowProc;
-    wc.hInstance = app.Instance();
-    wc.hIcon = LoadIconW(app.Instance(), MAKEINTRESOURCEW(1));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(app.Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kMainWindowClass;
-    RegisterClassExW(&wc);
-
+    HICON icon = LoadIconW(app.Instance(), MAKEINTRESOURCEW(1));
+    win32::UniqueIcon smallIcon(
+        static_cast<HICON>(LoadImageW(app.Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), 0)));
     // Owned by the application window, so it never has a taskbar button of its
     // own; created hidden, and sized once its DPI is known.
-    hwnd_ = CreateWindowExW(kWindowExStyle, kMainWindowClass, kAppTitle, kWindowStyle, 0, 0, 0, 0, app.Handle(),
-                            nullptr, app.Instance(), this);
-    if (hwnd_ == nullptr)
+    if (!Create(app.Instance(),
+                {.Name = kMainWindowClass,
+                 .Icon = icon,
+                 .SmallIcon = std::move(smallIcon),
+                 .Background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1))},
+                kWindowExStyle, kAppTitle, kWindowStyle, 0, 0, 0, 0, app.Handle()))
         return;
-    dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
+    dpi_ = static_cast<int>(win32::DpiForWindow(hwnd_));
     if (dpi_ <= 0)
         dpi_ = kDesignDpi;
     memoBrush_ = GetSysColorBrush(COLOR_WINDOW);
-    CreateFonts();
     CreateControls();
-    ApplyLayout();
+    ApplyFontsAndLayout();
     SetDesignedClientSize();
     app_.SetMainWindow(hwnd_);
 
     // Designed timer settings; the watch is designed running.
-    timer1_ = std::make_unique<Win32Timer>(hwnd_, kTimer1Id, 100, false);
-    timerDetection_ = std::make_unique<Win32Timer>(hwnd_, kTimerDetectionId, 5000, false);
-    timerDeviceWatch_ = std::make_unique<Win32Timer>(hwnd_, kTimerDeviceWatchId, 5000, true);
+    timer1_ = std::make_unique<Win32Timer>(hwnd_, kTimer1Id, kTimer1Ms, false);
+    timerDetection_ = std::make_unique<Win32Timer>(hwnd_, kTimerDetectionId, kTimerDetectionMs, false);
+    timerDeviceWatch_ = std::make_unique<Win32Timer>(hwnd_, kTimerDeviceWatchId, kTimerDeviceWatchDesignedMs, true);
 
-    tray_ = std::make_unique<Win32TrayIcon>(hwnd_, wc.hIcon);
+    tray_ = std::make_unique<Win32TrayIcon>(hwnd_, icon);
     // An elevated program gets no message from the non-elevated shell unless it lets it through.
     ChangeWindowMessageFilterEx(hwnd_, tray_->TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     menuActiver_ = std::make_unique<Win32MenuItem>(tray_->PopupMenu1(), kMenuActiverId, L"Activer");
@@ -135,14 +148,9 @@ Win32MainWindow::~Win32MainWindow()
 {
     form_ = nullptr;
     tray_.reset(); // NIM_DELETE while the window still exists
-    if (hwnd_ != nullptr) {
+    if (hwnd_ != nullptr)
         app_.SetMainWindow(nullptr);
-        DestroyWindow(hwnd_);
-    }
-    if (font_ != nullptr)
-        DeleteObject(font_);
-    if (memoFont_ != nullptr)
-        DeleteObject(memoFont_);
+    Destroy();
 }
 
 FormControls Win32MainWindow::Controls()
@@ -153,21 +161,21 @@ FormControls Win32MainWindow::Controls()
         *tray_,           *timer1_,      *timerDetection_, *timerDeviceWatch_, *this,          app_};
 }
 
+// An id outside the layout is a slip of ours: ControlById throws rather than
+// hand back some other control.
 HWND Win32MainWindow::Control(int id) const
 {
-    return controls_[IndexOf(id)];
+    return controls_[static_cast<std::size_t>(&ControlById(id) - kFormLayout.data())];
 }
 
-void Win32MainWindow::CreateFonts()
+// The fonts for dpi_ laid out on the controls; the previous fonts are deleted
+// only once no control uses them any more.
+void Win32MainWindow::ApplyFontsAndLayout()
 {
-    HFONT font = MakeFont(dpi_, L"Tahoma", DEFAULT_PITCH | FF_SWISS);
-    HFONT memoFont = MakeFont(dpi_, L"Courier New", FIXED_PITCH | FF_MODERN);
-    if (font_ != nullptr)
-        DeleteObject(font_);
-    if (memoFont_ != nullptr)
-        DeleteObject(memoFont_);
-    font_ = font;
-    memoFont_ = memoFont;
+    const win32::UniqueFont oldFont = std::exchange(font_, MakeFont(dpi_, L"Tahoma", DEFAULT_PITCH | FF_SWISS));
+    const win32::UniqueFont oldMemoFont =
+        std::exchange(memoFont_, MakeFont(dpi_, L"Courier New", FIXED_PITCH | FF_MODERN));
+    ApplyLayout();
 }
 
 // Creation order is the tab order.
@@ -199,7 +207,7 @@ void Win32MainWindow::CreateControls()
     lblBaudRate_ = std::make_unique<Win32Label>(Control(kLblBaudRateId));
     lblStatus_ = std::make_unique<Win32Label>(Control(kLblStatusId));
     memoLastData_ = std::make_unique<Win32Memo>(Control(kMemoLastDataId));
-    SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, 1, 0);
+    SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, kMemoSubclassId, 0);
     // An edit control holds about 32,000 characters unless told otherwise; 0 lifts the limit.
     SendMessageW(Control(kMemoLastDataId), EM_SETLIMITTEXT, 0, 0);
 
@@ -216,7 +224,7 @@ void Win32MainWindow::ApplyLayout()
         const ControlSpec& entry = kFormLayout[i];
         HWND control = controls_[i];
         const PixelRect r = ControlRect(entry, dpi_);
-        HFONT font = entry.Kind == ControlKind::Memo ? memoFont_ : font_;
+        HFONT font = entry.Kind == ControlKind::Memo ? memoFont_.Get() : font_.Get();
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         int height = r.Height;
         if (entry.Kind == ControlKind::DropDownList) {
@@ -233,25 +241,13 @@ void Win32MainWindow::ApplyLayout()
         }
         int width = r.Width;
         if (entry.Kind == ControlKind::CheckBox || entry.Kind == ControlKind::RadioButton)
-            width = CaptionedWidth(r.Width, GetSystemMetricsForDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi_)),
+            width = CaptionedWidth(r.Width, win32::SystemMetricsForDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi_)),
                                    TextWidth(control, font), dpi_);
         ::SetWindowPos(control, nullptr, r.Left, r.Top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     for (Win32Label* label : {lblPort_.get(), lblBaudRate_.get(), lblStatus_.get()})
         label->FitToCaption();
     InvalidateRect(hwnd_, nullptr, TRUE);
-}
-
-LRESULT CALLBACK Win32MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr || self->hwnd_ != hwnd)
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    return self->HandleMessage(msg, wParam, lParam);
 }
 
 // Nothing may escape into user32: every handler runs under the error report.
@@ -331,8 +327,7 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
-        CreateFonts();
-        ApplyLayout();
+        ApplyFontsAndLayout();
         // While hidden the window stays shrunk and off screen.
         if (visible_) {
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);
@@ -347,67 +342,57 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
+// Menu commands come without a control (the test helpers post them too); IDOK
+// and IDCANCEL from the dialog keys are in neither table.
 void Win32MainWindow::OnCommand(int id, int code, HWND control)
 {
-    if (control == nullptr) {
-        // Menu commands (also posted by the test helpers).
-        switch (id) {
-        case kMenuActiverId:
-            Run(&TForm1::MenuActiverClick);
-            break;
-        case kMenuAfficherId:
-            Run(&TForm1::MenuAfficherClick);
-            break;
-        case kMenuQuitterId:
-            Run(&TForm1::MenuQuitterClick);
-            break;
-        default: // IDOK and IDCANCEL from the dialog keys: nothing to do
-            break;
-        }
-        return;
-    }
-    if (code != BN_CLICKED)
-        return;
-    switch (id) {
-    case kBtnConnectId:
-        Run(&TForm1::btnConnectClick);
-        break;
-    case kBtnDisconnectId:
-        Run(&TForm1::btnDisconnectClick);
-        break;
-    case kRbKeyboardId:
-        rbKeyboard_->Clicked();
-        break;
-    case kRbClipboardId:
-        rbClipboard_->Clicked();
-        break;
-    default:
-        break;
-    }
+    static constexpr Route kMenuCommands[] = {
+        {kMenuActiverId, &Win32MainWindow::Fire<&TForm1::MenuActiverClick>},
+        {kMenuAfficherId, &Win32MainWindow::Fire<&TForm1::MenuAfficherClick>},
+        {kMenuQuitterId, &Win32MainWindow::Fire<&TForm1::MenuQuitterClick>},
+    };
+    static constexpr Route kClicks[] = {
+        {kBtnConnectId, &Win32MainWindow::Fire<&TForm1::btnConnectClick>},
+        {kBtnDisconnectId, &Win32MainWindow::Fire<&TForm1::btnDisconnectClick>},
+        {kRbKeyboardId, &Win32MainWindow::KeyboardClicked},
+        {kRbClipboardId, &Win32MainWindow::ClipboardClicked},
+    };
+    const Route* route = nullptr;
+    if (control == nullptr)
+        route = FindRow(kMenuCommands, id);
+    else if (code == BN_CLICKED)
+        route = FindRow(kClicks, id);
+    if (route != nullptr)
+        (this->*route->Action)();
 }
 
 void Win32MainWindow::OnTimer(UINT_PTR id)
 {
-    switch (id) {
-    case kTimer1Id:
-        if (timer1_ != nullptr && timer1_->AcceptsTick())
-            Run(&TForm1::Timer1Timer);
-        break;
-    case kTimerDetectionId:
-        if (timerDetection_ != nullptr && timerDetection_->AcceptsTick())
-            Run(&TForm1::TimerDetectionTimer);
-        break;
-    case kTimerDeviceWatchId:
-        if (timerDeviceWatch_ != nullptr && timerDeviceWatch_->AcceptsTick()) {
-            // An icon the taskbar refused (still starting at logon) is added again here.
-            if (tray_ != nullptr)
-                tray_->AddIfMissing();
-            Run(&TForm1::TimerDeviceWatchTimer);
-        }
-        break;
-    default:
-        break;
-    }
+    struct TimerRoute {
+        UINT_PTR Id;
+        std::unique_ptr<Win32Timer> Win32MainWindow::*Timer;
+        Handler Tick;
+    };
+    static constexpr TimerRoute kTimers[] = {
+        {kTimer1Id, &Win32MainWindow::timer1_, &Win32MainWindow::Fire<&TForm1::Timer1Timer>},
+        {kTimerDetectionId, &Win32MainWindow::timerDetection_, &Win32MainWindow::Fire<&TForm1::TimerDetectionTimer>},
+        {kTimerDeviceWatchId, &Win32MainWindow::timerDeviceWatch_, &Win32MainWindow::DeviceWatchTick},
+    };
+    const TimerRoute* route = FindRow(kTimers, id);
+    if (route == nullptr)
+        return;
+    // A tick queued before the timer was stopped runs nothing.
+    const std::unique_ptr<Win32Timer>& timer = this->*route->Timer;
+    if (timer != nullptr && timer->AcceptsTick())
+        (this->*route->Tick)();
+}
+
+// An icon the taskbar refused (still starting at logon) is added again here.
+void Win32MainWindow::DeviceWatchTick()
+{
+    if (tray_ != nullptr)
+        tray_->AddIfMissing();
+    Run(&TForm1::TimerDeviceWatchTimer);
 }
 
 // Keep the focused control across deactivation, as a dialog does.
@@ -468,7 +453,7 @@ void Win32MainWindow::SetDesignedClientSize()
     RECT r{0, 0, ScaleForDpi(kDesignedClientWidth, dpi_), ScaleForDpi(kDesignedClientHeight, dpi_)};
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
-    AdjustWindowRectExForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi_));
+    win32::AdjustWindowRectForDpi(r, style, false, exStyle, static_cast<UINT>(dpi_));
     ::SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }

@@ -7,13 +7,15 @@
 #include "monitor/Unit1.h"
 #include "ui/form_layout.h"
 #include "windows/application.h"
+#include "windows/base_window.h"
 #include "windows/controls.h"
 #include "windows/tray.h"
+#include "windows/unique_handle.h"
 
 // Form1's window: class "TForm1", owned by the application window, created
 // hidden with its controls laid out for its DPI; it owns the timers and the
 // tray icon, and turns window messages into TForm1's handlers.
-class Win32MainWindow : public MainWindow {
+class Win32MainWindow : public MainWindow, private win32::BaseWindow {
 public:
     explicit Win32MainWindow(Win32Application& app);
     ~Win32MainWindow() override;
@@ -44,23 +46,33 @@ public:
     void SetForegroundWindow() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void ReportError(const std::wstring& message) override { app_.ReportError(message); }
     void OnCommand(int id, int code, HWND control);
     void OnTimer(UINT_PTR id);
     bool OnActivate(bool active);
     void Run(void (TForm1::*handler)());
 
+    // What a command or a timer id runs: a TForm1 event, or the window's own handler.
+    using Handler = void (Win32MainWindow::*)();
+    struct Route {
+        int Id;
+        Handler Action;
+    };
+    template <void (TForm1::*Event)()> void Fire() { Run(Event); }
+    void KeyboardClicked() { rbKeyboard_->Clicked(); }
+    void ClipboardClicked() { rbClipboard_->Clicked(); }
+    void DeviceWatchTick();
+
     void CreateControls();
     void ApplyLayout();
-    void CreateFonts();
+    void ApplyFontsAndLayout();
     HWND Control(int id) const;
 
     Win32Application& app_;
-    HWND hwnd_ = nullptr;
     int dpi_ = kDesignDpi;
-    HFONT font_ = nullptr;
-    HFONT memoFont_ = nullptr;
+    win32::UniqueFont font_;
+    win32::UniqueFont memoFont_;
     HBRUSH memoBrush_ = nullptr;
     std::array<HWND, kFormLayout.size()> controls_{};
     HWND lastFocus_ = nullptr;

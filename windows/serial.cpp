@@ -7,7 +7,15 @@
 
 #include <windows.h>
 
+#include "windows/unique_handle.h"
+
 namespace {
+
+// The registry value types the monitor tells apart.
+static_assert(kRegSz == REG_SZ);
+static_assert(kRegExpandSz == REG_EXPAND_SZ);
+static_assert(kRegBinary == REG_BINARY);
+static_assert(kRegDword == REG_DWORD);
 
 static_assert(sizeof(DCB) == kDcbLength);
 // The bit fields fBinary ... fAbortOnError share the one 32-bit word after BaudRate.
@@ -60,24 +68,6 @@ CommState FromDcb(const DCB& dcb)
     state.wReserved1 = dcb.wReserved1;
     return state;
 }
-
-// An open registry key, closed on every path out.
-class RegKey {
-public:
-    RegKey() = default;
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    ~RegKey()
-    {
-        if (key_)
-            ::RegCloseKey(key_);
-    }
-    HKEY* Put() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 // Longest value name the registry allows, in characters, without the NUL.
 constexpr DWORD kMaxValueName = 16383;
@@ -214,7 +204,7 @@ std::uint32_t Win32ComPorts::GetLastError()
 
 std::optional<std::vector<RegistryValue>> Win32SerialCommRegistry::ReadValues()
 {
-    RegKey key;
+    win32::UniqueKey key;
     // RegOpenKeyExW never creates: no key means no serial ports.
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, key.Put()) !=
         ERROR_SUCCESS)

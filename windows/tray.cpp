@@ -8,6 +8,10 @@
 
 namespace {
 
+// The portable layer's copies of the values it hands to the shell.
+static_assert(kTrayCallbackMessage == WM_APP + 1);
+static_assert(kBalloonNoIcon == NIIF_NONE);
+
 template <std::size_t N> void CopyField(wchar_t (&field)[N], const std::wstring& text)
 {
     const std::wstring fitted = FitField(text, N);
@@ -17,11 +21,11 @@ template <std::size_t N> void CopyField(wchar_t (&field)[N], const std::wstring&
 
 } // namespace
 
-HICON CreateIconFromImage(const IconImage& image)
+win32::UniqueIcon CreateIconFromImage(const IconImage& image)
 {
     const int size = image.Size;
     if (size <= 0 || image.Pixels.size() != static_cast<std::size_t>(size) * static_cast<std::size_t>(size))
-        return nullptr;
+        return {};
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = size;
@@ -30,28 +34,26 @@ HICON CreateIconFromImage(const IconImage& image)
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP colour = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ReleaseDC(nullptr, screen);
+    win32::UniqueBitmap colour;
+    {
+        const win32::WindowDc screen(nullptr);
+        colour.Reset(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    }
+    if (!colour || bits == nullptr)
+        return {};
     // 0xAARRGGBB in memory is the B, G, R, A byte order of a 32-bit DIB.
-    if (colour != nullptr && bits != nullptr)
-        std::memcpy(bits, image.Pixels.data(), image.Pixels.size() * sizeof(std::uint32_t));
+    std::memcpy(bits, image.Pixels.data(), image.Pixels.size() * sizeof(std::uint32_t));
     const std::size_t maskStride = static_cast<std::size_t>((size + 15) / 16 * 2);
     const std::vector<unsigned char> zeros(maskStride * static_cast<std::size_t>(size), 0);
-    HBITMAP mask = CreateBitmap(size, size, 1, 1, zeros.data());
-    HICON icon = nullptr;
-    if (colour != nullptr && mask != nullptr) {
-        ICONINFO iconInfo{};
-        iconInfo.fIcon = TRUE;
-        iconInfo.hbmMask = mask;
-        iconInfo.hbmColor = colour;
-        icon = CreateIconIndirect(&iconInfo);
-    }
-    if (colour != nullptr)
-        DeleteObject(colour);
-    if (mask != nullptr)
-        DeleteObject(mask);
-    return icon;
+    const win32::UniqueBitmap mask(CreateBitmap(size, size, 1, 1, zeros.data()));
+    if (!mask)
+        return {};
+    // The icon gets copies of both bitmaps.
+    ICONINFO iconInfo{};
+    iconInfo.fIcon = TRUE;
+    iconInfo.hbmMask = mask.Get();
+    iconInfo.hbmColor = colour.Get();
+    return win32::UniqueIcon(CreateIconIndirect(&iconInfo));
 }
 
 Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initialIcon)
@@ -61,11 +63,11 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
     data_.uID = kTrayIconId;
     data_.uCallbackMessage = kTrayCallbackMessage;
 
-    menu_ = CreatePopupMenu();
-    AppendMenuW(menu_, MF_STRING, kMenuActiverId, L"Activer");
-    AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu_, MF_STRING, kMenuAfficherId, L"Afficher");
-    AppendMenuW(menu_, MF_STRING, kMenuQuitterId, L"Quitter");
+    menu_.Reset(CreatePopupMenu());
+    AppendMenuW(menu_.Get(), MF_STRING, kMenuActiverId, L"Activer");
+    AppendMenuW(menu_.Get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu_.Get(), MF_STRING, kMenuAfficherId, L"Afficher");
+    AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter");
 
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     Add();
@@ -76,8 +78,6 @@ Win32TrayIcon::~Win32TrayIcon()
     NOTIFYICONDATAW remove = data_;
     remove.uFlags = 0;
     Shell_NotifyIconW(NIM_DELETE, &remove);
-    if (menu_ != nullptr)
-        DestroyMenu(menu_);
 }
 
 // The shell copies the icon, so ours is destroyed at once; a re-add draws it again.
@@ -85,11 +85,9 @@ bool Win32TrayIcon::Add()
 {
     NOTIFYICONDATAW add = data_;
     add.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    HICON icon = image_.Size > 0 ? CreateIconFromImage(image_) : nullptr;
-    add.hIcon = icon != nullptr ? icon : initialIcon_;
+    const win32::UniqueIcon icon = image_.Size > 0 ? CreateIconFromImage(image_) : win32::UniqueIcon();
+    add.hIcon = icon ? icon.Get() : initialIcon_;
     added_ = Shell_NotifyIconW(NIM_ADD, &add) != FALSE;
-    if (icon != nullptr)
-        DestroyIcon(icon);
     return added_;
 }
 
@@ -122,14 +120,13 @@ void Win32TrayIcon::Modify(NOTIFYICONDATAW& data)
 void Win32TrayIcon::SetIcon(const IconImage& image)
 {
     image_ = image;
-    HICON icon = CreateIconFromImage(image);
-    if (icon == nullptr)
+    const win32::UniqueIcon icon = CreateIconFromImage(image);
+    if (!icon)
         return;
     NOTIFYICONDATAW modify = data_;
     modify.uFlags = NIF_ICON;
-    modify.hIcon = icon;
+    modify.hIcon = icon.Get();
     Modify(modify);
-    DestroyIcon(icon);
 }
 
 void Win32TrayIcon::SetHint(const std::wstring& hint)
@@ -178,6 +175,6 @@ void Win32TrayIcon::ShowPopupMenu()
     POINT cursor{};
     GetCursorPos(&cursor);
     SetForegroundWindow(data_.hWnd);
-    TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, data_.hWnd, nullptr);
+    TrackPopupMenu(menu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, data_.hWnd, nullptr);
     PostMessageW(data_.hWnd, WM_NULL, 0, 0);
 }

@@ -5,6 +5,7 @@
 
 #include "ui/controls.h"
 #include "ui/shell_rules.h"
+#include "windows/unique_handle.h"
 
 // The notification-area icon of the main window and its popup menu.
 // It keeps its NOTIFYICONDATAW and the last picture, so that it can put
@@ -21,7 +22,7 @@ public:
     void ShowBalloon(const std::wstring& title, const std::wstring& text, std::uint32_t infoFlags,
                      std::uint32_t timeoutMs) override;
 
-    HMENU PopupMenu1() const { return menu_; }
+    HMENU PopupMenu1() const { return menu_.Get(); }
     UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
     // The taskbar was re-created: the icon is added afresh.
     void AddAgain();
@@ -41,10 +42,10 @@ private:
     bool added_ = false;
     IconImage image_;
     HICON initialIcon_;
-    HMENU menu_ = nullptr;
+    win32::UniqueMenu menu_;
     UINT taskbarCreated_ = 0;
     TrayClickTracker clicks_;
 };
 
 // A colour icon from the picture, with an all-black (all opaque) mask.
-HICON CreateIconFromImage(const IconImage& image);
+win32::UniqueIcon CreateIconFromImage(const IconImage& image);

@@ -1,55 +1,134 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 namespace win32 {
 
-// A move-only owner of a kernel handle. CreateFileW reports failure with
-// INVALID_HANDLE_VALUE, most other creators with NULL: the traits say which.
-template <class Traits> class BasicHandle {
+namespace detail {
+
+// What a release function returns when it succeeded.
+inline bool Released(BOOL result) noexcept
+{
+    return result != FALSE; // CloseHandle, DeleteObject, DestroyIcon, DestroyMenu
+}
+inline bool Released(LONG result) noexcept
+{
+    return result == ERROR_SUCCESS; // RegCloseKey
+}
+inline bool Released(void* result) noexcept
+{
+    return result == nullptr; // LocalFree, GlobalFree hand back the block they could not free
+}
+
+} // namespace detail
+
+// A move-only owner of one Win32 resource of type T, freed by ReleaseFunction. Most creators
+// report failure with NULL; CreateFileW with INVALID_HANDLE_VALUE, hence InvalidValue.
+template <class T, auto ReleaseFunction, std::intptr_t InvalidValue = 0> class UniqueAny {
 public:
-    BasicHandle() noexcept = default;
-    explicit BasicHandle(HANDLE handle) noexcept : handle_(handle) {}
-    BasicHandle(BasicHandle&& other) noexcept : handle_(other.Release()) {}
-    BasicHandle& operator=(BasicHandle&& other) noexcept
+    UniqueAny() noexcept = default;
+    explicit UniqueAny(T value) noexcept : value_(value) {}
+    UniqueAny(UniqueAny&& other) noexcept : value_(other.Release()) {}
+    UniqueAny& operator=(UniqueAny&& other) noexcept
     {
-        if (this != &other) {
-            Close();
-            handle_ = other.Release();
-        }
+        if (this != &other)
+            Reset(other.Release());
         return *this;
     }
-    BasicHandle(const BasicHandle&) = delete;
-    BasicHandle& operator=(const BasicHandle&) = delete;
-    ~BasicHandle() { Close(); }
+    UniqueAny(const UniqueAny&) = delete;
+    UniqueAny& operator=(const UniqueAny&) = delete;
+    ~UniqueAny() { Close(); }
 
-    HANDLE Get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != Traits::Invalid(); }
-    HANDLE Release() noexcept
+    static T Invalid() noexcept { return reinterpret_cast<T>(InvalidValue); }
+    T Get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_ != Invalid(); }
+    // Gives the resource up without freeing it.
+    T Release() noexcept
     {
-        HANDLE handle = handle_;
-        handle_ = Traits::Invalid();
-        return handle;
+        T value = value_;
+        value_ = Invalid();
+        return value;
     }
-    // Closes now; false when CloseHandle fails (a deferred write error shows up there).
+    void Reset(T value = Invalid()) noexcept
+    {
+        if (value != value_) {
+            Close();
+            value_ = value;
+        }
+    }
+    // For a creator that writes the resource to an out-parameter.
+    T* Put() noexcept
+    {
+        Close();
+        return &value_;
+    }
+    // Frees now; false when the release function fails (a deferred write error shows up at CloseHandle).
     bool Close() noexcept
     {
-        if (handle_ == Traits::Invalid())
+        if (value_ == Invalid())
             return true;
-        return ::CloseHandle(Release()) != FALSE;
+        return detail::Released(ReleaseFunction(Release()));
     }
 
 private:
-    HANDLE handle_ = Traits::Invalid();
+    T value_ = Invalid();
 };
 
-struct NullIsInvalid {
-    static HANDLE Invalid() noexcept { return nullptr; }
-};
-struct InvalidHandleValueIsInvalid {
-    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
+using UniqueFile = UniqueAny<HANDLE, &::CloseHandle, -1>; // INVALID_HANDLE_VALUE
+using UniqueGdiObject = UniqueAny<HGDIOBJ, &::DeleteObject>;
+using UniqueFont = UniqueAny<HFONT, &::DeleteObject>;
+using UniqueBitmap = UniqueAny<HBITMAP, &::DeleteObject>;
+using UniqueIcon = UniqueAny<HICON, &::DestroyIcon>;
+using UniqueMenu = UniqueAny<HMENU, &::DestroyMenu>;
+using UniqueKey = UniqueAny<HKEY, &::RegCloseKey>;
+using UniqueLocal = UniqueAny<HLOCAL, &::LocalFree>;
+using UniqueGlobal = UniqueAny<HGLOBAL, &::GlobalFree>;
+
+// The device context of a window's client area (the screen's for NULL), released with the same window.
+class WindowDc {
+public:
+    explicit WindowDc(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    ~WindowDc()
+    {
+        if (dc_ != nullptr)
+            ::ReleaseDC(hwnd_, dc_);
+    }
+    HDC Get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
 };
 
-using UniqueHandle = BasicHandle<NullIsInvalid>;
-using UniqueFile = BasicHandle<InvalidHandleValueIsInvalid>;
+// An object selected into a device context for a scope; the one it replaced goes back in at the end,
+// so that the object can be deleted once it is no longer selected.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(Select(dc, object)) {}
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+    ~SelectedObject()
+    {
+        if (previous_ != nullptr)
+            ::SelectObject(dc_, previous_);
+    }
+
+private:
+    static HGDIOBJ Select(HDC dc, HGDIOBJ object) noexcept
+    {
+        if (dc == nullptr || object == nullptr)
+            return nullptr;
+        HGDIOBJ previous = ::SelectObject(dc, object);
+        return previous == HGDI_ERROR ? nullptr : previous;
+    }
+
+    HDC dc_;
+    HGDIOBJ previous_;
+};
 
 } // namespace win32

@@ -1,0 +1,17 @@
+#pragma once
+#include <windows.h>
+
+// The functions newer than Windows 7 that the program uses, looked up at run time so that the
+// import table names none of them; each falls back to what Windows 7 has.
+namespace win32 {
+
+// The DPI the process was started with: that of every window before Windows 8.1.
+UINT SystemDpi();
+// GetDpiForWindow (Windows 10 1607); the system DPI before it.
+UINT DpiForWindow(HWND hwnd);
+// AdjustWindowRectExForDpi (Windows 10 1607); AdjustWindowRectEx, at the system DPI, before it.
+bool AdjustWindowRectForDpi(RECT& rect, DWORD style, bool menu, DWORD exStyle, UINT dpi);
+// GetSystemMetricsForDpi (Windows 10 1607); GetSystemMetrics scaled from the system DPI before it.
+int SystemMetricsForDpi(int index, UINT dpi);
+
+} // namespace win32

@@ -3,8 +3,8 @@
 Prints each figure beside the limit it chases:
   (a) delivery latency, device's last byte to the sink's last character, over many short bursts;
   (b) typing rate of a 1000-unit burst in keyboard mode, and whether every unit arrived;
-  (c) the same burst in clipboard mode;
-  (d) idle cost while connected (CPU, resident memory) and the size of the .exe.
+  (c) the same burst in clipboard mode.
+The idle cost and the start-up time are measured beside the floor program by bench/floor.py.
 """
 
 from __future__ import annotations
@@ -16,11 +16,10 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "e2e"))
-from wine_env import MONITOR_EXE, WineSession, wait_until  # noqa: E402
+from wine_env import WineSession, wait_until  # noqa: E402
 
 BURSTS = int(os.environ.get("BENCH_BURSTS", "60"))
 BIG = int(os.environ.get("BENCH_UNITS", "1000"))
-IDLE_SECONDS = float(os.environ.get("BENCH_IDLE_SECONDS", "30"))
 
 
 def percentile(values: list[float], p: float) -> float:
@@ -78,26 +77,6 @@ def latency(session: WineSession) -> None:
     print(f"    {within}/{len(results)} bursts within {limit_hi} ms")
 
 
-def idle(session: WineSession) -> None:
-    """CPU and memory of the monitor while connected and quiet."""
-    connect(session)
-    pid = session.monitor.pid
-    hz = os.sysconf("SC_CLK_TCK")
-
-    def cpu_seconds() -> float:
-        fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
-        return (int(fields[11]) + int(fields[12])) / hz
-
-    start_cpu, start = cpu_seconds(), time.monotonic()
-    time.sleep(IDLE_SECONDS)
-    used = cpu_seconds() - start_cpu
-    elapsed = time.monotonic() - start
-    rss = next(line.split()[1] for line in Path(f"/proc/{pid}/status").read_text().splitlines()
-               if line.startswith("VmRSS"))
-    print(f"(d) idle while connected, over {elapsed:.0f} s: {used / elapsed * 3600:.1f} CPU s per hour, "
-          f"resident {int(rss) / 1024:.1f} MB (the Wine process); .exe {MONITOR_EXE.stat().st_size / 1024:.0f} KB")
-
-
 def typing_rate(session: WineSession) -> None:
     device, sink = connect(session)
     text = big_burst()
@@ -141,7 +120,6 @@ def main() -> None:
         latency(session)
         typing_rate(session)
         clipboard(session)
-        idle(session)
     finally:
         session.stop()
 

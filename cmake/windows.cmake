@@ -1,6 +1,8 @@
 # The Windows program: the portable monitor plus its Win32 bindings and window shell.
 enable_language(RC)
-set(static_flags -static -static-libgcc -static-libstdc++)
+# Stripped: the symbols of the static runtime would otherwise be most of the file and be read
+# into memory by the loader.
+set(static_flags -static -static-libgcc -static-libstdc++ -s)
 # Windows 7 SP1 and later: the SDK declares nothing newer, so a newer function cannot be called
 # by mistake; the few the program uses are looked up at run time (windows/newer_api.cpp).
 target_compile_definitions(vortika_subsystems PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
@@ -17,7 +19,7 @@ configure_file(${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.rc.in ${CMAKE_BINARY_D
 add_executable(VORTikaMonitor WIN32 ${WINDOWS_SOURCES} ${CMAKE_BINARY_DIR}/VORTikaMonitor.rc)
 target_link_libraries(VORTikaMonitor PRIVATE vortika_core)
 target_link_options(VORTikaMonitor PRIVATE -municode ${static_flags})
-target_link_libraries(VORTikaMonitor PRIVATE comctl32 shell32 gdi32 user32 advapi32 ole32 winmm)
+target_link_libraries(VORTikaMonitor PRIVATE comctl32 shell32 gdi32 user32 advapi32)
 set_target_properties(VORTikaMonitor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set_source_files_properties(${CMAKE_BINARY_DIR}/VORTikaMonitor.rc PROPERTIES
   OBJECT_DEPENDS "${VORTIKA_MANIFEST};${VORTIKA_ICON}")

@@ -51,6 +51,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     // An error ends FormCreate at its step; the window exists all the same.
     app.Guarded([&form] { form.FormCreate(); });
+    window.ShowTrayIcon();
     const int exitCode = app.Run();
     window.Detach();
     app.Guarded([&form] { form.FormDestroy(); });

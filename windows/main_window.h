@@ -30,6 +30,8 @@ public:
     // Once the message loop has ended (or the session), nothing reaches the form any more,
     // not even through the loop of a box that its shutdown opens.
     void Detach() { form_ = nullptr; }
+    // The tray icon appears once start-up has drawn it.
+    void ShowTrayIcon() { tray_->Show(); }
 
     void AddToolWindowStyle() override;
     void SetFixedBorder() override;

@@ -1,7 +1,7 @@
 #include "windows/platform.h"
 
 #include <climits>
-#include <mmsystem.h>
+#include <string>
 
 namespace {
 
@@ -12,14 +12,45 @@ namespace {
 // How long past its due time a timer wait may run before we stop trusting it.
 constexpr DWORD kTimerSlackMs = 100;
 
+// winmm is loaded on the first pause, not at start-up: a monitor that never types never
+// needs it (about 360 KB resident and a few milliseconds of start-up).
+using TimePeriodFunction = UINT(WINAPI*)(UINT);
+struct TimePeriod {
+    TimePeriodFunction Begin = nullptr;
+    TimePeriodFunction End = nullptr;
+};
+
+const TimePeriod& Winmm()
+{
+    static const TimePeriod functions = [] {
+        TimePeriod found;
+        // The full system path: Windows 7 without its loader update lacks the search flags.
+        wchar_t system[MAX_PATH] = {};
+        const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+        const std::wstring path =
+            (length > 0 && length < MAX_PATH ? std::wstring(system, length) : std::wstring()) + L"\\winmm.dll";
+        if (HMODULE winmm = ::LoadLibraryW(path.c_str())) {
+            found.Begin = reinterpret_cast<TimePeriodFunction>(
+                reinterpret_cast<void*>(::GetProcAddress(winmm, "timeBeginPeriod")));
+            found.End =
+                reinterpret_cast<TimePeriodFunction>(reinterpret_cast<void*>(::GetProcAddress(winmm, "timeEndPeriod")));
+        }
+        if (found.Begin == nullptr || found.End == nullptr)
+            found = {};
+        return found;
+    }();
+    return functions;
+}
+
 // Sleep(1) lasts a whole scheduler tick (often 15.6 ms) unless the timer
 // resolution is raised; raise it only for this wait, as it costs power system-wide.
 void SleepWithRaisedResolution(DWORD ms)
 {
-    const bool raised = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    const TimePeriod& period = Winmm();
+    const bool raised = period.Begin != nullptr && period.Begin(1) == 0; // TIMERR_NOERROR
     ::Sleep(ms);
     if (raised)
-        ::timeEndPeriod(1);
+        period.End(1);
 }
 
 } // namespace
@@ -28,10 +59,16 @@ void SleepWithRaisedResolution(DWORD ms)
 // refuse it with ERROR_INVALID_PARAMETER and the pause falls back to Sleep.
 // Some systems (Wine among them) accept the flag but route every timer wait
 // through a slow path that doubles a 1 ms pause; a few trial pauses at start
-// pick whichever of the two ways is closer to 1 ms here.
+// pick whichever of the two ways is closer to 1 ms here. They run at the first
+// pause, not at start-up, where they would cost about 10 ms before the first log line.
 Win32Clock::Win32Clock()
     : timer_(::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS))
 {
+}
+
+void Win32Clock::Calibrate()
+{
+    calibrated_ = true;
     if (!timer_)
         return;
     LARGE_INTEGER frequency{}, start{}, middle{}, end{};
@@ -41,11 +78,8 @@ Win32Clock::Win32Clock()
     for (int i = 0; i < kTrials; ++i)
         TimerWait(1);
     ::QueryPerformanceCounter(&middle);
-    const bool raised = ::timeBeginPeriod(1) == TIMERR_NOERROR;
     for (int i = 0; i < kTrials; ++i)
-        ::Sleep(1);
-    if (raised)
-        ::timeEndPeriod(1);
+        SleepWithRaisedResolution(1);
     ::QueryPerformanceCounter(&end);
     preferSleep_ = frequency.QuadPart > 0 && (end.QuadPart - middle.QuadPart) < (middle.QuadPart - start.QuadPart);
 }
@@ -62,6 +96,8 @@ void Win32Clock::Sleep(std::uint32_t ms)
         ::Sleep(0);
         return;
     }
+    if (!calibrated_)
+        Calibrate();
     if (timer_ && !preferSleep_ && TimerWait(ms))
         return;
     SleepWithRaisedResolution(ms);

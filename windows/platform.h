@@ -13,11 +13,13 @@ public:
     void Sleep(std::uint32_t ms) override;
 
 private:
+    void Calibrate();
     bool TimerWait(std::uint32_t ms);
     // High-resolution waitable timer; empty where the system refuses the flag.
     win32::UniqueHandle timer_;
     // Set when a short timer wait proved slower than Sleep at a raised resolution.
     bool preferSleep_ = false;
+    bool calibrated_ = false;
 };
 
 class Win32AnsiCodePage : public AnsiCodePage {

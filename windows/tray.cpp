@@ -70,6 +70,13 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
     AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter");
 
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+}
+
+// Start-up draws the icon twice and sets its tip twice before it settles: the shell is
+// told once, at the end, which saves one add and four changes on the way to the first log line.
+void Win32TrayIcon::Show()
+{
+    shown_ = true;
     Add();
 }
 
@@ -93,14 +100,15 @@ bool Win32TrayIcon::Add()
 
 void Win32TrayIcon::AddAgain()
 {
-    Add();
+    if (shown_)
+        Add();
 }
 
 // A busy shell can also report a failed add that took place: a change that goes
 // through proves the icon is there.
 void Win32TrayIcon::AddIfMissing()
 {
-    if (added_)
+    if (added_ || !shown_)
         return;
     NOTIFYICONDATAW probe = data_;
     probe.uFlags = NIF_TIP;
@@ -111,6 +119,8 @@ void Win32TrayIcon::AddIfMissing()
 // it is added with the current picture and tip, now or at the next watch tick.
 void Win32TrayIcon::Modify(NOTIFYICONDATAW& data)
 {
+    if (!shown_)
+        return; // Show() adds the picture and tip of the moment
     if (Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE)
         added_ = true;
     else
@@ -120,6 +130,8 @@ void Win32TrayIcon::Modify(NOTIFYICONDATAW& data)
 void Win32TrayIcon::SetIcon(const IconImage& image)
 {
     image_ = image;
+    if (!shown_)
+        return;
     const win32::UniqueIcon icon = CreateIconFromImage(image);
     if (!icon)
         return;

@@ -24,6 +24,8 @@ public:
 
     HMENU PopupMenu1() const { return menu_.Get(); }
     UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
+    // Adds the icon, once start-up has given it its picture and tip.
+    void Show();
     // The taskbar was re-created: the icon is added afresh.
     void AddAgain();
     // Adds the icon when the taskbar refused it before (it may still be starting at logon).
@@ -40,6 +42,7 @@ private:
     void Modify(NOTIFYICONDATAW& data);
     NOTIFYICONDATAW data_{};
     bool added_ = false;
+    bool shown_ = false;
     IconImage image_;
     HICON initialIcon_;
     win32::UniqueMenu menu_;

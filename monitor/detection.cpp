@@ -151,6 +151,10 @@ void TForm1::TryNextPort()
 // under test would then never be tried, since a search never goes back.
 void TForm1::NoteArrivalDuringSearch()
 {
+    // Only the running search held the arrival back; a disabled monitor or automatic
+    // connection turned off ignores arrivals.
+    if (!IsDetecting || IsConnected || !IsEnabled || !chkAutoConnect.Checked())
+        return;
     if (portsBeforeArrivalDuringSearch_)
         return; // the list of the first arrival leaves out every later one too
     const std::vector<std::wstring> ports = cmbPorts.Items();

@@ -90,8 +90,7 @@ void TForm1::HandleDeviceArrival()
 
     if (IsConnected || IsDetecting || !IsEnabled || !chkAutoConnect.Checked()) {
         AddLog(L"Nouveau(x) port(s) COM détecté(s) - Conditions non remplies pour démarrage automatique");
-        if (IsDetecting && IsEnabled && chkAutoConnect.Checked())
-            NoteArrivalDuringSearch();
+        NoteArrivalDuringSearch();
         return;
     }
     AddLog(L"Nouveau(x) port(s) COM détecté(s) - Démarrage de la détection automatique");

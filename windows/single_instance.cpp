@@ -61,13 +61,13 @@ SingleInstance::SingleInstance()
 bool QuitRequested()
 {
     int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argv == nullptr)
+    const win32::UniqueLocal args(CommandLineToArgvW(GetCommandLineW(), &argc));
+    if (!args)
         return false;
+    const auto* argv = static_cast<const LPWSTR*>(args.Get());
     bool quit = false;
     for (int i = 1; i < argc && !quit; ++i)
         quit = IsQuitOption(argv[i]);
-    LocalFree(argv);
     return quit;
 }
 

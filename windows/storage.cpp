@@ -111,10 +111,10 @@ void Win32FileSystem::GrantUsers(const std::wstring& path, const UsersGrant& gra
     DWORD sidSize = sizeof(usersSid);
     if (!::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, usersSid, &sidSize))
         return;
-    PACL current = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL current = nullptr; // points into descriptor
+    win32::UniqueLocal descriptor;
     if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current,
-                                nullptr, &descriptor) != ERROR_SUCCESS)
+                                nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put())) != ERROR_SUCCESS)
         return;
     EXPLICIT_ACCESS_W access{};
     access.grfAccessPermissions = grant.AccessMask;
@@ -123,14 +123,12 @@ void Win32FileSystem::GrantUsers(const std::wstring& path, const UsersGrant& gra
     access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
     access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
     access.Trustee.ptstrName = reinterpret_cast<LPWSTR>(usersSid);
-    PACL merged = nullptr;
-    if (::SetEntriesInAclW(1, &access, current, &merged) == ERROR_SUCCESS) {
-        ::SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT,
-                                DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                merged, nullptr);
-        ::LocalFree(merged);
-    }
-    ::LocalFree(descriptor);
+    win32::UniqueLocal merged;
+    if (::SetEntriesInAclW(1, &access, current, reinterpret_cast<PACL*>(merged.Put())) != ERROR_SUCCESS)
+        return;
+    ::SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                            static_cast<PACL>(merged.Get()), nullptr);
 }
 
 bool Win32FileSystem::FileExists(const std::wstring& path)

@@ -20,10 +20,24 @@ struct KeyboardRecord {
 class KeyboardSink {
 public:
     virtual ~KeyboardSink() = default;
-    // SendInput with `count` keyboard records in one call; the result is not looked at.
-    virtual void SendInput(const KeyboardRecord* records, int count) = 0;
+    // SendInput with `count` keyboard records in one call; the number of events inserted
+    // (fewer when Windows refuses them, as it does for an application with higher rights).
+    virtual int SendInput(const KeyboardRecord* records, int count) = 0;
     virtual void keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,
                              std::uintptr_t dwExtraInfo) = 0;
+};
+
+// Where synthesised input would go now.
+enum class InputTarget {
+    OtherApplication,
+    ThisProgram, // its window, tray menu or a message box is in front
+    Nobody       // no foreground window or input desktop: locked, secure desktop, session away
+};
+
+class InputFocus {
+public:
+    virtual ~InputFocus() = default;
+    virtual InputTarget Target() = 0;
 };
 
 using ClipboardBlock = std::uintptr_t;

@@ -1,5 +1,7 @@
 #include "input/keystrokes.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint16_t kVkBack = 8;
@@ -8,55 +10,58 @@ constexpr std::uint16_t kVkReturn = 13;
 constexpr std::uint16_t kVkEscape = 27;
 
 // Press and release travel in one SendInput call so no other input can fall between them.
-void SendPair(KeyboardSink& keyboard, std::uint16_t vk, std::uint16_t scan, std::uint32_t flags)
+TypingOutcome SendPair(KeyboardSink& keyboard, std::uint16_t vk, std::uint16_t scan, std::uint32_t flags)
 {
     const KeyboardRecord records[2] = {
         {vk, scan, flags, 0, 0},
         {vk, scan, flags | kKeyEventFKeyUp, 0, 0},
     };
-    keyboard.SendInput(records, 2);
+    const int inserted = keyboard.SendInput(records, 2);
+    return {2, 2 - std::clamp(inserted, 0, 2)};
 }
 
 } // namespace
 
-void SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey)
+TypingOutcome SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey)
 {
-    SendPair(keyboard, virtualKey, 0, 0);
+    return SendPair(keyboard, virtualKey, 0, 0);
 }
 
-void SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit)
+TypingOutcome SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit)
 {
-    SendPair(keyboard, 0, codeUnit, kKeyEventFUnicode);
+    return SendPair(keyboard, 0, codeUnit, kKeyEventFUnicode);
 }
 
-void SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text)
+TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text)
 {
+    TypingOutcome outcome;
     for (const wchar_t ch : text) {
         // wchar_t is 32-bit off Windows; the text still holds UTF-16 units.
         const auto unit = static_cast<std::uint16_t>(ch);
         switch (unit) {
         case 8:
-            SendVirtualKey(keyboard, kVkBack);
+            outcome += SendVirtualKey(keyboard, kVkBack);
             break;
         case 9:
-            SendVirtualKey(keyboard, kVkTab);
+            outcome += SendVirtualKey(keyboard, kVkTab);
             break;
         case 10: // LF types Enter, as CR does: the target never sees a bare line feed
         case 13:
-            SendVirtualKey(keyboard, kVkReturn);
+            outcome += SendVirtualKey(keyboard, kVkReturn);
             break;
         case 27:
-            SendVirtualKey(keyboard, kVkEscape);
+            outcome += SendVirtualKey(keyboard, kVkEscape);
             break;
         default:
             // Letters go as Unicode characters, never as virtual keys, so no Shift
             // state is involved; the remaining control units are dropped.
             if (unit >= 32)
-                SendUnicodeChar(keyboard, unit);
+                outcome += SendUnicodeChar(keyboard, unit);
             break;
         }
         // Every unit, dropped ones included, costs the pause: it paces the target
         // at about one character per millisecond.
         clock.Sleep(1);
     }
+    return outcome;
 }

@@ -5,9 +5,21 @@
 #include "input/input_sink.h"
 #include "system/clock.h"
 
+// Keyboard events given to the input stream, and how many of them it refused.
+struct TypingOutcome {
+    int Events = 0;
+    int Refused = 0;
+    TypingOutcome& operator+=(const TypingOutcome& other)
+    {
+        Events += other.Events;
+        Refused += other.Refused;
+        return *this;
+    }
+};
+
 // Presses and releases one virtual key, in one SendInput call.
-void SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey);
+TypingOutcome SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey);
 // Types one UTF-16 code unit as a Unicode character, in one SendInput call.
-void SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit);
+TypingOutcome SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit);
 // Types a text one code unit at a time, pausing 1 ms after each unit.
-void SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text);
+TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text);

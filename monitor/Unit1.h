@@ -47,6 +47,7 @@ struct FormPlatform {
     ComPorts& comPorts;
     SerialCommRegistry& registry;
     KeyboardSink& keyboard;
+    InputFocus& inputFocus;
     Clipboard& clipboard;
     ProfileStore& profile;
 };
@@ -111,6 +112,11 @@ public:
     // Clipboard paste (clipboard_paste.cpp)
     void PasteViaClipboard(const std::wstring& text);
 
+    // The device's own port tried again after a loss; sessions and resume (reconnect.cpp)
+    void SessionLeftConsole();
+    void SessionReturnedToConsole();
+    void PowerResumed();
+
     // Port watch (port_watch.cpp)
     void TimerDeviceWatchTimer();
     bool TestConnection();
@@ -159,6 +165,14 @@ private:
     void StopPollAndClosePort();
     void NoteArrivalDuringSearch();
     void SearchPortsArrivedDuringSearch();
+    const wchar_t* WhyInputCannotBeDelivered();
+
+    void RememberDevicePort(const std::wstring& port);
+    void StopDevicePortTries();
+    void TryDevicePortWhenDue();
+    void TryDevicePort();
+    void EndDevicePortTry(const std::wstring& failureLine);
+    bool DevicePortTryDue();
 
     // Platform
     FormPlatform platform_;
@@ -169,6 +183,16 @@ private:
     // PreviousPortsList as it was when ports arrived below the port under test, where
     // the running search never goes back.
     std::optional<std::vector<std::wstring>> portsBeforeArrivalDuringSearch_;
+    // The device's own port, tried again while idle after an involuntary loss
+    // (or the saved port after start-up) until the user disconnects or disables.
+    std::wstring devicePort_;
+    bool devicePortTries_ = false;
+    bool tryingDevicePort_ = false; // a try is the detection running now
+    int devicePortTryCount_ = 0;
+    std::uint32_t lastDevicePortTry_ = 0;
+    std::wstring statusBeforeTry_;
+    int selectionBeforeTry_ = -1;
+    bool sessionAway_ = false; // this session is not at the console
     bool registryTypeErrorShown_ = false;
     std::set<std::wstring> registryTypeErrorsLogged_; // value names already reported
 };

@@ -3,12 +3,10 @@
 #include <vector>
 
 #include "monitor/Unit1.h"
+#include "monitor/handshake.h"
 #include "serial/port_names.h"
 
 namespace {
-
-const std::wstring kHandshakeQuery = L"$VOR-TIKA?\r";
-const std::wstring kHandshakeReply = L"#VOR-TIKA!";
 
 std::wstring JoinWithCommas(const std::vector<std::wstring>& names)
 {
@@ -32,8 +30,10 @@ void TForm1::btnConnectClick()
     StartAutoDetection();
 }
 
+// The user's own disconnect: the device's port is not tried again behind the user's back.
 void TForm1::btnDisconnectClick()
 {
+    devicePortTries_ = false;
     Disconnect();
 }
 
@@ -46,6 +46,8 @@ void TForm1::StartAutoDetection()
 // A search from CurrentPortIndex upward.
 void TForm1::BeginSearch(const std::wstring& logLine)
 {
+    if (tryingDevicePort_)
+        EndDevicePortTry({}); // a search takes over from a try of the device's port
     IsDetecting = true;
     ApplyBusyLayout();
     UpdateStatus(L"Détection automatique en cours...");
@@ -195,6 +197,10 @@ void TForm1::SendTestCommand()
 
 void TForm1::TimerDetectionTimer()
 {
+    if (tryingDevicePort_) {
+        EndDevicePortTry(L"Reconnexion impossible: pas de réponse du VOR-TIKA sur " + OpenPortName());
+        return;
+    }
     TimerDetection.Stop();
     // The watch may have shortened the list since the port was opened.
     const std::wstring portName =
@@ -210,7 +216,7 @@ void TForm1::TimerDetectionTimer()
 void TForm1::CheckHandshakeReply()
 {
     AddLog(L"Mode détection - Buffer actuel: " + DataBuffer);
-    if (DataBuffer.find(kHandshakeReply) == std::wstring::npos) {
+    if (!HoldsHandshakeReply(DataBuffer)) {
         AddLog(L"Données ignorées en mode détection: " + DataBuffer);
         DataBuffer.clear();
         return;
@@ -219,6 +225,8 @@ void TForm1::CheckHandshakeReply()
     IsDetecting = false;
     TimerDetection.Stop();
     portsBeforeArrivalDuringSearch_.reset();
+    tryingDevicePort_ = false;
+    devicePortTries_ = false; // until the next involuntary loss
     IsConnected = true;
     Timer1.Arm();
     ApplyBusyLayout();
@@ -245,6 +253,7 @@ void TForm1::CheckHandshakeReply()
 void TForm1::Disconnect()
 {
     portsBeforeArrivalDuringSearch_.reset(); // a search cancelled is not resumed
+    tryingDevicePort_ = false;
     if (IsDetecting) {
         IsDetecting = false;
         TimerDetection.Stop();

@@ -22,13 +22,16 @@ void TForm1::TimerDeviceWatchTimer()
     if (IsConnected) {
         AddLog(L"Debug: Timer surveillance - Test de connexion active");
         if (!TestConnection()) {
+            const std::wstring lost = OpenPortName();
             AddLog(L"Test de connexion échoué - Port déconnecté");
             Disconnect();
             // No comparison on this tick: PreviousPortsList keeps its value.
+            RememberDevicePort(lost);
             return;
         }
     }
     CheckDeviceChanges();
+    TryDevicePortWhenDue();
 }
 
 // The line settings are read only to prove the driver still answers; the
@@ -82,13 +85,16 @@ void TForm1::CheckDeviceChanges()
 
 void TForm1::HandleDeviceArrival()
 {
+    if (tryingDevicePort_)
+        EndDevicePortTry({}); // the try gives way to the search an arrival starts
     AddLog(L"Debug HandleDeviceArrival:");
     AddLog(std::wstring(L"  IsConnected: ") + TrueFalse(IsConnected));
     AddLog(std::wstring(L"  IsDetecting: ") + TrueFalse(IsDetecting));
     AddLog(std::wstring(L"  IsEnabled: ") + TrueFalse(IsEnabled));
     AddLog(std::wstring(L"  AutoConnect checked: ") + TrueFalse(chkAutoConnect.Checked()));
 
-    if (IsConnected || IsDetecting || !IsEnabled || !chkAutoConnect.Checked()) {
+    // Away from the console, a search would hold a port the session at the console needs.
+    if (IsConnected || IsDetecting || !IsEnabled || !chkAutoConnect.Checked() || sessionAway_) {
         AddLog(L"Nouveau(x) port(s) COM détecté(s) - Conditions non remplies pour démarrage automatique");
         NoteArrivalDuringSearch();
         return;
@@ -121,6 +127,7 @@ void TForm1::HandleDeviceRemoval()
     const std::wstring portName = OpenPortName();
     AddLog(L"Port COM connecté (" + portName + L") déconnecté - Fermeture automatique");
     Disconnect();
+    RememberDevicePort(portName);
     RefreshPortList();
 
     // The modal box runs its own loop: later watch ticks may run before it returns.

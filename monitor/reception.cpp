@@ -1,5 +1,6 @@
 #include "input/keystrokes.h"
 #include "monitor/Unit1.h"
+#include "monitor/handshake.h"
 
 namespace {
 // The device is taken to have finished a burst after this long without text.
@@ -23,6 +24,11 @@ void TForm1::Timer1Timer()
     if (!chunk.empty()) {
         DataBuffer += chunk;
         LastDataTime = platform_.clock.GetTickCount();
+        // A try on the device's port stays quiet until the device answers.
+        if (tryingDevicePort_ && !HoldsHandshakeReply(DataBuffer)) {
+            DataBuffer.clear();
+            return;
+        }
         AddLog(L"Données ajoutées au buffer: " + chunk);
         if (IsDetecting)
             CheckHandshakeReply();
@@ -47,16 +53,42 @@ void TForm1::ProcessBufferedData()
 
     AddLog(L"Reçu: " + DataBuffer);
     ShowLastData(DataBuffer);
+    // Keys typed into our own window or menu would click its buttons and run its entries;
+    // with nobody in front, a paste would only overwrite the user's clipboard.
+    if (const wchar_t* reason = WhyInputCannotBeDelivered()) {
+        AddLog(reason);
+        DataBuffer.clear();
+        return;
+    }
     // The options are read now, so those in force at delivery apply to the whole burst.
+    TypingOutcome typed;
     if (rbKeyboard.Checked())
-        SendKeystrokes(platform_.keyboard, platform_.clock, DataBuffer);
+        typed += SendKeystrokes(platform_.keyboard, platform_.clock, DataBuffer);
     else if (rbClipboard.Checked())
         PasteViaClipboard(DataBuffer);
     if (chkCR.Checked())
-        SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\r'));
+        typed += SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\r'));
     if (chkLF.Checked())
-        SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\n'));
+        typed += SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\n'));
+    // Windows refuses input to an application with higher rights and does not say why.
+    if (typed.Refused > 0)
+        AddLog(L"Données transmises en partie: Windows a refusé " + std::to_wstring(typed.Refused) + L" des " +
+               std::to_wstring(typed.Events) +
+               L" événements clavier (application au premier plan exécutée avec plus de droits ?)");
     DataBuffer.clear();
+}
+
+const wchar_t* TForm1::WhyInputCannotBeDelivered()
+{
+    switch (platform_.inputFocus.Target()) {
+    case InputTarget::OtherApplication:
+        return nullptr;
+    case InputTarget::ThisProgram:
+        return L"Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor";
+    case InputTarget::Nobody:
+        return L"Données non transmises: aucune application au premier plan (session verrouillée ou bureau sécurisé)";
+    }
+    return nullptr;
 }
 
 void TForm1::ShowLastData(const std::wstring& text)

@@ -129,8 +129,10 @@ std::wstring TForm1::ReadSerialData()
     if (IsConnected && (code == kErrorBadCommand || code == kErrorSemTimeout || code == kErrorOperationAborted)) {
         AddLog(L"Debug: Erreur de lecture détectée (Code: " + std::to_wstring(code) + L") - Possible déconnexion");
         if (!IsPortStillAvailable()) {
-            AddLog(L"Port COM connecté (" + openPortName_ + L") déconnecté - Fermeture automatique (erreur lecture)");
+            const std::wstring lost = openPortName_;
+            AddLog(L"Port COM connecté (" + lost + L") déconnecté - Fermeture automatique (erreur lecture)");
             Disconnect();
+            RememberDevicePort(lost);
         }
     }
     // With abort-on-error set, the driver fails every later read until the error is cleared.

@@ -42,6 +42,8 @@ void TForm1::LoadSettings()
 
         if (!port.empty())
             SelectExact(cmbPorts, port);
+        // The port of the last connection: tried again while the device does not answer.
+        RememberDevicePort(port);
         SelectExact(cmbBaudRate, speed);
     }
     MenuActiver.SetCaption(IsEnabled ? L"Désactiver" : L"Activer");

@@ -52,6 +52,7 @@ void TForm1::MenuActiverClick()
     } else {
         MenuActiver.SetCaption(L"Activer");
         AddLog(L"VOR-TIKA Monitor désactivé");
+        StopDevicePortTries();
         if (IsConnected)
             Disconnect();
     }

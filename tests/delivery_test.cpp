@@ -499,3 +499,52 @@ TEST(Paste, SystemReasonForTheOpenFailure_LosesTrailingBlanksControlsAndFullStop
                   Lines{L"Erreur lors de la copie/collage: Impossible d'ouvrir le Presse-papiers : " + reason});
     }
 }
+
+// Keys typed into the monitor's own window or tray menu would click its buttons and run its
+// entries; with nobody in front a paste would only overwrite the user's clipboard.
+TEST_F(Delivery, NothingInFrontToReceiveIt_BurstIsLoggedAndShownButNeitherTypedNorPasted)
+{
+    struct Case {
+        InputTarget target;
+        bool clipboardMode;
+        std::wstring reason;
+    };
+    const std::wstring own = L"Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor";
+    const std::wstring nobody =
+        L"Données non transmises: aucune application au premier plan (session verrouillée ou bureau sécurisé)";
+    const Case cases[] = {
+        {InputTarget::ThisProgram, false, own},
+        {InputTarget::ThisProgram, true, own},
+        {InputTarget::Nobody, false, nobody},
+        {InputTarget::Nobody, true, nobody},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.target) * 2 + (c.clipboardMode ? 1 : 0));
+        ConnectedMonitor fresh;
+        ASSERT_TRUE(fresh.connected);
+        MonitorHarness& f = fresh.h;
+        (c.clipboardMode ? f.rbClipboard : f.rbKeyboard).SetChecked(true);
+        f.chkCR.checked = f.chkLF.checked = true;
+        f.inputFocus.target = c.target;
+        fresh.Feed("A\t\r\n");
+        f.RunFor(400);
+        EXPECT_EQ(f.NewLogMessages(), (Lines{L"Données ajoutées au buffer: A\t\r\n", L"Reçu: A\t\r\n", c.reason}));
+        EXPECT_EQ(f.memoLastData.lines, (Lines{L"Dernières données reçues:", L"A\t\r\n"}));
+        EXPECT_TRUE(f.keyboard.calls.empty());
+        EXPECT_TRUE(f.clipboard.ops.empty());
+        EXPECT_EQ(f.clipboard.content, L"previous");
+        EXPECT_EQ(f.form.DataBuffer, L"");
+    }
+}
+
+TEST_F(Delivery, WindowsRefusesTheKeys_OneLinePerBurst)
+{
+    h.chkCR.checked = true;
+    h.keyboard.refusesInput = true;
+    m.Feed("AB");
+    h.RunFor(400);
+    EXPECT_EQ(h.NewLogMessages(), (Lines{L"Données ajoutées au buffer: AB", L"Reçu: AB",
+                                         L"Données transmises en partie: Windows a refusé 6 des 6 événements clavier "
+                                         L"(application au premier plan exécutée avec plus de droits ?)"}));
+    EXPECT_EQ(m.Typed(), (Keys{L"A", L"B", L"{Enter}"})) << "each unit is still given to Windows";
+}

@@ -10,10 +10,10 @@
 static_assert(kKeyEventFKeyUp == KEYEVENTF_KEYUP);
 static_assert(kKeyEventFUnicode == KEYEVENTF_UNICODE);
 
-void Win32KeyboardSink::SendInput(const KeyboardRecord* records, int count)
+int Win32KeyboardSink::SendInput(const KeyboardRecord* records, int count)
 {
     if (records == nullptr || count <= 0)
-        return;
+        return 0;
     // Value-initialised: every field the record does not carry stays 0.
     std::vector<INPUT> inputs(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -25,7 +25,39 @@ void Win32KeyboardSink::SendInput(const KeyboardRecord* records, int count)
         inputs[i].ki.dwExtraInfo = records[i].dwExtraInfo;
     }
     // One call, so that a press and its release stay together in the input stream.
-    ::SendInput(static_cast<UINT>(count), inputs.data(), static_cast<int>(sizeof(INPUT)));
+    return static_cast<int>(::SendInput(static_cast<UINT>(count), inputs.data(), static_cast<int>(sizeof(INPUT))));
+}
+
+namespace {
+
+std::wstring DesktopName(HDESK desktop)
+{
+    wchar_t name[256] = {};
+    DWORD needed = 0;
+    if (!::GetUserObjectInformationW(desktop, UOI_NAME, name, sizeof(name) - sizeof(wchar_t), &needed))
+        return {};
+    return name;
+}
+
+} // namespace
+
+// On a locked workstation or the UAC secure desktop the input desktop is not ours (and a
+// standard user may not even open it); there, and in a session away from the console,
+// Windows gives no foreground window.
+InputTarget Win32InputFocus::Target()
+{
+    HWND foreground = ::GetForegroundWindow();
+    if (foreground == nullptr)
+        return InputTarget::Nobody;
+    const win32::UniqueDesktop input(::OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS));
+    if (!input)
+        return InputTarget::Nobody;
+    const std::wstring ours = DesktopName(::GetThreadDesktop(::GetCurrentThreadId()));
+    if (!ours.empty() && _wcsicmp(DesktopName(input.Get()).c_str(), ours.c_str()) != 0)
+        return InputTarget::Nobody;
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(foreground, &process);
+    return process == ::GetCurrentProcessId() ? InputTarget::ThisProgram : InputTarget::OtherApplication;
 }
 
 void Win32KeyboardSink::keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,

@@ -9,8 +9,14 @@
 
 class Win32KeyboardSink : public KeyboardSink {
 public:
-    void SendInput(const KeyboardRecord* records, int count) override;
+    int SendInput(const KeyboardRecord* records, int count) override;
     void keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags, std::uintptr_t dwExtraInfo) override;
+};
+
+// The foreground window and the input desktop, as they stand when a burst is delivered.
+class Win32InputFocus : public InputFocus {
+public:
+    InputTarget Target() override;
 };
 
 class Win32Clipboard : public Clipboard {

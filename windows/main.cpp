@@ -41,12 +41,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     Win32ComPorts comPorts;
     Win32SerialCommRegistry registry;
     Win32KeyboardSink keyboard;
+    Win32InputFocus inputFocus;
     Win32Clipboard clipboard;
     clipboard.SetOwner(app.Handle());
     Win32ProfileStore profile;
 
-    TForm1 form(window.Controls(), FormPlatform{clock, localClock, fileSystem, codePage, comPorts, registry, keyboard,
-                                                clipboard, profile});
+    TForm1 form(window.Controls(), FormPlatform{.clock = clock,
+                                                .localClock = localClock,
+                                                .fileSystem = fileSystem,
+                                                .codePage = codePage,
+                                                .comPorts = comPorts,
+                                                .registry = registry,
+                                                .keyboard = keyboard,
+                                                .inputFocus = inputFocus,
+                                                .clipboard = clipboard,
+                                                .profile = profile});
     window.Attach(form);
 
     // An error ends FormCreate at its step; the window exists all the same.

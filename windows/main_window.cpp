@@ -1,6 +1,7 @@
 #include "windows/main_window.h"
 
 #include <commctrl.h>
+#include <wtsapi32.h>
 
 #include <utility>
 
@@ -142,11 +143,14 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
     // An elevated program gets no message from the non-elevated shell unless it lets it through.
     ChangeWindowMessageFilterEx(hwnd_, tray_->TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     menuActiver_ = std::make_unique<Win32MenuItem>(tray_->PopupMenu1(), kMenuActiverId, L"Activer");
+    RegisterSessionNotifications();
 }
 
 Win32MainWindow::~Win32MainWindow()
 {
     form_ = nullptr;
+    if (sessionNotifications_)
+        WTSUnRegisterSessionNotification(hwnd_);
     tray_.reset(); // NIM_DELETE while the window still exists
     if (hwnd_ != nullptr)
         app_.SetMainWindow(nullptr);
@@ -298,6 +302,19 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
+    case WM_WTSSESSION_CHANGE:
+        if (wParam == WTS_CONSOLE_DISCONNECT || wParam == WTS_REMOTE_DISCONNECT)
+            Run(&TForm1::SessionLeftConsole);
+        else if (wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT)
+            Run(&TForm1::SessionReturnedToConsole);
+        return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC) {
+            if (tray_ != nullptr)
+                tray_->AddIfMissing();
+            Run(&TForm1::PowerResumed);
+        }
+        return TRUE;
     case WM_ENDSESSION:
         // The process may be ended as soon as this returns: shut down now, once.
         if (wParam != FALSE && form_ != nullptr) {
@@ -387,12 +404,21 @@ void Win32MainWindow::OnTimer(UINT_PTR id)
         (this->*route->Tick)();
 }
 
-// An icon the taskbar refused (still starting at logon) is added again here.
+// An icon the taskbar refused (still starting at logon) is added again here, and so is the
+// session registration that Terminal Services refused.
 void Win32MainWindow::DeviceWatchTick()
 {
     if (tray_ != nullptr)
         tray_->AddIfMissing();
+    RegisterSessionNotifications();
     Run(&TForm1::TimerDeviceWatchTimer);
+}
+
+// At logon the service may not be ready yet; the registration is asked again until it holds.
+void Win32MainWindow::RegisterSessionNotifications()
+{
+    if (!sessionNotifications_ && hwnd_ != nullptr)
+        sessionNotifications_ = WTSRegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
 }
 
 // Keep the focused control across deactivation, as a dialog does.

@@ -65,6 +65,7 @@ private:
     void KeyboardClicked() { rbKeyboard_->Clicked(); }
     void ClipboardClicked() { rbClipboard_->Clicked(); }
     void DeviceWatchTick();
+    void RegisterSessionNotifications();
 
     void CreateControls();
     void ApplyLayout();
@@ -80,6 +81,7 @@ private:
     HWND lastFocus_ = nullptr;
     bool visible_ = false;
     bool centreRequested_ = true;
+    bool sessionNotifications_ = false;
     TForm1* form_ = nullptr;
 
     std::unique_ptr<Win32ComboBox> cmbPorts_, cmbBaudRate_;

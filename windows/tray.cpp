@@ -181,12 +181,24 @@ Win32TrayIcon::Event Win32TrayIcon::OnCallback(LPARAM lParam)
 }
 
 // The owner must be in the foreground for the menu to close on a click
-// elsewhere, and the posted WM_NULL lets the menu loop end cleanly.
+// elsewhere, and the posted WM_NULL lets the menu loop end cleanly. A menu closed
+// without a choice hands the foreground back to the window that had it, or the
+// hidden owner keeps it and the next bursts would not reach the operator's application.
 void Win32TrayIcon::ShowPopupMenu()
 {
     POINT cursor{};
     GetCursorPos(&cursor);
+    HWND previous = GetForegroundWindow();
     SetForegroundWindow(data_.hWnd);
-    TrackPopupMenu(menu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, data_.hWnd, nullptr);
+    const auto command =
+        static_cast<UINT>(TrackPopupMenu(menu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                         cursor.x, cursor.y, 0, data_.hWnd, nullptr));
     PostMessageW(data_.hWnd, WM_NULL, 0, 0);
+    if (command != 0) {
+        // As the menu itself would have sent it, after the menu loop.
+        PostMessageW(data_.hWnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+        return;
+    }
+    if (previous != nullptr && previous != data_.hWnd && IsWindow(previous) && GetForegroundWindow() == data_.hWnd)
+        SetForegroundWindow(previous);
 }

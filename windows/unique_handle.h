@@ -82,6 +82,7 @@ using UniqueFont = UniqueAny<HFONT, &::DeleteObject>;
 using UniqueBitmap = UniqueAny<HBITMAP, &::DeleteObject>;
 using UniqueIcon = UniqueAny<HICON, &::DestroyIcon>;
 using UniqueMenu = UniqueAny<HMENU, &::DestroyMenu>;
+using UniqueDesktop = UniqueAny<HDESK, &::CloseDesktop>;
 using UniqueKey = UniqueAny<HKEY, &::RegCloseKey>;
 using UniqueLocal = UniqueAny<HLOCAL, &::LocalFree>;
 using UniqueGlobal = UniqueAny<HGLOBAL, &::GlobalFree>;

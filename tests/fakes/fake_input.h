@@ -21,19 +21,27 @@ struct InputCall {
 class FakeKeyboard : public KeyboardSink {
 public:
     explicit FakeKeyboard(const FakeClock* clock = nullptr) : clock_(clock) {}
-    void SendInput(const KeyboardRecord* records, int count) override
+    int SendInput(const KeyboardRecord* records, int count) override
     {
         calls.push_back(
             {InputCall::Kind::SendInput, {records, records + count}, 0, 0, 0, 0, clock_ ? clock_->Now() : 0});
+        return refusesInput ? 0 : count;
     }
     void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra) override
     {
         calls.push_back({InputCall::Kind::KeybdEvent, {}, vk, scan, flags, extra, clock_ ? clock_->Now() : 0});
     }
     std::vector<InputCall> calls;
+    bool refusesInput = false; // as for an application in front with higher rights
 
 private:
     const FakeClock* clock_;
+};
+
+class FakeInputFocus : public InputFocus {
+public:
+    InputTarget Target() override { return target; }
+    InputTarget target = InputTarget::OtherApplication;
 };
 
 class FakeClipboard : public Clipboard {

@@ -8,8 +8,16 @@ MonitorHarness::MonitorHarness()
     : form(FormControls{cmbPorts, cmbBaudRate, rbKeyboard, rbClipboard, chkCR, chkLF, chkAutoConnect, btnConnect,
                         btnDisconnect, lblStatus, memoLastData, MenuActiver, TrayIcon1, toolkit.Timer1,
                         toolkit.TimerDetection, toolkit.TimerDeviceWatch, window, toolkit},
-           FormPlatform{toolkit.clock, localClock, fileSystem, codePage, comPorts, registry, keyboard, clipboard,
-                        profile})
+           FormPlatform{.clock = toolkit.clock,
+                        .localClock = localClock,
+                        .fileSystem = fileSystem,
+                        .codePage = codePage,
+                        .comPorts = comPorts,
+                        .registry = registry,
+                        .keyboard = keyboard,
+                        .inputFocus = inputFocus,
+                        .clipboard = clipboard,
+                        .profile = profile})
 {
     rbKeyboard.group = rbClipboard.group = {&rbKeyboard, &rbClipboard};
     toolkit.Timer1.SetInterval(kTimer1Ms);

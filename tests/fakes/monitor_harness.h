@@ -33,6 +33,7 @@ struct MonitorHarness {
     FakeComPorts comPorts;
     FakeSerialRegistry registry;
     FakeKeyboard keyboard{&toolkit.clock};
+    FakeInputFocus inputFocus;
     FakeClipboard clipboard;
     FakeProfileStore profile{fileSystem, codePage};
 
@@ -53,6 +54,8 @@ struct MonitorHarness {
     // Runs a handler as the message loop does.
     void Dispatch(const std::function<void()>& handler) { toolkit.Dispatch(handler); }
     void RunFor(std::uint64_t ms) { toolkit.RunFor(ms); }
+    // Runs the clock up to and including the next tick of the port watch.
+    void RunToNextWatchTick() { RunFor(toolkit.TimerDeviceWatch.due - toolkit.clock.Now()); }
 
     // Adds a listed port with a device behind it.
     FakeDevice& AddPort(const std::wstring& name, bool answers = false);

@@ -4,11 +4,13 @@ window and keeps the connection; a double click on the icon toggles the window o
 import shutil
 import subprocess
 
-from wine_env import MonitorTestCase, wait_until
+from wine_env import MENU_AFFICHER, MonitorTestCase, wait_until
 
 WM_SYSCOMMAND, SC_CLOSE = 0x0112, 0xF060
 RB_KEYBOARD, RB_CLIPBOARD = 205, 207
 READY = "Aucun VOR-TIKA détecté sur les ports disponibles"
+CONNECTED = "VOR-TIKA détecté et connecté sur COM5"
+NOT_FOR_US = "Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor"
 
 
 def visible(session, cls: str = "TForm1") -> bool:
@@ -119,6 +121,46 @@ class WindowTest(MonitorTestCase):
         s.monitor = None
         self.assertEqual(s.log_messages()[-1], "Surveillance des périphériques désactivée")
         self.assertEqual(s.read_settings()["Settings"]["Enabled"], "0")
+
+    def test_TrayMenuOpen_BurstEndingInEnter_RunsNoEntry_ForegroundComesBackAfterEscape(self):
+        if not shutil.which("xdotool"):
+            self.skipTest("no xdotool")
+        s = self.session
+        device = s.emulator("COM5")
+        sink = s.sink()
+        s.start_monitor()
+        s.wait_log(CONNECTED, 120)
+        sink.foreground()
+        self.open_menu()
+        self.keys("Up")  # "Quitter" highlighted: an Enter typed into the menu would run it
+        device.send(r"A\r\n")
+        s.wait_log(NOT_FOR_US, 30)
+        self.assertIn("visible=1", s.wctl("window-info", "#32768", check=False))
+        self.assertNotIn("missing", s.wctl("window-info", "TForm1", check=False))
+
+        self.keys("Escape")
+        wait_until(lambda: "visible=1" not in s.wctl("window-info", "#32768", check=False), 30,
+                   what="the menu closed")
+        wait_until(lambda: s.wctl("foreground-class", check=False).strip() == "VorTikaSink", 30,
+                   what="the sink in front again")
+        device.send(r"B\r\n")
+        wait_until(lambda: sink.chars().startswith("B"), 60, what="the next burst in the sink")
+        self.assertNotIn("Surveillance des périphériques désactivée", s.log_messages())
+
+    def test_WindowInFront_TabsAndEnterFromTheDevice_ClickNoButton(self):
+        s = self.session
+        device = s.emulator("COM5")
+        s.start_monitor()
+        s.wait_log(CONNECTED, 120)
+        s.wctl("menu", str(MENU_AFFICHER))
+        wait_until(lambda: s.wctl("foreground-class", check=False).strip() == "TForm1", 30, interval=0.3,
+                   what="the window in front")
+        # Tab would make "Déconnecter" the default button, and Enter would click it.
+        device.send(r"\t\t\t\t\t\t\r")
+        s.wait_log(NOT_FOR_US, 30)
+        passed = s.log_messages().count("Debug: Test de connexion réussi")
+        s.wait_log("Debug: Test de connexion réussi", 30, count=passed + 1)
+        self.assertNotIn("Connexion fermée", s.log_messages())
 
 
 if __name__ == "__main__":

@@ -144,6 +144,9 @@ public:
     void MenuAfficherClick();
     void MenuQuitterClick();
 
+    // The first rule of the link's state that the fields break, if any (link_state.cpp).
+    std::optional<std::wstring> BrokenLinkRule() const;
+
     // Monitor state, read by the shell and by tests.
     PortHandle hComPort = kNoPort;
     bool IsConnected = false;
@@ -158,6 +161,9 @@ public:
     std::wstring ConfigFile;
 
 private:
+    enum class LinkState { Idle, Detecting, Connected };
+    LinkState State() const;
+
     void ApplyBusyLayout();
     void ApplyIdleLayout();
     std::uint32_t SelectedBaudRate() const;

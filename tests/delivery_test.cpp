@@ -339,6 +339,7 @@ TEST_F(Delivery, ProcessBufferedDataDuringDetection_DropsTheBuffer)
 {
     h.memoLastData.lines = {L"kept"};
     h.form.IsDetecting = true;
+    h.checkLinkRules = false; // both flags, by hand
     h.form.DataBuffer = L"noise";
     h.Dispatch([&] { h.form.ProcessBufferedData(); });
     h.form.IsDetecting = false;

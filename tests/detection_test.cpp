@@ -414,6 +414,7 @@ TEST(Detection, DisconnectInIdle_ChangesNothing)
     const auto statusCount = h.lblStatus.history.size();
     const int iconChanges = h.TrayIcon1.iconChanges;
     h.btnConnect.enabled = false; // a layout the no-op must leave alone
+    h.checkLinkRules = false;
     h.Dispatch([&] { h.form.Disconnect(); });
     EXPECT_TRUE(h.NewLogMessages().empty());
     EXPECT_EQ(h.lblStatus.history.size(), statusCount);

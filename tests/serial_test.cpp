@@ -28,6 +28,7 @@ void OpenDirectly(MonitorHarness& h, const std::wstring& port)
     h.CreateIdle();
     ASSERT_EQ(h.form.OpenSerialPort(port, 9600), OpenResult::Opened);
     h.form.IsDetecting = true;
+    h.checkLinkRules = false; // a detection without its timers or layout
     h.comPorts.calls.clear();
 }
 
@@ -201,6 +202,7 @@ TEST(SerialOpen, AppliesLineSettingsAndTimeoutsAndNothingElse)
     d.driverState = {kDcbLength, 1200, 0x00007FB3, 5, 2048, 512, 7, 2, 2, 0x11, 0x13, '?', 0x1A, '\n', 9};
     h.CreateIdle();
     h.comPorts.calls.clear();
+    h.checkLinkRules = false; // the open alone, outside a detection
 
     OpenResult result{};
     h.Dispatch([&] { result = h.form.OpenSerialPort(L"COM7", 38400); });

@@ -53,6 +53,8 @@ void FakeToolkit::Dispatch(const std::function<void()>& handler)
         ShowMessage(ErrorReportText(error.Message()), MessageBoxKind::Error);
     }
     ShowPostedBoxes();
+    if (afterEvent)
+        afterEvent();
 }
 
 void FakeToolkit::ShowMessage(const std::wstring& text, MessageBoxKind kind)

@@ -83,6 +83,8 @@ public:
     std::vector<std::wstring> errorReports; // texts as the report shows them
     // How long each modal box stays open while the loop runs.
     std::uint64_t modalBoxOpenMs = 0;
+    // Runs after every dispatched event, nested ones included.
+    std::function<void()> afterEvent;
     // Events the one-time pump dispatches (queued clicks, menu commands).
     std::vector<std::function<void()>> pendingEvents;
     int pumpCount = 0;

@@ -1,5 +1,7 @@
 #include "tests/fakes/monitor_harness.h"
 
+#include <gtest/gtest.h>
+
 #include <regex>
 
 #include "ui/form_layout.h"
@@ -27,6 +29,14 @@ MonitorHarness::MonitorHarness()
     toolkit.Timer1.OnTimer = [this] { form.Timer1Timer(); };
     toolkit.TimerDetection.OnTimer = [this] { form.TimerDetectionTimer(); };
     toolkit.TimerDeviceWatch.OnTimer = [this] { form.TimerDeviceWatchTimer(); };
+    // Every scenario also checks the link's rules, after each event it dispatches.
+    toolkit.afterEvent = [this] {
+        if (!checkLinkRules)
+            return;
+        if (const auto broken = form.BrokenLinkRule())
+            ADD_FAILURE() << "link rule broken at " << toolkit.clock.Now()
+                          << " ms: " << std::string(broken->begin(), broken->end());
+    };
 }
 
 void MonitorHarness::Create()

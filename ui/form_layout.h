@@ -2,6 +2,8 @@
 #include <array>
 #include <cstdint>
 
+#include "ui/shell_ids.h"
+
 // The main window as designed at 96 DPI, and the arithmetic that places it.
 
 enum class ControlKind { PushButton, DropDownList, RadioButton, Memo, CheckBox, GroupBox, Label };
@@ -28,9 +30,18 @@ inline constexpr int kDesignedClientHeight = 369;
 inline constexpr int kDesignedFontHeight = 11; // Tahoma 8 pt; lfHeight is its negative
 
 // The window's three timers as designed; start-up sets the watch to the period in force.
-inline constexpr std::uint32_t kTimer1Ms = 100;
-inline constexpr std::uint32_t kTimerDetectionMs = 5000;
-inline constexpr std::uint32_t kTimerDeviceWatchDesignedMs = 5000;
+struct DesignedTimer {
+    const wchar_t* Name;
+    unsigned Id;
+    std::uint32_t PeriodMs;
+    bool ArmedAtCreation;
+};
+inline constexpr DesignedTimer kDesignedTimer1{L"Timer1", kTimer1Id, 100, false};
+inline constexpr DesignedTimer kDesignedTimerDetection{L"TimerDetection", kTimerDetectionId, 5000, false};
+inline constexpr DesignedTimer kDesignedTimerDeviceWatch{L"TimerDeviceWatch", kTimerDeviceWatchId, 5000, true};
+
+inline constexpr std::uint32_t kTimer1Ms = kDesignedTimer1.PeriodMs;
+inline constexpr std::uint32_t kTimerDetectionMs = kDesignedTimerDetection.PeriodMs;
 inline constexpr std::uint32_t kTimerDeviceWatchMs = 3000;
 
 // Creation order is the tab order.

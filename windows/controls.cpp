@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "windows/trace.h"
 #include "windows/unique_handle.h"
 
 std::wstring WindowText(HWND hwnd)
@@ -14,23 +15,36 @@ std::wstring WindowText(HWND hwnd)
     return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
 }
 
-namespace {
+// --- Common states ---
+
+bool Win32Control::IsEnabled() const
+{
+    return IsWindowEnabled(hwnd_) != FALSE;
+}
 
 // A disabled control cannot keep the focus: hand it to the next tab stop, as
 // the keyboard would otherwise be left with nowhere to go.
-void EnableControl(HWND hwnd, bool enabled)
+void Win32Control::Enable(bool enabled)
 {
-    if (!enabled && GetFocus() == hwnd) {
-        HWND parent = GetParent(hwnd);
-        HWND next = GetNextDlgTabItem(parent, hwnd, FALSE);
-        EnableWindow(hwnd, FALSE);
-        SetFocus(next != nullptr && next != hwnd ? next : parent);
+    if (!enabled && GetFocus() == hwnd_) {
+        HWND parent = GetParent(hwnd_);
+        HWND next = GetNextDlgTabItem(parent, hwnd_, FALSE);
+        EnableWindow(hwnd_, FALSE);
+        SetFocus(next != nullptr && next != hwnd_ ? next : parent);
         return;
     }
-    EnableWindow(hwnd, enabled ? TRUE : FALSE);
+    EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 
-} // namespace
+bool Win32Control::IsChecked() const
+{
+    return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32Control::Check(bool checked)
+{
+    SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
 
 // --- ComboBox ---
 
@@ -78,41 +92,16 @@ std::wstring Win32ComboBox::Text() const
     return index < 0 ? std::wstring() : Item(index);
 }
 
-bool Win32ComboBox::Enabled() const
-{
-    return IsWindowEnabled(hwnd_) != FALSE;
-}
-
-void Win32ComboBox::SetEnabled(bool enabled)
-{
-    EnableControl(hwnd_, enabled);
-}
-
 void Win32ComboBox::Refresh()
 {
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
-// --- CheckBox and RadioButton ---
-
-bool Win32CheckBox::Checked() const
-{
-    return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void Win32CheckBox::SetChecked(bool checked)
-{
-    SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-bool Win32RadioButton::Checked() const
-{
-    return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+// --- RadioButton ---
 
 void Win32RadioButton::Apply(bool checked)
 {
-    SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    Check(checked);
     // Only the checked button of the group is a tab stop.
     LONG_PTR style = GetWindowLongPtrW(hwnd_, GWL_STYLE);
     style = checked ? (style | WS_TABSTOP) : (style & ~static_cast<LONG_PTR>(WS_TABSTOP));
@@ -124,18 +113,6 @@ void Win32RadioButton::SetChecked(bool checked)
     Apply(checked);
     if (checked && partner_ != nullptr)
         partner_->Apply(false);
-}
-
-// --- Button ---
-
-bool Win32Button::Enabled() const
-{
-    return IsWindowEnabled(hwnd_) != FALSE;
-}
-
-void Win32Button::SetEnabled(bool enabled)
-{
-    EnableControl(hwnd_, enabled);
 }
 
 // --- Label ---
@@ -206,27 +183,28 @@ void Win32MenuItem::SetCaption(const std::wstring& caption)
 
 // --- Timer ---
 
-Win32Timer::Win32Timer(HWND hwnd, UINT_PTR id, std::uint32_t interval, bool running)
-    : hwnd_(hwnd), id_(id), state_(interval, false)
+void Win32Timer::Attach(HWND hwnd)
 {
-    if (running)
+    hwnd_ = hwnd;
+    if (design_.ArmedAtCreation)
         Arm();
 }
 
 void Win32Timer::SetInterval(std::uint32_t ms)
 {
     if (state_.SetInterval(ms))
-        SetTimer(hwnd_, id_, ms, nullptr);
+        win32::TraceIfFalse(SetTimer(hwnd_, design_.Id, ms, nullptr), std::wstring(L"SetTimer ") + design_.Name);
 }
 
 void Win32Timer::Arm()
 {
     if (state_.Arm())
-        SetTimer(hwnd_, id_, state_.Interval(), nullptr);
+        win32::TraceIfFalse(SetTimer(hwnd_, design_.Id, state_.Interval(), nullptr),
+                            std::wstring(L"SetTimer ") + design_.Name);
 }
 
 void Win32Timer::Stop()
 {
-    KillTimer(hwnd_, id_);
+    KillTimer(hwnd_, design_.Id);
     state_.Stop();
 }

@@ -4,13 +4,29 @@
 #include <string>
 
 #include "ui/controls.h"
+#include "ui/form_layout.h"
 #include "ui/shell_rules.h"
 
 // The control surface bound to the child windows of the main window.
 
-class Win32ComboBox : public ComboBox {
+// A child window of the main window, attached by its id once the window exists. The enabled
+// and checked states are the same window calls for every kind of control.
+class Win32Control {
 public:
-    explicit Win32ComboBox(HWND hwnd) : hwnd_(hwnd) {}
+    void Attach(HWND hwnd) { hwnd_ = hwnd; }
+    HWND Handle() const { return hwnd_; }
+
+protected:
+    bool IsEnabled() const;
+    // A disabled control hands the focus on to the next tab stop.
+    void Enable(bool enabled);
+    bool IsChecked() const;
+    void Check(bool checked);
+    HWND hwnd_ = nullptr;
+};
+
+class Win32ComboBox : public ComboBox, public Win32Control {
+public:
     void Clear() override;
     void AddItem(const std::wstring& item) override;
     int Count() const override;
@@ -18,81 +34,61 @@ public:
     int ItemIndex() const override;
     void SetItemIndex(int index) override;
     std::wstring Text() const override;
-    bool Enabled() const override;
-    void SetEnabled(bool enabled) override;
+    bool Enabled() const override { return IsEnabled(); }
+    void SetEnabled(bool enabled) override { Enable(enabled); }
     void Refresh() override;
-
-private:
-    HWND hwnd_;
 };
 
-class Win32CheckBox : public CheckBox {
+class Win32CheckBox : public CheckBox, public Win32Control {
 public:
-    explicit Win32CheckBox(HWND hwnd) : hwnd_(hwnd) {}
-    bool Checked() const override;
-    void SetChecked(bool checked) override;
-
-private:
-    HWND hwnd_;
+    bool Checked() const override { return IsChecked(); }
+    void SetChecked(bool checked) override { Check(checked); }
 };
 
 // Plain BS_RADIOBUTTON: the group rule and the tab stop are ours, because the
 // two buttons are not neighbours in the tab order.
-class Win32RadioButton : public RadioButton {
+class Win32RadioButton : public RadioButton, public Win32Control {
 public:
-    explicit Win32RadioButton(HWND hwnd) : hwnd_(hwnd) {}
     void SetPartner(Win32RadioButton& partner) { partner_ = &partner; }
-    bool Checked() const override;
+    bool Checked() const override { return IsChecked(); }
     void SetChecked(bool checked) override;
     void Clicked() { SetChecked(true); }
 
 private:
     void Apply(bool checked);
-    HWND hwnd_;
     Win32RadioButton* partner_ = nullptr;
 };
 
-class Win32Button : public Button {
+class Win32Button : public Button, public Win32Control {
 public:
-    explicit Win32Button(HWND hwnd) : hwnd_(hwnd) {}
-    bool Enabled() const override;
-    void SetEnabled(bool enabled) override;
-
-private:
-    HWND hwnd_;
+    bool Enabled() const override { return IsEnabled(); }
+    void SetEnabled(bool enabled) override { Enable(enabled); }
 };
 
 // A label whose width and height follow its caption.
-class Win32Label : public Label {
+class Win32Label : public Label, public Win32Control {
 public:
-    explicit Win32Label(HWND hwnd) : hwnd_(hwnd) {}
     std::wstring Caption() const override;
     void SetCaption(const std::wstring& caption) override;
     void FitToCaption();
-
-private:
-    HWND hwnd_;
 };
 
-class Win32Memo : public Memo {
+class Win32Memo : public Memo, public Win32Control {
 public:
-    explicit Win32Memo(HWND hwnd) : hwnd_(hwnd) {}
     void Clear() override;
     void AddLine(const std::wstring& line) override;
     std::vector<std::wstring> Lines() const override;
-
-private:
-    HWND hwnd_;
 };
 
 class Win32MenuItem : public MenuItem {
 public:
-    Win32MenuItem(HMENU menu, UINT id, std::wstring caption) : menu_(menu), id_(id), caption_(std::move(caption)) {}
+    Win32MenuItem(UINT id, std::wstring caption) : id_(id), caption_(std::move(caption)) {}
+    void Attach(HMENU menu) { menu_ = menu; }
     std::wstring Caption() const override { return caption_; }
     void SetCaption(const std::wstring& caption) override;
 
 private:
-    HMENU menu_;
+    HMENU menu_ = nullptr;
     UINT id_;
     std::wstring caption_;
 };
@@ -101,7 +97,9 @@ private:
 // running timer harmless and drops ticks queued before Stop().
 class Win32Timer : public Timer {
 public:
-    Win32Timer(HWND hwnd, UINT_PTR id, std::uint32_t interval, bool running);
+    explicit Win32Timer(const DesignedTimer& design) : design_(design), state_(design.PeriodMs, false) {}
+    // Once the window exists; a timer designed running starts here.
+    void Attach(HWND hwnd);
     void SetInterval(std::uint32_t ms) override;
     std::uint32_t Interval() const override { return state_.Interval(); }
     void Arm() override;
@@ -110,8 +108,8 @@ public:
     bool AcceptsTick() const { return state_.AcceptsTick(); }
 
 private:
-    HWND hwnd_;
-    UINT_PTR id_;
+    const DesignedTimer& design_;
+    HWND hwnd_ = nullptr;
     TimerState state_;
 };
 

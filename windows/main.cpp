@@ -11,6 +11,20 @@
 #include "windows/single_instance.h"
 #include "windows/storage.h"
 
+namespace {
+
+// Without its windows the program has no tray icon and no log to say why: say it once, in a box.
+int CannotStart()
+{
+    const DWORD code = GetLastError();
+    const std::wstring text =
+        L"VOR-TIKA Monitor ne peut pas créer ses fenêtres (Code: " + std::to_wstring(code) + L").";
+    MessageBoxW(nullptr, text.c_str(), kAppTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    return 1;
+}
+
+} // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     // One monitor per session: a later start hands over to it and ends.
@@ -26,12 +40,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // The application object and its window, which alone has a taskbar entry.
     Win32Application app(instance);
     if (app.Handle() == nullptr)
-        return 1;
+        return CannotStart();
 
     // Form1: created hidden; nothing shows it when the loop starts.
     Win32MainWindow window(app);
     if (!window.Created())
-        return 1;
+        return CannotStart();
     AcceptRemoteCommands(window.Handle());
 
     Win32Clock clock;

@@ -8,6 +8,7 @@
 #include "ui/shell_ids.h"
 #include "windows/newer_api.h"
 #include "windows/single_instance.h"
+#include "windows/trace.h"
 
 namespace {
 
@@ -99,15 +100,6 @@ int TextWidth(HWND control, HFONT font)
     return size.cx;
 }
 
-// The row of a table for an id, or null: an id in no table runs nothing.
-template <class Row, std::size_t N, class Id> const Row* FindRow(const Row (&rows)[N], Id id)
-{
-    for (const Row& row : rows)
-        if (row.Id == id)
-            return &row;
-    return nullptr;
-}
-
 } // namespace
 
 Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
@@ -134,15 +126,14 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
     SetDesignedClientSize();
     app_.SetMainWindow(hwnd_);
 
-    // Designed timer settings; the watch is designed running.
-    timer1_ = std::make_unique<Win32Timer>(hwnd_, kTimer1Id, kTimer1Ms, false);
-    timerDetection_ = std::make_unique<Win32Timer>(hwnd_, kTimerDetectionId, kTimerDetectionMs, false);
-    timerDeviceWatch_ = std::make_unique<Win32Timer>(hwnd_, kTimerDeviceWatchId, kTimerDeviceWatchDesignedMs, true);
+    // The timers as designed: the watch starts running here.
+    for (Win32Timer* timer : {&timer1_, &timerDetection_, &timerDeviceWatch_})
+        timer->Attach(hwnd_);
 
     tray_ = std::make_unique<Win32TrayIcon>(hwnd_, icon);
     // An elevated program gets no message from the non-elevated shell unless it lets it through.
     ChangeWindowMessageFilterEx(hwnd_, tray_->TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
-    menuActiver_ = std::make_unique<Win32MenuItem>(tray_->PopupMenu1(), kMenuActiverId, L"Activer");
+    menuActiver_.Attach(tray_->PopupMenu1());
     RegisterSessionNotifications();
 }
 
@@ -159,17 +150,24 @@ Win32MainWindow::~Win32MainWindow()
 
 FormControls Win32MainWindow::Controls()
 {
-    return FormControls{
-        *cmbPorts_,       *cmbBaudRate_, *rbKeyboard_,     *rbClipboard_,      *chkCR_,        *chkLF_,
-        *chkAutoConnect_, *btnConnect_,  *btnDisconnect_,  *lblStatus_,        *memoLastData_, *menuActiver_,
-        *tray_,           *timer1_,      *timerDetection_, *timerDeviceWatch_, *this,          app_};
-}
-
-// An id outside the layout is a slip of ours: ControlById throws rather than
-// hand back some other control.
-HWND Win32MainWindow::Control(int id) const
-{
-    return controls_[static_cast<std::size_t>(&ControlById(id) - kFormLayout.data())];
+    return FormControls{.cmbPorts = cmbPorts_,
+                        .cmbBaudRate = cmbBaudRate_,
+                        .rbKeyboard = rbKeyboard_,
+                        .rbClipboard = rbClipboard_,
+                        .chkCR = chkCR_,
+                        .chkLF = chkLF_,
+                        .chkAutoConnect = chkAutoConnect_,
+                        .btnConnect = btnConnect_,
+                        .btnDisconnect = btnDisconnect_,
+                        .lblStatus = lblStatus_,
+                        .memoLastData = memoLastData_,
+                        .MenuActiver = menuActiver_,
+                        .TrayIcon1 = *tray_,
+                        .Timer1 = timer1_,
+                        .TimerDetection = timerDetection_,
+                        .TimerDeviceWatch = timerDeviceWatch_,
+                        .Window = *this,
+                        .App = app_};
 }
 
 // The fonts for dpi_ laid out on the controls; the previous fonts are deleted
@@ -185,48 +183,53 @@ void Win32MainWindow::ApplyFontsAndLayout()
 // Creation order is the tab order.
 void Win32MainWindow::CreateControls()
 {
-    for (std::size_t i = 0; i < kFormLayout.size(); ++i) {
-        const ControlSpec& entry = kFormLayout[i];
+    for (const ControlSpec& entry : kFormLayout) {
         const CreateParams params = ParamsFor(entry);
-        controls_[i] =
-            CreateWindowExW(params.ExStyle, params.ClassName, entry.Caption, params.Style, 0, 0, 0, 0, hwnd_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.Id)), app_.Instance(), nullptr);
+        win32::TraceIfFalse(CreateWindowExW(params.ExStyle, params.ClassName, entry.Caption, params.Style, 0, 0, 0, 0,
+                                            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.Id)),
+                                            app_.Instance(), nullptr),
+                            std::wstring(L"CreateWindowExW ") + entry.Name);
     }
     // The group box paints its frame under its check boxes, not over them; it
     // takes no focus, so its place in the z-order leaves the tab order alone.
     ::SetWindowPos(Control(kGroupBox1Id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    AttachControls();
 
-    cmbPorts_ = std::make_unique<Win32ComboBox>(Control(kCmbPortsId));
-    cmbBaudRate_ = std::make_unique<Win32ComboBox>(Control(kCmbBaudRateId));
-    rbKeyboard_ = std::make_unique<Win32RadioButton>(Control(kRbKeyboardId));
-    rbClipboard_ = std::make_unique<Win32RadioButton>(Control(kRbClipboardId));
-    rbKeyboard_->SetPartner(*rbClipboard_);
-    rbClipboard_->SetPartner(*rbKeyboard_);
-    chkCR_ = std::make_unique<Win32CheckBox>(Control(kChkCRId));
-    chkLF_ = std::make_unique<Win32CheckBox>(Control(kChkLFId));
-    chkAutoConnect_ = std::make_unique<Win32CheckBox>(Control(kChkAutoConnectId));
-    btnConnect_ = std::make_unique<Win32Button>(Control(kBtnConnectId));
-    btnDisconnect_ = std::make_unique<Win32Button>(Control(kBtnDisconnectId));
-    lblPort_ = std::make_unique<Win32Label>(Control(kLblPortId));
-    lblBaudRate_ = std::make_unique<Win32Label>(Control(kLblBaudRateId));
-    lblStatus_ = std::make_unique<Win32Label>(Control(kLblStatusId));
-    memoLastData_ = std::make_unique<Win32Memo>(Control(kMemoLastDataId));
-    SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, kMemoSubclassId, 0);
+    win32::TraceIfFalse(SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, kMemoSubclassId, 0),
+                        L"SetWindowSubclass memoLastData");
     // An edit control holds about 32,000 characters unless told otherwise; 0 lifts the limit.
     SendMessageW(Control(kMemoLastDataId), EM_SETLIMITTEXT, 0, 0);
 
     // Designed states.
-    rbKeyboard_->SetChecked(true);
-    chkAutoConnect_->SetChecked(true);
+    rbKeyboard_.SetChecked(true);
+    chkAutoConnect_.SetChecked(true);
     for (HWND combo : {Control(kCmbPortsId), Control(kCmbBaudRateId)})
         SendMessageW(combo, CB_SETMINVISIBLE, kDropDownCount, 0);
 }
 
+void Win32MainWindow::AttachControls()
+{
+    cmbPorts_.Attach(Control(kCmbPortsId));
+    cmbBaudRate_.Attach(Control(kCmbBaudRateId));
+    rbKeyboard_.Attach(Control(kRbKeyboardId));
+    rbClipboard_.Attach(Control(kRbClipboardId));
+    rbKeyboard_.SetPartner(rbClipboard_);
+    rbClipboard_.SetPartner(rbKeyboard_);
+    chkCR_.Attach(Control(kChkCRId));
+    chkLF_.Attach(Control(kChkLFId));
+    chkAutoConnect_.Attach(Control(kChkAutoConnectId));
+    btnConnect_.Attach(Control(kBtnConnectId));
+    btnDisconnect_.Attach(Control(kBtnDisconnectId));
+    lblPort_.Attach(Control(kLblPortId));
+    lblBaudRate_.Attach(Control(kLblBaudRateId));
+    lblStatus_.Attach(Control(kLblStatusId));
+    memoLastData_.Attach(Control(kMemoLastDataId));
+}
+
 void Win32MainWindow::ApplyLayout()
 {
-    for (std::size_t i = 0; i < kFormLayout.size(); ++i) {
-        const ControlSpec& entry = kFormLayout[i];
-        HWND control = controls_[i];
+    for (const ControlSpec& entry : kFormLayout) {
+        HWND control = Control(entry.Id);
         const PixelRect r = ControlRect(entry, dpi_);
         HFONT font = entry.Kind == ControlKind::Memo ? memoFont_.Get() : font_.Get();
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -249,7 +252,7 @@ void Win32MainWindow::ApplyLayout()
                                    TextWidth(control, font), dpi_);
         ::SetWindowPos(control, nullptr, r.Left, r.Top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    for (Win32Label* label : {lblPort_.get(), lblBaudRate_.get(), lblStatus_.get()})
+    for (Win32Label* label : {&lblPort_, &lblBaudRate_, &lblStatus_})
         label->FitToCaption();
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -359,49 +362,65 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
-// Menu commands come without a control (the test helpers post them too); IDOK
-// and IDCANCEL from the dialog keys are in neither table.
+// Menu commands come without a control (the test helpers post them too); IDOK and
+// IDCANCEL from the dialog keys run nothing.
 void Win32MainWindow::OnCommand(int id, int code, HWND control)
 {
-    static constexpr Route kMenuCommands[] = {
-        {kMenuActiverId, &Win32MainWindow::Fire<&TForm1::MenuActiverClick>},
-        {kMenuAfficherId, &Win32MainWindow::Fire<&TForm1::MenuAfficherClick>},
-        {kMenuQuitterId, &Win32MainWindow::Fire<&TForm1::MenuQuitterClick>},
-    };
-    static constexpr Route kClicks[] = {
-        {kBtnConnectId, &Win32MainWindow::Fire<&TForm1::btnConnectClick>},
-        {kBtnDisconnectId, &Win32MainWindow::Fire<&TForm1::btnDisconnectClick>},
-        {kRbKeyboardId, &Win32MainWindow::KeyboardClicked},
-        {kRbClipboardId, &Win32MainWindow::ClipboardClicked},
-    };
-    const Route* route = nullptr;
-    if (control == nullptr)
-        route = FindRow(kMenuCommands, id);
-    else if (code == BN_CLICKED)
-        route = FindRow(kClicks, id);
-    if (route != nullptr)
-        (this->*route->Action)();
+    if (control == nullptr) {
+        switch (static_cast<unsigned>(id)) {
+        case kMenuActiverId:
+            Run(&TForm1::MenuActiverClick);
+            break;
+        case kMenuAfficherId:
+            Run(&TForm1::MenuAfficherClick);
+            break;
+        case kMenuQuitterId:
+            Run(&TForm1::MenuQuitterClick);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    if (code != BN_CLICKED)
+        return;
+    switch (id) {
+    case kBtnConnectId:
+        Run(&TForm1::btnConnectClick);
+        break;
+    case kBtnDisconnectId:
+        Run(&TForm1::btnDisconnectClick);
+        break;
+    case kRbKeyboardId:
+        rbKeyboard_.Clicked();
+        break;
+    case kRbClipboardId:
+        rbClipboard_.Clicked();
+        break;
+    default:
+        break;
+    }
 }
 
+// A tick queued before its timer was stopped runs nothing.
 void Win32MainWindow::OnTimer(UINT_PTR id)
 {
-    struct TimerRoute {
-        UINT_PTR Id;
-        std::unique_ptr<Win32Timer> Win32MainWindow::*Timer;
-        Handler Tick;
-    };
-    static constexpr TimerRoute kTimers[] = {
-        {kTimer1Id, &Win32MainWindow::timer1_, &Win32MainWindow::Fire<&TForm1::Timer1Timer>},
-        {kTimerDetectionId, &Win32MainWindow::timerDetection_, &Win32MainWindow::Fire<&TForm1::TimerDetectionTimer>},
-        {kTimerDeviceWatchId, &Win32MainWindow::timerDeviceWatch_, &Win32MainWindow::DeviceWatchTick},
-    };
-    const TimerRoute* route = FindRow(kTimers, id);
-    if (route == nullptr)
-        return;
-    // A tick queued before the timer was stopped runs nothing.
-    const std::unique_ptr<Win32Timer>& timer = this->*route->Timer;
-    if (timer != nullptr && timer->AcceptsTick())
-        (this->*route->Tick)();
+    switch (id) {
+    case kTimer1Id:
+        if (timer1_.AcceptsTick())
+            Run(&TForm1::Timer1Timer);
+        break;
+    case kTimerDetectionId:
+        if (timerDetection_.AcceptsTick())
+            Run(&TForm1::TimerDetectionTimer);
+        break;
+    case kTimerDeviceWatchId:
+        if (timerDeviceWatch_.AcceptsTick())
+            DeviceWatchTick();
+        break;
+    default:
+        break;
+    }
 }
 
 // An icon the taskbar refused (still starting at logon) is added again here, and so is the

@@ -1,7 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <array>
 #include <memory>
 
 #include "monitor/Unit1.h"
@@ -54,43 +53,36 @@ private:
     void OnTimer(UINT_PTR id);
     bool OnActivate(bool active);
     void Run(void (TForm1::*handler)());
-
-    // What a command or a timer id runs: a TForm1 event, or the window's own handler.
-    using Handler = void (Win32MainWindow::*)();
-    struct Route {
-        int Id;
-        Handler Action;
-    };
-    template <void (TForm1::*Event)()> void Fire() { Run(Event); }
-    void KeyboardClicked() { rbKeyboard_->Clicked(); }
-    void ClipboardClicked() { rbClipboard_->Clicked(); }
     void DeviceWatchTick();
     void RegisterSessionNotifications();
 
     void CreateControls();
+    void AttachControls();
     void ApplyLayout();
     void ApplyFontsAndLayout();
-    HWND Control(int id) const;
+    HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
 
     Win32Application& app_;
     int dpi_ = kDesignDpi;
     win32::UniqueFont font_;
     win32::UniqueFont memoFont_;
     HBRUSH memoBrush_ = nullptr;
-    std::array<HWND, kFormLayout.size()> controls_{};
     HWND lastFocus_ = nullptr;
     bool visible_ = false;
     bool centreRequested_ = true;
     bool sessionNotifications_ = false;
     TForm1* form_ = nullptr;
 
-    std::unique_ptr<Win32ComboBox> cmbPorts_, cmbBaudRate_;
-    std::unique_ptr<Win32RadioButton> rbKeyboard_, rbClipboard_;
-    std::unique_ptr<Win32CheckBox> chkCR_, chkLF_, chkAutoConnect_;
-    std::unique_ptr<Win32Button> btnConnect_, btnDisconnect_;
-    std::unique_ptr<Win32Label> lblPort_, lblBaudRate_, lblStatus_;
-    std::unique_ptr<Win32Memo> memoLastData_;
-    std::unique_ptr<Win32Timer> timer1_, timerDetection_, timerDeviceWatch_;
+    // The controls the form reads and writes, attached by id once they exist.
+    Win32ComboBox cmbPorts_, cmbBaudRate_;
+    Win32RadioButton rbKeyboard_, rbClipboard_;
+    Win32CheckBox chkCR_, chkLF_, chkAutoConnect_;
+    Win32Button btnConnect_, btnDisconnect_;
+    Win32Label lblPort_, lblBaudRate_, lblStatus_;
+    Win32Memo memoLastData_;
+    Win32Timer timer1_{kDesignedTimer1};
+    Win32Timer timerDetection_{kDesignedTimerDetection};
+    Win32Timer timerDeviceWatch_{kDesignedTimerDeviceWatch};
     std::unique_ptr<Win32TrayIcon> tray_;
-    std::unique_ptr<Win32MenuItem> menuActiver_;
+    Win32MenuItem menuActiver_{kMenuActiverId, L"Activer"};
 };

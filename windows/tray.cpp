@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/shell_ids.h"
+#include "windows/trace.h"
 
 namespace {
 
@@ -63,11 +64,11 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
     data_.uID = kTrayIconId;
     data_.uCallbackMessage = kTrayCallbackMessage;
 
-    menu_.Reset(CreatePopupMenu());
-    AppendMenuW(menu_.Get(), MF_STRING, kMenuActiverId, L"Activer");
-    AppendMenuW(menu_.Get(), MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu_.Get(), MF_STRING, kMenuAfficherId, L"Afficher");
-    AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter");
+    menu_.Reset(win32::TraceIfFalse(CreatePopupMenu(), L"CreatePopupMenu"));
+    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuActiverId, L"Activer"), L"AppendMenuW Activer");
+    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_SEPARATOR, 0, nullptr), L"AppendMenuW separator");
+    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuAfficherId, L"Afficher"), L"AppendMenuW Afficher");
+    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter"), L"AppendMenuW Quitter");
 
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 }
@@ -159,7 +160,7 @@ void Win32TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& t
     CopyField(balloon.szInfo, text);
     balloon.dwInfoFlags = infoFlags;
     balloon.uTimeout = timeoutMs;
-    Shell_NotifyIconW(NIM_MODIFY, &balloon);
+    win32::TraceIfFalse(Shell_NotifyIconW(NIM_MODIFY, &balloon), L"Shell_NotifyIconW NIM_MODIFY balloon");
 }
 
 Win32TrayIcon::Event Win32TrayIcon::OnCallback(LPARAM lParam)

@@ -13,24 +13,19 @@ DESIGNED_CLIENT = (782, 369)
 READY = "Aucun VOR-TIKA détecté sur les ports disponibles"
 
 # Control ids (ui/shell_ids.h) and the designed rectangles at 96 DPI (left, top, width, height), in the
-# main window's client area; chkCR and chkLF are given relative to the group box's client area.
+# main window's client area, read from the program's own layout table; chkCR and chkLF are given
+# relative to the group box's client area.
 GROUP_BOX, CHK_CR, CHK_LF = 209, 210, 211
-DESIGNED = {
-    201: (441, 32, 75, 25),
-    202: (526, 32, 75, 25),
-    203: (72, 5, 113, 21),
-    204: (244, 5, 145, 21),
-    205: (16, 31, 201, 16),
-    206: (16, 96, 592, 170),
-    207: (223, 31, 98, 16),
-    208: (441, 72, 137, 17),
-    209: (16, 54, 401, 38),
-    210: (21, 17, 188, 17),
-    211: (224, 16, 97, 17),
-    212: (16, 10, 50, 13),
-    213: (200, 10, 38, 13),
-    214: (16, 275, 84, 13),
-}
+
+
+def designed_layout() -> dict[int, tuple[int, int, int, int]]:
+    out = subprocess.run([str(HOST_BUILD / "tools" / "print_form_layout")], capture_output=True, text=True,
+                         check=True, timeout=60).stdout
+    rows = [[int(field) for field in line.split()] for line in out.splitlines() if line.strip()]
+    return {row[0]: tuple(row[1:5]) for row in rows}
+
+
+DESIGNED = designed_layout()
 
 WINDOW_INFO = re.compile(r"visible=(\d) iconic=(\d) rect=(-?\d+),(-?\d+),(-?\d+),(-?\d+) client=(\d+)x(\d+)")
 CHILD = re.compile(r"^id=(-?\d+) class=(\S+) parent=(-?\d+) visible=(\d) rect=(-?\d+),(-?\d+),(-?\d+),(-?\d+) text=(.*)$")

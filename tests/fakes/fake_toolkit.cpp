@@ -2,19 +2,23 @@
 
 #include "ui/errors.h"
 
+FakeTimer::FakeTimer(FakeToolkit& toolkit, const DesignedTimer& design)
+    : toolkit_(toolkit), state_(design.PeriodMs, false)
+{
+    if (design.ArmedAtCreation)
+        Arm();
+}
+
 void FakeTimer::SetInterval(std::uint32_t ms)
 {
-    interval_ = ms;
-    if (running_)
-        due = toolkit_.clock.Now() + interval_; // a new interval restarts the countdown
+    if (state_.SetInterval(ms))
+        due = toolkit_.clock.Now() + ms; // a new period restarts the countdown
 }
 
 void FakeTimer::Arm()
 {
-    if (running_)
-        return;
-    running_ = true;
-    due = toolkit_.clock.Now() + interval_;
+    if (state_.Arm())
+        due = toolkit_.clock.Now() + state_.Interval();
 }
 
 FakeToolkit::FakeToolkit() = default;

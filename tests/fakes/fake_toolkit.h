@@ -7,6 +7,7 @@
 
 #include "system/clock.h"
 #include "ui/controls.h"
+#include "ui/form_layout.h"
 #include "ui/shell_rules.h"
 
 // Virtual milliseconds. Sleep advances time without firing timers, as a
@@ -30,24 +31,23 @@ private:
 
 class FakeToolkit;
 
+// A timer of the window as designed, on the virtual clock, following the window's timer rule.
 class FakeTimer : public Timer {
 public:
-    FakeTimer(FakeToolkit& toolkit, std::string timerName) : name(std::move(timerName)), toolkit_(toolkit) {}
+    FakeTimer(FakeToolkit& toolkit, const DesignedTimer& design);
     void SetInterval(std::uint32_t ms) override;
-    std::uint32_t Interval() const override { return interval_; }
+    std::uint32_t Interval() const override { return state_.Interval(); }
     void Arm() override;
-    void Stop() override { running_ = false; }
-    bool Running() const override { return running_; }
+    void Stop() override { state_.Stop(); }
+    bool Running() const override { return state_.Running(); }
 
     std::function<void()> OnTimer;
     std::uint64_t due = 0;
     int ticks = 0;
-    const std::string name;
 
 private:
     FakeToolkit& toolkit_;
-    std::uint32_t interval_ = 1000;
-    bool running_ = false;
+    TimerState state_;
 };
 
 struct MessageBoxRecord {
@@ -62,9 +62,9 @@ class FakeToolkit : public Application {
 public:
     FakeToolkit();
     FakeClock clock;
-    FakeTimer Timer1{*this, "Timer1"};
-    FakeTimer TimerDetection{*this, "TimerDetection"};
-    FakeTimer TimerDeviceWatch{*this, "TimerDeviceWatch"};
+    FakeTimer Timer1{*this, kDesignedTimer1};
+    FakeTimer TimerDetection{*this, kDesignedTimerDetection};
+    FakeTimer TimerDeviceWatch{*this, kDesignedTimerDeviceWatch};
 
     // Fires the due ticks, in order, until `ms` virtual milliseconds have passed.
     // A timer whose periods passed while the thread was held ticks once.

@@ -7,9 +7,24 @@
 #include "ui/form_layout.h"
 
 MonitorHarness::MonitorHarness()
-    : form(FormControls{cmbPorts, cmbBaudRate, rbKeyboard, rbClipboard, chkCR, chkLF, chkAutoConnect, btnConnect,
-                        btnDisconnect, lblStatus, memoLastData, MenuActiver, TrayIcon1, toolkit.Timer1,
-                        toolkit.TimerDetection, toolkit.TimerDeviceWatch, window, toolkit},
+    : form(FormControls{.cmbPorts = cmbPorts,
+                        .cmbBaudRate = cmbBaudRate,
+                        .rbKeyboard = rbKeyboard,
+                        .rbClipboard = rbClipboard,
+                        .chkCR = chkCR,
+                        .chkLF = chkLF,
+                        .chkAutoConnect = chkAutoConnect,
+                        .btnConnect = btnConnect,
+                        .btnDisconnect = btnDisconnect,
+                        .lblStatus = lblStatus,
+                        .memoLastData = memoLastData,
+                        .MenuActiver = MenuActiver,
+                        .TrayIcon1 = TrayIcon1,
+                        .Timer1 = toolkit.Timer1,
+                        .TimerDetection = toolkit.TimerDetection,
+                        .TimerDeviceWatch = toolkit.TimerDeviceWatch,
+                        .Window = window,
+                        .App = toolkit},
            FormPlatform{.clock = toolkit.clock,
                         .localClock = localClock,
                         .fileSystem = fileSystem,
@@ -22,10 +37,6 @@ MonitorHarness::MonitorHarness()
                         .profile = profile})
 {
     rbKeyboard.group = rbClipboard.group = {&rbKeyboard, &rbClipboard};
-    toolkit.Timer1.SetInterval(kTimer1Ms);
-    toolkit.TimerDetection.SetInterval(kTimerDetectionMs);
-    toolkit.TimerDeviceWatch.SetInterval(kTimerDeviceWatchDesignedMs);
-    toolkit.TimerDeviceWatch.Arm(); // designed running, as the window creates it
     toolkit.Timer1.OnTimer = [this] { form.Timer1Timer(); };
     toolkit.TimerDetection.OnTimer = [this] { form.TimerDetectionTimer(); };
     toolkit.TimerDeviceWatch.OnTimer = [this] { form.TimerDeviceWatchTimer(); };

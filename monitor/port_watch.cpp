@@ -44,7 +44,7 @@ bool TForm1::TestConnection()
     CommState state;
     state.DCBlength = kDcbLength;
     if (!platform_.comPorts.GetCommState(hComPort, state)) {
-        const std::uint32_t code = platform_.comPorts.GetLastError();
+        const std::uint32_t code = platform_.comPorts.LastError();
         AddLog(L"Debug: GetCommState échoué (Code: " + std::to_wstring(code) + L")");
         return false;
     }

@@ -77,7 +77,7 @@ void TForm1::TryDevicePort()
     if (OpenSerialPort(port, SelectedBaudRate()) != OpenResult::Opened) {
         // 5: the port is held, by another session's monitor for instance.
         AddLog(L"Reconnexion impossible: port " + port + L" indisponible (Code: " +
-               std::to_wstring(platform_.comPorts.GetLastError()) + L")");
+               std::to_wstring(platform_.comPorts.LastError()) + L")");
         return;
     }
 
@@ -92,7 +92,7 @@ void TForm1::TryDevicePort()
     const std::string query = platform_.codePage.ToAnsi(kHandshakeQuery);
     const auto count = static_cast<std::uint32_t>(query.size());
     std::uint32_t written = 0;
-    if (!platform_.comPorts.WriteFile(hComPort, reinterpret_cast<const std::uint8_t*>(query.data()), count, written) ||
+    if (!platform_.comPorts.Write(hComPort, reinterpret_cast<const std::uint8_t*>(query.data()), count, written) ||
         written != count) {
         EndDevicePortTry(L"Reconnexion impossible: échec de l'envoi de la commande sur " + port);
         return;

@@ -114,7 +114,7 @@ std::wstring TForm1::ReadSerialData()
     ComPorts& ports = platform_.comPorts;
     std::array<std::uint8_t, kReceiveBufferSize> buffer{};
     std::uint32_t read = 0;
-    if (ports.ReadFile(hComPort, buffer.data(), kReadChunk, read)) {
+    if (ports.Read(hComPort, buffer.data(), kReadChunk, read)) {
         // A NUL from the device is dropped on its own; the text around it is kept.
         std::string bytes;
         const std::size_t count = std::min<std::size_t>(read, kReadChunk);
@@ -124,7 +124,7 @@ std::wstring TForm1::ReadSerialData()
         return bytes.empty() ? std::wstring{} : platform_.codePage.ToWide(bytes);
     }
 
-    const std::uint32_t code = ports.GetLastError();
+    const std::uint32_t code = ports.LastError();
     // A port under test that fails a read is simply given up by its time-out.
     if (IsConnected && (code == kErrorBadCommand || code == kErrorSemTimeout || code == kErrorOperationAborted)) {
         AddLog(L"Debug: Erreur de lecture détectée (Code: " + std::to_wstring(code) + L") - Possible déconnexion");
@@ -150,14 +150,14 @@ bool TForm1::WriteToPort(const std::wstring& text)
     const std::string bytes = platform_.codePage.ToAnsi(text);
     const auto count = static_cast<std::uint32_t>(bytes.size());
     std::uint32_t written = 0;
-    if (ports.WriteFile(hComPort, reinterpret_cast<const std::uint8_t*>(bytes.data()), count, written)) {
+    if (ports.Write(hComPort, reinterpret_cast<const std::uint8_t*>(bytes.data()), count, written)) {
         if (written == count)
             return true;
         AddLog(L"Debug: Ecriture partielle - Écrit: " + std::to_wstring(written) + L"/" + std::to_wstring(count));
         return false;
     }
 
-    const std::uint32_t code = ports.GetLastError();
+    const std::uint32_t code = ports.LastError();
     AddLog(L"Debug: Echec WriteFile (Code: " + std::to_wstring(code) + L")");
     if (code == kErrorBadCommand || code == kErrorGenFailure || code == kErrorSemTimeout ||
         code == kErrorOperationAborted)

@@ -48,12 +48,12 @@ public:
     virtual bool GetCommState(PortHandle port, CommState& state) = 0;
     virtual bool SetCommState(PortHandle port, const CommState& state) = 0;
     virtual bool SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts) = 0;
-    virtual bool ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) = 0;
-    virtual bool WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) = 0;
+    virtual bool Read(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) = 0;
+    virtual bool Write(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) = 0;
     virtual void ClosePort(PortHandle port) = 0;
     // ClearCommError: a driver with abort-on-error set fails every read after a line
     // error until this is called.
     virtual void ClearLineError(PortHandle port) = 0;
-    // GetLastError, read right after the call that failed.
-    virtual std::uint32_t GetLastError() = 0;
+    // The error code of the last call that failed (GetLastError, taken right after it).
+    virtual std::uint32_t LastError() = 0;
 };

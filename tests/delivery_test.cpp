@@ -6,7 +6,6 @@
 
 namespace {
 
-using Lines = std::vector<std::wstring>;
 using Keys = std::vector<std::wstring>;
 
 // A monitor connected to a device on COM3 through the real detection, with the

@@ -4,8 +4,6 @@
 
 #include "tests/fakes/monitor_harness.h"
 
-using Lines = std::vector<std::wstring>;
-
 namespace {
 
 const std::string kIdleSettings = "[Settings]\r\nAutoConnect=0\r\n";
@@ -30,14 +28,6 @@ Lines QueryLines(const std::wstring& port, int index)
             L"Commande de test envoyée: $VOR-TIKA?",
             L"Fin de l'envoi de la commande",
             L"Timer de détection démarré pour " + port};
-}
-
-Lines Concat(std::initializer_list<Lines> parts)
-{
-    Lines all;
-    for (const Lines& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
 }
 
 void ExpectIdleLayout(const MonitorHarness& h)

@@ -7,8 +7,6 @@
 
 namespace {
 
-using Lines = std::vector<std::wstring>;
-
 constexpr RgbColour kGrey{128, 128, 128};
 constexpr RgbColour kGreen{0, 128, 0};
 constexpr RgbColour kRed{255, 0, 0};

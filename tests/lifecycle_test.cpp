@@ -2,8 +2,6 @@
 
 #include "tests/fakes/monitor_harness.h"
 
-using Lines = std::vector<std::wstring>;
-
 TEST(Lifecycle, FirstStartWithoutPortsOrSettings_LogsStartUpAndFailedSearchInOrder)
 {
     MonitorHarness h;

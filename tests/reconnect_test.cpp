@@ -6,8 +6,6 @@
 
 namespace {
 
-using Lines = std::vector<std::wstring>;
-
 const std::wstring kTry = L"Tentative de reconnexion au VOR-TIKA sur COM3";
 const std::wstring kNoReply = L"Reconnexion impossible: pas de réponse du VOR-TIKA sur COM3";
 const Lines kConnectedAgain = {L"Tentative de reconnexion au VOR-TIKA sur COM3",

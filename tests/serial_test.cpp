@@ -3,8 +3,6 @@
 #include "tests/fakes/monitor_harness.h"
 #include "ui/errors.h"
 
-using Lines = std::vector<std::wstring>;
-
 namespace {
 
 // A monitor connected to `port`, whose device answered the query.

@@ -9,7 +9,6 @@
 namespace {
 
 const std::wstring kIni = L"C:\\ProgramData\\VORTIKA\\VORTikaMonitor.ini";
-using Lines = std::vector<std::wstring>;
 
 // Start-up with the settings file holding text (cp1252 bytes) and the given ports.
 void StartWith(MonitorHarness& h, const std::string& text, const Lines& ports = {})

@@ -4,8 +4,6 @@
 
 namespace {
 
-using Lines = std::vector<std::wstring>;
-
 const Lines kHideSteps = {
     L"SetFixedBorder", L"SetOpacity 0", L"SetWindowPos -10000 -10000 0 0 20", L"Hide", L"ShowApplicationWindow 0",
 };
@@ -16,12 +14,6 @@ const Lines kShowSteps = {
     L"ShowApplicationWindow 9", L"SetNormalState",  L"BringApplicationToFront",
     L"SetForegroundWindow",
 };
-
-Lines Concat(Lines a, const Lines& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 // Started with a device on COM3 and run until the search has confirmed it.
 void ConnectOnCom3(MonitorHarness& h)

@@ -6,8 +6,6 @@
 
 namespace {
 
-using Lines = std::vector<std::wstring>;
-
 const std::wstring kRemoved = L"Le périphérique VOR-TIKA a été déconnecté.";
 const Lines kTestPassed = {L"Debug: Timer surveillance - Test de connexion active", L"Debug: Test de connexion réussi"};
 
@@ -30,12 +28,6 @@ void StartIdle(MonitorHarness& h, const Lines& ports)
 void StartConnected(MonitorHarness& h, const Lines& ports)
 {
     ASSERT_TRUE(h.StartConnected(ports));
-}
-
-Lines Concat(Lines a, const Lines& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 Lines ArrivalState(bool connected, bool detecting, bool enabled, bool autoConnect)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/fakes/lines.h"
+
 #include <set>
 #include <stdexcept>
 
@@ -8,8 +10,6 @@
 #include "ui/form_layout.h"
 #include "ui/shell_ids.h"
 #include "ui/shell_rules.h"
-
-using Lines = std::vector<std::wstring>;
 
 // --- Layout ---------------------------------------------------------------
 

@@ -27,45 +27,38 @@ HANDLE ToHandle(PortHandle port)
     return reinterpret_cast<HANDLE>(port);
 }
 
+// The fields DCB and CommState both name, in either direction; the bit fields are copied apart.
+template <class To, class From> void CopyNamedFields(To& to, const From& from)
+{
+    to.DCBlength = from.DCBlength;
+    to.BaudRate = from.BaudRate;
+    to.wReserved = from.wReserved;
+    to.XonLim = from.XonLim;
+    to.XoffLim = from.XoffLim;
+    to.ByteSize = from.ByteSize;
+    to.Parity = from.Parity;
+    to.StopBits = from.StopBits;
+    to.XonChar = from.XonChar;
+    to.XoffChar = from.XoffChar;
+    to.ErrorChar = from.ErrorChar;
+    to.EofChar = from.EofChar;
+    to.EvtChar = from.EvtChar;
+    to.wReserved1 = from.wReserved1;
+}
+
 DCB ToDcb(const CommState& state)
 {
     DCB dcb{};
-    dcb.DCBlength = state.DCBlength;
-    dcb.BaudRate = state.BaudRate;
+    CopyNamedFields(dcb, state);
     std::memcpy(reinterpret_cast<unsigned char*>(&dcb) + kDcbFlagsOffset, &state.Flags, sizeof(state.Flags));
-    dcb.wReserved = state.wReserved;
-    dcb.XonLim = state.XonLim;
-    dcb.XoffLim = state.XoffLim;
-    dcb.ByteSize = state.ByteSize;
-    dcb.Parity = state.Parity;
-    dcb.StopBits = state.StopBits;
-    dcb.XonChar = state.XonChar;
-    dcb.XoffChar = state.XoffChar;
-    dcb.ErrorChar = state.ErrorChar;
-    dcb.EofChar = state.EofChar;
-    dcb.EvtChar = state.EvtChar;
-    dcb.wReserved1 = state.wReserved1;
     return dcb;
 }
 
 CommState FromDcb(const DCB& dcb)
 {
     CommState state;
-    state.DCBlength = dcb.DCBlength;
-    state.BaudRate = dcb.BaudRate;
+    CopyNamedFields(state, dcb);
     std::memcpy(&state.Flags, reinterpret_cast<const unsigned char*>(&dcb) + kDcbFlagsOffset, sizeof(state.Flags));
-    state.wReserved = dcb.wReserved;
-    state.XonLim = dcb.XonLim;
-    state.XoffLim = dcb.XoffLim;
-    state.ByteSize = dcb.ByteSize;
-    state.Parity = dcb.Parity;
-    state.StopBits = dcb.StopBits;
-    state.XonChar = dcb.XonChar;
-    state.XoffChar = dcb.XoffChar;
-    state.ErrorChar = dcb.ErrorChar;
-    state.EofChar = dcb.EofChar;
-    state.EvtChar = dcb.EvtChar;
-    state.wReserved1 = dcb.wReserved1;
     return state;
 }
 
@@ -125,20 +118,24 @@ PortHandle Win32ComPorts::OpenPort(const std::wstring& devicePath)
 {
     const HANDLE handle = ::CreateFileW(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        lastError_ = ::GetLastError();
+    if (!Succeeded(handle != INVALID_HANDLE_VALUE))
         return kNoPort;
-    }
     return reinterpret_cast<PortHandle>(handle);
+}
+
+// The code is taken at the failing call: the log write that reports it would clobber the thread's own.
+bool Win32ComPorts::Succeeded(bool ok)
+{
+    if (!ok)
+        lastError_ = ::GetLastError();
+    return ok;
 }
 
 bool Win32ComPorts::GetCommState(PortHandle port, CommState& state)
 {
     DCB dcb = ToDcb(state);
-    if (!::GetCommState(ToHandle(port), &dcb)) {
-        lastError_ = ::GetLastError();
+    if (!Succeeded(::GetCommState(ToHandle(port), &dcb) != FALSE))
         return false;
-    }
     state = FromDcb(dcb);
     return true;
 }
@@ -146,11 +143,7 @@ bool Win32ComPorts::GetCommState(PortHandle port, CommState& state)
 bool Win32ComPorts::SetCommState(PortHandle port, const CommState& state)
 {
     DCB dcb = ToDcb(state);
-    if (!::SetCommState(ToHandle(port), &dcb)) {
-        lastError_ = ::GetLastError();
-        return false;
-    }
-    return true;
+    return Succeeded(::SetCommState(ToHandle(port), &dcb) != FALSE);
 }
 
 bool Win32ComPorts::SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts)
@@ -158,31 +151,23 @@ bool Win32ComPorts::SetCommTimeouts(PortHandle port, const CommTimeouts& timeout
     COMMTIMEOUTS native{timeouts.ReadIntervalTimeout, timeouts.ReadTotalTimeoutMultiplier,
                         timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
                         timeouts.WriteTotalTimeoutConstant};
-    if (!::SetCommTimeouts(ToHandle(port), &native)) {
-        lastError_ = ::GetLastError();
-        return false;
-    }
-    return true;
+    return Succeeded(::SetCommTimeouts(ToHandle(port), &native) != FALSE);
 }
 
-bool Win32ComPorts::ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read)
+bool Win32ComPorts::Read(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read)
 {
     DWORD count = 0;
-    const BOOL ok = ::ReadFile(ToHandle(port), buffer, toRead, &count, nullptr);
-    if (!ok)
-        lastError_ = ::GetLastError();
+    const bool ok = Succeeded(::ReadFile(ToHandle(port), buffer, toRead, &count, nullptr) != FALSE);
     read = count;
-    return ok != FALSE;
+    return ok;
 }
 
-bool Win32ComPorts::WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written)
+bool Win32ComPorts::Write(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written)
 {
     DWORD done = 0;
-    const BOOL ok = ::WriteFile(ToHandle(port), data, count, &done, nullptr);
-    if (!ok)
-        lastError_ = ::GetLastError();
+    const bool ok = Succeeded(::WriteFile(ToHandle(port), data, count, &done, nullptr) != FALSE);
     written = done;
-    return ok != FALSE;
+    return ok;
 }
 
 void Win32ComPorts::ClosePort(PortHandle port)
@@ -197,7 +182,7 @@ void Win32ComPorts::ClearLineError(PortHandle port)
     ::ClearCommError(ToHandle(port), &errors, nullptr);
 }
 
-std::uint32_t Win32ComPorts::GetLastError()
+std::uint32_t Win32ComPorts::LastError()
 {
     return lastError_;
 }

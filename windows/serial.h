@@ -14,14 +14,14 @@ public:
     bool GetCommState(PortHandle port, CommState& state) override;
     bool SetCommState(PortHandle port, const CommState& state) override;
     bool SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts) override;
-    bool ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) override;
-    bool WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) override;
+    bool Read(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) override;
+    bool Write(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) override;
     void ClosePort(PortHandle port) override;
     void ClearLineError(PortHandle port) override;
-    std::uint32_t GetLastError() override;
+    std::uint32_t LastError() override;
 
 private:
-    // Taken at the failing call: the log write that reports it would clobber the thread's own.
+    bool Succeeded(bool ok);
     std::uint32_t lastError_ = 0;
 };
 

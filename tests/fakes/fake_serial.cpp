@@ -95,7 +95,7 @@ bool FakeComPorts::SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts
     return true;
 }
 
-bool FakeComPorts::ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read)
+bool FakeComPorts::Read(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read)
 {
     readSizes.push_back(toRead);
     calls.push_back("ReadFile");
@@ -116,7 +116,7 @@ bool FakeComPorts::ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t
     return true;
 }
 
-bool FakeComPorts::WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written)
+bool FakeComPorts::Write(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written)
 {
     writeSizes.push_back(count);
     calls.push_back("WriteFile");

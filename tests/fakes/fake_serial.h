@@ -67,11 +67,11 @@ public:
     bool GetCommState(PortHandle port, CommState& state) override;
     bool SetCommState(PortHandle port, const CommState& state) override;
     bool SetCommTimeouts(PortHandle port, const CommTimeouts& timeouts) override;
-    bool ReadFile(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) override;
-    bool WriteFile(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) override;
+    bool Read(PortHandle port, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& read) override;
+    bool Write(PortHandle port, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) override;
     void ClosePort(PortHandle port) override;
     void ClearLineError(PortHandle port) override;
-    std::uint32_t GetLastError() override { return lastError_; }
+    std::uint32_t LastError() override { return lastError_; }
 
     std::vector<std::wstring> createCalls; // device paths, in order
     std::vector<std::uint32_t> readSizes;  // toRead of each ReadFile

@@ -1,5 +1,6 @@
 #include "tests/fakes/fake_toolkit.h"
 
+#include "ui/error_guard.h"
 #include "ui/errors.h"
 
 FakeTimer::FakeTimer(FakeToolkit& toolkit, const DesignedTimer& design)
@@ -50,11 +51,10 @@ void FakeToolkit::RunFor(std::uint64_t ms)
 
 void FakeToolkit::Dispatch(const std::function<void()>& handler)
 {
-    try {
-        handler();
-    } catch (const MonitorError& error) {
-        errorReports.push_back(ErrorReportText(error.Message()));
-        ShowMessage(ErrorReportText(error.Message()), MessageBoxKind::Error);
+    // The window's own guard: whatever escapes goes to the report, and the loop goes on.
+    if (const auto message = RunCatching(handler)) {
+        errorReports.push_back(ErrorReportText(*message));
+        ShowMessage(ErrorReportText(*message), MessageBoxKind::Error);
     }
     ShowPostedBoxes();
     if (afterEvent)

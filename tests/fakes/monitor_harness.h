@@ -10,6 +10,7 @@
 #include "tests/fakes/fake_serial.h"
 #include "tests/fakes/fake_storage.h"
 #include "tests/fakes/fake_toolkit.h"
+#include "tests/fakes/lines.h"
 
 // A whole monitor on fakes: the controls as designed, the platform scripted,
 // and TForm1 wired to them the way the window shell wires it.

@@ -8,6 +8,12 @@ TForm1::TForm1(const FormControls& controls, const FormPlatform& platform) : For
 {
 }
 
+TForm1::~TForm1()
+{
+    if (hComPort != kNoPort)
+        platform_.comPorts.ClosePort(hComPort);
+}
+
 void TForm1::FormCreate()
 {
     Window.AddToolWindowStyle();

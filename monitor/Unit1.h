@@ -54,29 +54,15 @@ struct FormPlatform {
 
 enum class OpenResult { Opened, OpenFailed, ReadStateFailed, SetStateFailed, SetTimeoutsFailed };
 
-// Owns the open COM port for the monitor: a monitor that goes away with its port
-// open closes it through the seam. The monitor reads and sets the handle itself.
-class PortOwner {
-public:
-    PortOwner(ComPorts& ports, const PortHandle& handle) : ports_(ports), handle_(handle) {}
-    PortOwner(const PortOwner&) = delete;
-    PortOwner& operator=(const PortOwner&) = delete;
-    ~PortOwner()
-    {
-        if (handle_ != kNoPort)
-            ports_.ClosePort(handle_);
-    }
-
-private:
-    ComPorts& ports_;
-    const PortHandle& handle_;
-};
-
 // The monitor: its state, its controls (reached by their own names, inherited
 // from FormControls) and every operation, one file of monitor/ per concern.
 class TForm1 : private FormControls {
 public:
     TForm1(const FormControls& controls, const FormPlatform& platform);
+    // A monitor that goes away with a port open closes it through the seam.
+    ~TForm1();
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
 
     // Life cycle (Unit1.cpp)
     void FormCreate();
@@ -182,7 +168,6 @@ private:
 
     // Platform
     FormPlatform platform_;
-    PortOwner portOwner_{platform_.comPorts, hComPort};
 
     std::wstring openPortName_;
     bool destroyed_ = false;

@@ -118,6 +118,8 @@ void TForm1::HandleDeviceRemoval()
         RefreshPortList();
         return;
     }
+    // Asked a second time on purpose, with its own enumeration and line
+    // (Watch.OtherPortRemovedWhileConnected_ConnectionRemains).
     if (IsPortStillAvailable()) {
         RefreshPortList();
         return;

@@ -16,7 +16,6 @@ public:
     virtual int ItemIndex() const = 0; // -1 for none
     virtual void SetItemIndex(int index) = 0;
     virtual std::wstring Text() const = 0; // the selected item, empty when none
-    virtual bool Enabled() const = 0;
     virtual void SetEnabled(bool enabled) = 0;
     virtual void Refresh() = 0; // repaint now
     std::vector<std::wstring> Items() const
@@ -63,7 +62,6 @@ public:
 class MenuItem {
 public:
     virtual ~MenuItem() = default;
-    virtual std::wstring Caption() const = 0;
     virtual void SetCaption(const std::wstring& caption) = 0;
 };
 
@@ -73,7 +71,6 @@ class Timer {
 public:
     virtual ~Timer() = default;
     virtual void SetInterval(std::uint32_t ms) = 0;
-    virtual std::uint32_t Interval() const = 0;
     virtual void Arm() = 0;
     virtual void Stop() = 0;
     virtual bool Running() const = 0;

@@ -11,6 +11,8 @@
 class TrayClickTracker {
 public:
     void ButtonDown() { armed_ = true; }
+    // Nothing on purpose: the second press of a double click must not arm, so a double
+    // click toggles once (TrayClick.DoubleClick_TogglesOnce).
     void DoubleClick() {}
     // True when the release completes a click.
     bool ButtonUp()

@@ -34,7 +34,6 @@ public:
     int ItemIndex() const override;
     void SetItemIndex(int index) override;
     std::wstring Text() const override;
-    bool Enabled() const override { return IsEnabled(); }
     void SetEnabled(bool enabled) override { Enable(enabled); }
     void Refresh() override;
 };
@@ -84,7 +83,6 @@ class Win32MenuItem : public MenuItem {
 public:
     Win32MenuItem(UINT id, std::wstring caption) : id_(id), caption_(std::move(caption)) {}
     void Attach(HMENU menu) { menu_ = menu; }
-    std::wstring Caption() const override { return caption_; }
     void SetCaption(const std::wstring& caption) override;
 
 private:
@@ -101,7 +99,6 @@ public:
     // Once the window exists; a timer designed running starts here.
     void Attach(HWND hwnd);
     void SetInterval(std::uint32_t ms) override;
-    std::uint32_t Interval() const override { return state_.Interval(); }
     void Arm() override;
     void Stop() override;
     bool Running() const override { return state_.Running(); }

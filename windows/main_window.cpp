@@ -131,8 +131,6 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
         timer->Attach(hwnd_);
 
     tray_ = std::make_unique<Win32TrayIcon>(hwnd_, icon);
-    // An elevated program gets no message from the non-elevated shell unless it lets it through.
-    ChangeWindowMessageFilterEx(hwnd_, tray_->TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     menuActiver_.Attach(tray_->PopupMenu1());
     RegisterSessionNotifications();
 }
@@ -268,10 +266,8 @@ void Win32MainWindow::Run(void (TForm1::*handler)())
 
 LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (tray_ != nullptr && msg == tray_->TaskbarCreatedMessage() && msg != 0) {
-        tray_->AddAgain();
+    if (tray_ != nullptr && tray_->HandleMessage(msg, wParam))
         return 0;
-    }
     // Another start asks to be shown, or /quit to end, as the tray menu does.
     if (const RemoteCommand command = RemoteCommandOf(msg); command != RemoteCommand::None) {
         Run(command == RemoteCommand::Quit ? &TForm1::MenuQuitterClick : &TForm1::MenuAfficherClick);
@@ -312,11 +308,8 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             Run(&TForm1::SessionReturnedToConsole);
         return 0;
     case WM_POWERBROADCAST:
-        if (wParam == PBT_APMRESUMEAUTOMATIC) {
-            if (tray_ != nullptr)
-                tray_->AddIfMissing();
+        if (wParam == PBT_APMRESUMEAUTOMATIC)
             Run(&TForm1::PowerResumed);
-        }
         return TRUE;
     case WM_ENDSESSION:
         // The process may be ended as soon as this returns: shut down now, once.
@@ -423,12 +416,9 @@ void Win32MainWindow::OnTimer(UINT_PTR id)
     }
 }
 
-// An icon the taskbar refused (still starting at logon) is added again here, and so is the
-// session registration that Terminal Services refused.
+// The session registration that Terminal Services refused (at logon) is asked again here.
 void Win32MainWindow::DeviceWatchTick()
 {
-    if (tray_ != nullptr)
-        tray_->AddIfMissing();
     RegisterSessionNotifications();
     Run(&TForm1::TimerDeviceWatchTimer);
 }

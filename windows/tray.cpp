@@ -13,6 +13,8 @@ namespace {
 static_assert(kTrayCallbackMessage == WM_APP + 1);
 static_assert(kBalloonNoIcon == NIIF_NONE);
 
+constexpr UINT kRetryMs = 3000;
+
 template <std::size_t N> void CopyField(wchar_t (&field)[N], const std::wstring& text)
 {
     const std::wstring fitted = FitField(text, N);
@@ -71,6 +73,25 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
     win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter"), L"AppendMenuW Quitter");
 
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    // An elevated program gets no message from the non-elevated shell unless it lets it through.
+    if (taskbarCreated_ != 0)
+        win32::TraceIfFalse(ChangeWindowMessageFilterEx(owner, taskbarCreated_, MSGFLT_ALLOW, nullptr),
+                            L"ChangeWindowMessageFilterEx TaskbarCreated");
+}
+
+bool Win32TrayIcon::HandleMessage(UINT msg, WPARAM wParam)
+{
+    if (msg == taskbarCreated_ && msg != 0) {
+        // The taskbar was re-created: the icon is added afresh.
+        if (shown_)
+            Add();
+        return true;
+    }
+    if (msg == WM_TIMER && wParam == kTrayRetryTimerId) {
+        AddIfMissing();
+        return true;
+    }
+    return false;
 }
 
 // Start-up draws the icon twice and sets its tip twice before it settles: the shell is
@@ -88,29 +109,29 @@ Win32TrayIcon::~Win32TrayIcon()
     Shell_NotifyIconW(NIM_DELETE, &remove);
 }
 
-// The shell copies the icon, so ours is destroyed at once; a re-add draws it again.
-bool Win32TrayIcon::Add()
+// The shell copies the icon, so ours is destroyed at once; a re-add draws it again. An add
+// the taskbar refuses (still starting at logon) is tried again every few seconds until it holds.
+void Win32TrayIcon::Add()
 {
     NOTIFYICONDATAW add = data_;
     add.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     const win32::UniqueIcon icon = image_.Size > 0 ? CreateIconFromImage(image_) : win32::UniqueIcon();
     add.hIcon = icon ? icon.Get() : initialIcon_;
     added_ = Shell_NotifyIconW(NIM_ADD, &add) != FALSE;
-    return added_;
-}
-
-void Win32TrayIcon::AddAgain()
-{
-    if (shown_)
-        Add();
+    if (added_)
+        KillTimer(data_.hWnd, kTrayRetryTimerId);
+    else
+        win32::TraceIfFalse(SetTimer(data_.hWnd, kTrayRetryTimerId, kRetryMs, nullptr), L"SetTimer tray retry");
 }
 
 // A busy shell can also report a failed add that took place: a change that goes
 // through proves the icon is there.
 void Win32TrayIcon::AddIfMissing()
 {
-    if (added_ || !shown_)
+    if (added_ || !shown_) {
+        KillTimer(data_.hWnd, kTrayRetryTimerId);
         return;
+    }
     NOTIFYICONDATAW probe = data_;
     probe.uFlags = NIF_TIP;
     Modify(probe);
@@ -122,10 +143,12 @@ void Win32TrayIcon::Modify(NOTIFYICONDATAW& data)
 {
     if (!shown_)
         return; // Show() adds the picture and tip of the moment
-    if (Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE)
+    if (Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE) {
         added_ = true;
-    else
+        KillTimer(data_.hWnd, kTrayRetryTimerId);
+    } else {
         Add();
+    }
 }
 
 void Win32TrayIcon::SetIcon(const IconImage& image)

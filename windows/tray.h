@@ -9,7 +9,8 @@
 
 // The notification-area icon of the main window and its popup menu.
 // It keeps its NOTIFYICONDATAW and the last picture, so that it can put
-// itself back when the taskbar is re-created.
+// itself back when the taskbar is re-created (TaskbarCreated) or refused
+// it (its own retry timer on the owner window).
 class Win32TrayIcon : public TrayIcon {
 public:
     Win32TrayIcon(HWND owner, HICON initialIcon);
@@ -23,13 +24,10 @@ public:
                      std::uint32_t timeoutMs) override;
 
     HMENU PopupMenu1() const { return menu_.Get(); }
-    UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
     // Adds the icon, once start-up has given it its picture and tip.
     void Show();
-    // The taskbar was re-created: the icon is added afresh.
-    void AddAgain();
-    // Adds the icon when the taskbar refused it before (it may still be starting at logon).
-    void AddIfMissing();
+    // TaskbarCreated and the retry timer; true when the message was the tray's.
+    bool HandleMessage(UINT msg, WPARAM wParam);
 
     enum class Event { None, Click, ContextMenu };
     // The mouse message of a tray callback, as the program sees it.
@@ -38,7 +36,8 @@ public:
     void ShowPopupMenu();
 
 private:
-    bool Add();
+    void Add();
+    void AddIfMissing();
     void Modify(NOTIFYICONDATAW& data);
     NOTIFYICONDATAW data_{};
     bool added_ = false;

@@ -24,7 +24,8 @@ inline bool Released(void* result) noexcept
 } // namespace detail
 
 // A move-only owner of one Win32 resource of type T, freed by ReleaseFunction. Most creators
-// report failure with NULL; CreateFileW with INVALID_HANDLE_VALUE, hence InvalidValue.
+// report failure with NULL; CreateFileW with INVALID_HANDLE_VALUE, hence InvalidValue. NULL is
+// never a resource either, so an owner holding it is empty whatever its InvalidValue.
 template <class T, auto ReleaseFunction, std::intptr_t InvalidValue = 0> class UniqueAny {
 public:
     UniqueAny() noexcept = default;
@@ -42,7 +43,7 @@ public:
 
     static T Invalid() noexcept { return reinterpret_cast<T>(InvalidValue); }
     T Get() const noexcept { return value_; }
-    explicit operator bool() const noexcept { return value_ != Invalid(); }
+    explicit operator bool() const noexcept { return value_ != Invalid() && value_ != T{}; }
     // Gives the resource up without freeing it.
     T Release() noexcept
     {
@@ -66,8 +67,10 @@ public:
     // Frees now; false when the release function fails (a deferred write error shows up at CloseHandle).
     bool Close() noexcept
     {
-        if (value_ == Invalid())
+        if (!*this) {
+            value_ = Invalid();
             return true;
+        }
         return detail::Released(ReleaseFunction(Release()));
     }
 
@@ -77,7 +80,6 @@ private:
 
 using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
 using UniqueFile = UniqueAny<HANDLE, &::CloseHandle, -1>; // INVALID_HANDLE_VALUE
-using UniqueGdiObject = UniqueAny<HGDIOBJ, &::DeleteObject>;
 using UniqueFont = UniqueAny<HFONT, &::DeleteObject>;
 using UniqueBitmap = UniqueAny<HBITMAP, &::DeleteObject>;
 using UniqueIcon = UniqueAny<HICON, &::DestroyIcon>;

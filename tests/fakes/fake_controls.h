@@ -20,7 +20,7 @@ public:
     int ItemIndex() const override { return index; }
     void SetItemIndex(int i) override { index = (i >= 0 && i < Count()) ? i : -1; }
     std::wstring Text() const override { return Item(index); }
-    bool Enabled() const override { return enabled; }
+    bool Enabled() const { return enabled; }
     void SetEnabled(bool e) override { enabled = e; }
     void Refresh() override
     {
@@ -89,7 +89,7 @@ public:
 
 class FakeMenuItem : public MenuItem {
 public:
-    std::wstring Caption() const override { return caption; }
+    std::wstring Caption() const { return caption; }
     void SetCaption(const std::wstring& c) override { caption = c; }
     std::wstring caption = L"Activer";
 };

@@ -59,15 +59,23 @@ UINT QuitMessage()
 SingleInstance::SingleInstance()
 {
     mutex_ = win32::UniqueHandle(CreateMutexW(nullptr, FALSE, kMutexName));
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     if (!mutex_) {
         // A monitor running elevated owns a mutex this one may not open.
         first_ = GetLastError() != ERROR_ACCESS_DENIED;
         return;
     }
     ending_ = win32::UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, kEndingName));
+    const bool ending = ending_ && WaitForSingleObject(ending_.Get(), 0) == WAIT_OBJECT_0;
     first_ = Take(0);
-    if (!first_ && ending_ && WaitForSingleObject(ending_.Get(), 0) == WAIT_OBJECT_0)
+    if (!first_ && ending)
         first_ = Take(kEndingWaitMs);
+    // A monitor older than the ownership holds the mutex without owning it, and
+    // never sets the event.
+    if (first_ && existed && !ending) {
+        Release();
+        first_ = false;
+    }
     if (first_ && ending_)
         ResetEvent(ending_.Get());
 }

@@ -8,8 +8,10 @@ void TForm1::InitializePaths()
     if (!platform_.fileSystem.DirectoryExists(ConfigPath)) {
         platform_.fileSystem.ForceDirectories(ConfigPath);
         // Created here, as a copied program does: every user of the machine shares it, as the
-        // setup program's folder is shared.
-        platform_.fileSystem.GrantUsers(ConfigPath, UsersGrant{});
+        // setup program's folder is shared. A link found in its place (another user's, left
+        // dangling) would carry the grant to whatever it leads to.
+        if (!platform_.fileSystem.IsReparsePoint(ConfigPath))
+            platform_.fileSystem.GrantUsers(ConfigPath, UsersGrant{});
     }
     LogsPath = JoinPath(ConfigPath, L"logs");
     if (!platform_.fileSystem.DirectoryExists(LogsPath))

@@ -56,13 +56,27 @@ TEST(Lifecycle, DataFolderCreatedByTheProgram_IsSharedWithUsers_AnExistingOneIsL
     first.Create();
     ASSERT_EQ(first.fileSystem.grants.size(), 1u);
     EXPECT_EQ(first.fileSystem.grants[0].first, L"C:\\ProgramData\\VORTIKA");
-    EXPECT_EQ(first.fileSystem.grants[0].second.AccessMask, 0x001301BFu) << "modify: read, write, execute, delete";
-    EXPECT_TRUE(first.fileSystem.grants[0].second.InheritedByFilesAndFolders);
+    const UsersGrant& grant = first.fileSystem.grants[0].second;
+    // The folder itself: list, traverse, read, create files and folders; never delete, rename or
+    // re-permission it (DELETE 0x10000, WRITE_DAC 0x40000, WRITE_OWNER 0x80000).
+    EXPECT_EQ(grant.OnFolder, 0x001200AFu);
+    EXPECT_EQ(grant.OnFolder & 0x000D0000u, 0u);
+    EXPECT_EQ(grant.OnContents, 0x001301BFu) << "modify, inherit-only: read, write, execute, delete";
 
     MonitorHarness next;
     next.fileSystem.dirs.insert(L"C:\\ProgramData\\VORTIKA");
     next.Create();
     EXPECT_TRUE(next.fileSystem.grants.empty()) << "the setup program, or the first start, shared it";
+}
+
+TEST(Lifecycle, DataFolderPathHoldingALink_IsNotShared)
+{
+    // A dangling junction left by another user: the folder looks missing, and a grant would follow it.
+    MonitorHarness h;
+    h.fileSystem.reparsePoints.insert(L"C:\\ProgramData\\VORTIKA");
+    h.Create();
+    EXPECT_TRUE(h.fileSystem.grants.empty());
+    EXPECT_EQ(h.form.ConfigPath, L"C:\\ProgramData\\VORTIKA");
 }
 
 TEST(Lifecycle, WithoutCommonDataFolder_PathsAreRelativeToTheWorkingDirectory)

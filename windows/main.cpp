@@ -8,6 +8,7 @@
 #include "windows/main_window.h"
 #include "windows/platform.h"
 #include "windows/serial.h"
+#include "windows/setup_requests.h"
 #include "windows/single_instance.h"
 #include "windows/storage.h"
 
@@ -23,17 +24,10 @@ int CannotStart()
     return 1;
 }
 
-} // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+// Form1's life, from its window's creation to FormDestroy; its windows and the
+// tray icon are gone when this returns.
+int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& setup)
 {
-    // One monitor per session: a later start hands over to it and ends.
-    if (QuitRequested())
-        return QuitRunningMonitor();
-    const SingleInstance instanceLock;
-    if (!instanceLock.IsFirst())
-        return ShowRunningMonitor();
-
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
 
@@ -47,6 +41,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     if (!window.Created())
         return CannotStart();
     AcceptRemoteCommands(window.Handle());
+    setup.PostQuitTo(window.Handle());
 
     Win32Clock clock;
     Win32LocalClock localClock;
@@ -76,7 +71,33 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     app.Guarded([&form] { form.FormCreate(); });
     window.ShowTrayIcon();
     const int exitCode = app.Run();
+    setup.StopPosting();
+    instanceLock.MarkEnding();
     window.Detach();
     app.Guarded([&form] { form.FormDestroy(); });
+    return exitCode;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    // One monitor per session: a later start hands over to it and ends.
+    if (QuitRequested())
+        return QuitRunningMonitor();
+    SingleInstance instanceLock;
+    if (!instanceLock.IsFirst())
+        return ShowRunningMonitor();
+
+    SetupRequests setup;
+    const int exitCode = RunMonitor(instance, instanceLock, setup);
+    instanceLock.Release();
+    // Ended by the setup program: once it has put the new file in place, this
+    // monitor starts it, so that a monitor runs again in this session with its
+    // user's rights; unless a start in the meantime became the session's monitor.
+    if (setup.QuitRequested() && setup.WaitForReplacement() && instanceLock.Reacquire()) {
+        StartSuccessor();
+        instanceLock.Release();
+    }
     return exitCode;
 }

@@ -9,6 +9,9 @@ namespace {
 
 // Local\: one monitor per logon session, as each session has its own tray.
 constexpr const wchar_t* kMutexName = L"Local\\VORTikaMonitor-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
+constexpr const wchar_t* kEndingName = L"Local\\VORTikaMonitor.Fin-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
+// A shutdown closes the port and writes the log and the settings: a second or two.
+constexpr DWORD kEndingWaitMs = 30000;
 constexpr const wchar_t* kShowMessageName = L"VORTikaMonitor.Afficher-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
 constexpr const wchar_t* kQuitMessageName = L"VORTikaMonitor.Quitter-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
 constexpr DWORD kQuitWaitMs = 10000;
@@ -20,12 +23,6 @@ constexpr DWORD kPollMs = 50;
 UINT ShowMessage()
 {
     static const UINT message = RegisterWindowMessageW(kShowMessageName);
-    return message;
-}
-
-UINT QuitMessage()
-{
-    static const UINT message = RegisterWindowMessageW(kQuitMessageName);
     return message;
 }
 
@@ -49,13 +46,64 @@ HWND WaitForRunningMainWindow(DWORD timeoutMs)
 
 } // namespace
 
+UINT QuitMessage()
+{
+    static const UINT message = RegisterWindowMessageW(kQuitMessageName);
+    return message;
+}
+
+// The mutex is owned, not merely opened, by the running monitor: a start can
+// tell a monitor that has gone (the mutex free, or abandoned by a process that
+// ended without releasing it) from one that runs, and the "ending" event tells
+// a running one from one that is shutting down.
 SingleInstance::SingleInstance()
 {
-    SetLastError(ERROR_SUCCESS);
     mutex_ = win32::UniqueHandle(CreateMutexW(nullptr, FALSE, kMutexName));
-    const DWORD error = GetLastError();
-    // A monitor running elevated owns a mutex this one may not open.
-    first_ = !(error == ERROR_ALREADY_EXISTS || (!mutex_ && error == ERROR_ACCESS_DENIED));
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!mutex_) {
+        // A monitor running elevated owns a mutex this one may not open.
+        first_ = GetLastError() != ERROR_ACCESS_DENIED;
+        return;
+    }
+    ending_ = win32::UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, kEndingName));
+    const bool ending = ending_ && WaitForSingleObject(ending_.Get(), 0) == WAIT_OBJECT_0;
+    first_ = Take(0);
+    if (!first_ && ending)
+        first_ = Take(kEndingWaitMs);
+    // A monitor older than the ownership holds the mutex without owning it, and
+    // never sets the event.
+    if (first_ && existed && !ending) {
+        Release();
+        first_ = false;
+    }
+    if (first_ && ending_)
+        ResetEvent(ending_.Get());
+}
+
+bool SingleInstance::Take(DWORD timeoutMs)
+{
+    const DWORD result = WaitForSingleObject(mutex_.Get(), timeoutMs);
+    owned_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    return owned_;
+}
+
+void SingleInstance::MarkEnding()
+{
+    if (ending_)
+        SetEvent(ending_.Get());
+}
+
+void SingleInstance::Release()
+{
+    if (owned_)
+        ReleaseMutex(mutex_.Get());
+    owned_ = false;
+}
+
+// The "ending" event stays set: the successor this monitor starts waits for its end.
+bool SingleInstance::Reacquire()
+{
+    return mutex_ && Take(0);
 }
 
 bool QuitRequested()

@@ -6,16 +6,32 @@
 // One monitor per session. A later start hands over to the running one: it
 // shows the running monitor's window, or with /quit ends it as "Quitter" does.
 
-// Held for the monitor's whole life: the session's named mutex.
+// Held for the monitor's whole life: the session's named mutex, owned by the
+// running monitor until its shutdown is over, and the session's "ending" event,
+// set once its message loop has ended.
 class SingleInstance {
 public:
+    // Takes the mutex; when the monitor that holds it is ending, waits for its
+    // end (at most 30 s) and takes it then.
     SingleInstance();
-    // False when another monitor of the session holds the mutex.
+    // False when another monitor of the session runs.
     bool IsFirst() const { return first_; }
+    // The loop has ended: a start from now on waits for this monitor's end
+    // instead of asking it to show its window.
+    void MarkEnding();
+    // The shutdown is over: a start from now on is the session's monitor.
+    void Release();
+    // Takes the mutex again, still ending, if no monitor of the session has
+    // taken it meanwhile.
+    bool Reacquire();
 
 private:
+    bool Take(DWORD timeoutMs);
+
     win32::UniqueHandle mutex_;
-    bool first_ = true;
+    win32::UniqueHandle ending_;
+    bool first_ = false;
+    bool owned_ = false;
 };
 
 // The command line holds /quit (or -quit).
@@ -26,8 +42,10 @@ int ShowRunningMonitor();
 // 10 s; 0, also when no monitor runs.
 int QuitRunningMonitor();
 
-// The requests another start posts to the main window.
+// The requests another start (or the setup program) posts to the main window.
 enum class RemoteCommand { None, Show, Quit };
 RemoteCommand RemoteCommandOf(UINT message);
+// The message that asks the main window to end as "Quitter" does.
+UINT QuitMessage();
 // Lets the requests through to a monitor that runs elevated.
 void AcceptRemoteCommands(HWND mainWindow);

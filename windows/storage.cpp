@@ -101,34 +101,56 @@ void Win32FileSystem::ForceDirectories(const std::wstring& path)
         ::CreateDirectoryW(it->c_str(), nullptr); // failures show up as the next level's failure
 }
 
-static_assert(UsersGrant{}.AccessMask == (FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE));
+static_assert(UsersGrant{}.OnFolder ==
+              (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY));
+static_assert(UsersGrant{}.OnContents == (FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE));
 
-// The grant is merged into the folder's explicit rights; those it inherits from the
-// machine-wide data folder stay in force (the list is left unprotected).
+bool Win32FileSystem::IsReparsePoint(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str()); // the link's own, not its target's
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// The grant is merged into the folder's explicit rights; those it inherits from the machine-wide
+// data folder (SYSTEM and Administrators full control) stay in force (the list is left
+// unprotected). The folder is opened without following a link and its rights are set through that
+// handle, so a link put in its place after the caller's test cannot take the grant elsewhere.
+// Wine enforces none of these rights: only the unit tests see what is asked.
 void Win32FileSystem::GrantUsers(const std::wstring& path, const UsersGrant& grant)
 {
+    win32::UniqueFile folder(
+        ::CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!folder || !::GetFileInformationByHandle(folder.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return;
     BYTE usersSid[SECURITY_MAX_SID_SIZE] = {};
     DWORD sidSize = sizeof(usersSid);
     if (!::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, usersSid, &sidSize))
         return;
     PACL current = nullptr; // points into descriptor
     win32::UniqueLocal descriptor;
-    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current,
-                                nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put())) != ERROR_SUCCESS)
+    if (::GetSecurityInfo(folder.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current, nullptr,
+                          reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put())) != ERROR_SUCCESS)
         return;
-    EXPLICIT_ACCESS_W access{};
-    access.grfAccessPermissions = grant.AccessMask;
-    access.grfAccessMode = GRANT_ACCESS;
-    access.grfInheritance = grant.InheritedByFilesAndFolders ? SUB_CONTAINERS_AND_OBJECTS_INHERIT : NO_INHERITANCE;
-    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-    access.Trustee.ptstrName = reinterpret_cast<LPWSTR>(usersSid);
+    EXPLICIT_ACCESS_W access[2] = {};
+    access[0].grfAccessPermissions = grant.OnFolder;
+    access[0].grfInheritance = NO_INHERITANCE;
+    access[1].grfAccessPermissions = grant.OnContents;
+    access[1].grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT | INHERIT_ONLY;
+    for (EXPLICIT_ACCESS_W& entry : access) {
+        entry.grfAccessMode = GRANT_ACCESS;
+        entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+        entry.Trustee.ptstrName = reinterpret_cast<LPWSTR>(usersSid);
+    }
     win32::UniqueLocal merged;
-    if (::SetEntriesInAclW(1, &access, current, reinterpret_cast<PACL*>(merged.Put())) != ERROR_SUCCESS)
+    if (::SetEntriesInAclW(2, access, current, reinterpret_cast<PACL*>(merged.Put())) != ERROR_SUCCESS)
         return;
-    ::SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT,
-                            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                            static_cast<PACL>(merged.Get()), nullptr);
+    ::SetSecurityInfo(folder.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                      nullptr, nullptr, static_cast<PACL>(merged.Get()), nullptr);
 }
 
 bool Win32FileSystem::FileExists(const std::wstring& path)

@@ -11,6 +11,7 @@ public:
     std::wstring CommonAppDataFolder() override;
     bool DirectoryExists(const std::wstring& path) override;
     void ForceDirectories(const std::wstring& path) override;
+    bool IsReparsePoint(const std::wstring& path) override;
     void GrantUsers(const std::wstring& path, const UsersGrant& grant) override;
     bool FileExists(const std::wstring& path) override;
     bool AppendToFile(const std::wstring& path, const std::string& bytes) override;

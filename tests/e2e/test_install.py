@@ -1,7 +1,8 @@
 """The release under Wine: the setup program installs silently, the installed monitor runs once per
-session and ends cleanly with /quit, an upgrade ends the running monitor and starts the new one, and
-the uninstaller removes everything but the data folder. The release is built by the e2e_release
-fixture (scripts/release)."""
+session and ends cleanly with /quit, an upgrade ends the running monitor (also one the setup cannot
+see) and the monitor starts the new one, the uninstaller removes everything but the data folder, and
+what stands in the data folder's place is moved aside. The release is built by the e2e_release fixture
+(scripts/release)."""
 
 import re
 
@@ -58,6 +59,9 @@ class InstallTest(MonitorTestCase):
         s = self.session
         s.monitor = s.spawn([self.exe()], "installed.out")
         return s.monitor
+
+    def monitors(self) -> list[int]:
+        return self.session.windows_processes("VORTikaMonitor.exe")
 
     def quit_installed(self, folder: str = INSTALL_DIR) -> None:
         """VORTikaMonitor.exe /quit: returns once the running monitor has ended."""
@@ -159,6 +163,44 @@ class InstallTest(MonitorTestCase):
         self.assertEqual(self.values(UNINSTALL_KEY), {})
         self.assertTrue(s.settings_path().is_file())
         self.assertTrue(s.log_files())
+
+    def test_UpgradeAndUninstall_ReachAMonitorOnAnotherDesktop_TheUpgradedOneStartsAgainThere(self):
+        s = self.session
+        self.install()
+        exe = s.unix_path(self.exe())
+        exe.write_bytes(exe.read_bytes() + b"previous version")
+        s.emulator("COM3")
+        # A desktop of its own: the setup's FindWindow does not see it, as from session 0 on Windows.
+        s.spawn(["explorer", "/desktop=autre,800x600", self.exe()], "autre.out")
+        s.wait_log(CONNECTED, 120)
+        self.assertIn("missing", s.wctl("window-info", "TForm1", check=False))
+
+        self.install()
+        self.assertEqual(exe.read_bytes(), (RELEASE_DIR / "stage" / "VORTikaMonitor.exe").read_bytes())
+        s.wait_log(CONNECTED, 120, count=2)
+        self.assertInOrder(s.log_messages(), [STARTED, CONNECTED, *SHUTDOWN, STARTED, CONNECTED])
+        wait_until(lambda: len(self.monitors()) == 1, 30, what="one monitor")
+        folder = s.unix_path(INSTALL_DIR)
+        wait_until(lambda: sorted(p.name for p in folder.iterdir()) == ["VORTikaMonitor.exe", "uninstall.exe"], 30,
+                   what="the old program file deleted")
+
+        self.assertEqual(s.run([INSTALL_DIR + r"\uninstall.exe", "/S"], timeout=60).returncode, 0)
+        wait_until(lambda: not folder.exists(), 60, what="the program folder removed")
+        wait_until(lambda: not self.monitors(), 30, what="no monitor left")
+        messages = s.log_messages()
+        self.assertEqual(messages[-2:], SHUTDOWN)
+        self.assertEqual(messages.count(STARTED), 2)
+
+    def test_DataFolderThatIsNoFolder_IsMovedAsideAndANewOneMade(self):
+        # What stands at the data folder's path is judged by its own attributes. A link (Wine shows a
+        # Unix symbolic link as one) cannot be moved aside here: Wine's MoveFileExW moves its target.
+        s = self.session
+        s.data_dir().parent.mkdir(parents=True, exist_ok=True)
+        s.data_dir().write_bytes(b"no folder")
+        self.install()
+        self.assertTrue((s.data_dir() / "logs").is_dir())
+        aside = [p for p in s.data_dir().parent.iterdir() if p.name.startswith("VORTIKA.")]
+        self.assertEqual([p.read_bytes() for p in aside], [b"no folder"])
 
     def test_OtherFolder_RunValueFollowsIt_UpgradeWithAutostartOffDeletesIt_UninstallWaitsWithItsFolder(self):
         s = self.session

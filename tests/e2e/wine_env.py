@@ -392,6 +392,12 @@ class WineSession:
             else:
                 path.unlink()
         data = self.data_dir()
+        # What the setup moved aside, and a file a test put in the data folder's place.
+        for path in [*data.parent.glob(data.name + ".*"), data]:
+            if path.is_file():
+                path.unlink()
+            elif path.is_dir() and path != data:
+                shutil.rmtree(path)
         if data.exists():
             # A test that staged a refused write may have left a file immutable.
             release_immutable(data)
@@ -500,6 +506,23 @@ class WineSession:
             if len(parts) >= 3 and parts[1] == "REG_SZ":
                 names.append(parts[0])
         return names
+
+    def windows_processes(self, exe_name: str) -> list[int]:
+        """The ids of this prefix's running Windows processes of exe_name, whoever started them (Wine
+        shows a process's Windows command line as its own)."""
+        pids = []
+        for proc in Path("/proc").iterdir():
+            try:
+                if not proc.name.isdigit():
+                    continue
+                argv0 = (proc / "cmdline").read_bytes().split(b"\0", 1)[0].decode("utf-8", "replace")
+                if not argv0.lower().endswith("\\" + exe_name.lower()):
+                    continue
+                if f"WINEPREFIX={self.prefix}".encode() in (proc / "environ").read_bytes().split(b"\0"):
+                    pids.append(int(proc.name))
+            except OSError:
+                pass
+        return pids
 
     def emulator(self, port: str, *options: str) -> Emulator:
         emulator = Emulator(self, port, *options)

@@ -39,6 +39,7 @@ public:
     std::wstring CommonAppDataFolder() override { return commonAppData; }
     bool DirectoryExists(const std::wstring& path) override { return dirs.count(path) > 0; }
     void ForceDirectories(const std::wstring& path) override;
+    bool IsReparsePoint(const std::wstring& path) override { return reparsePoints.count(path) > 0; }
     void GrantUsers(const std::wstring& path, const UsersGrant& grant) override { grants.emplace_back(path, grant); }
     bool FileExists(const std::wstring& path) override { return files.count(path) > 0; }
     bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
@@ -52,6 +53,7 @@ public:
     std::set<std::wstring> dirs{L"C:", L"C:\\ProgramData"};
     std::map<std::wstring, std::string> files;
     std::set<std::wstring> readOnly;
+    std::set<std::wstring> reparsePoints; // links, dangling unless their path is also in dirs
     bool refuseFolderCreation = false;
     std::vector<std::pair<std::wstring, UsersGrant>> grants;
     int writes = 0;

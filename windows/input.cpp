@@ -82,13 +82,13 @@ std::uint32_t Win32Clipboard::GetLastError()
 std::wstring Win32Clipboard::SystemErrorText(std::uint32_t code)
 {
     // FORMAT_MESSAGE_ALLOCATE_BUFFER: the text is written to a LocalAlloc block whose address lands in buffer.
-    win32::UniqueLocal buffer;
+    win32::UniqueLocalString buffer;
     const DWORD length =
         ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
                          nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
     if (!buffer)
         return {};
-    return std::wstring(static_cast<const wchar_t*>(buffer.Get()), length);
+    return std::wstring(buffer.Get(), length);
 }
 
 // The block goes to the monitor, which hands it to the clipboard or frees it with FreeBlock.

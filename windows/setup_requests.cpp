@@ -21,9 +21,8 @@ constexpr DWORD kReplacementWaitMs = 120000;
 // process asks, which is all a user may do with one that exists.
 win32::UniqueHandle OpenOrCreate(const std::wstring& name)
 {
-    win32::UniqueLocal descriptor;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            kEventRights, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put()), nullptr))
+    win32::UniqueLocalSecurityDescriptor descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kEventRights, SDDL_REVISION_1, descriptor.Put(), nullptr))
         return {};
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
     return win32::UniqueHandle(CreateEventExW(&attributes, name.c_str(), CREATE_EVENT_MANUAL_RESET, SYNCHRONIZE));

@@ -32,16 +32,24 @@ HWND RunningMainWindow()
     return FindWindowW(kMainWindowClass, kAppTitle);
 }
 
-HWND WaitForRunningMainWindow(DWORD timeoutMs)
+// Asks `done` every 50 ms until it holds or the time is up; false when the time ran out.
+template <class Condition> bool PollUntil(Condition done, DWORD timeoutMs)
 {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
-        if (HWND hwnd = RunningMainWindow())
-            return hwnd;
+        if (done())
+            return true;
         if (GetTickCount64() >= end)
-            return nullptr;
+            return false;
         Sleep(kPollMs);
     }
+}
+
+HWND WaitForRunningMainWindow(DWORD timeoutMs)
+{
+    HWND hwnd = nullptr;
+    PollUntil([&hwnd] { return (hwnd = RunningMainWindow()) != nullptr; }, timeoutMs);
+    return hwnd;
 }
 
 } // namespace
@@ -109,10 +117,10 @@ bool SingleInstance::Reacquire()
 bool QuitRequested()
 {
     int argc = 0;
-    const win32::UniqueLocal args(CommandLineToArgvW(GetCommandLineW(), &argc));
+    const win32::UniqueArgumentVector args(CommandLineToArgvW(GetCommandLineW(), &argc));
     if (!args)
         return false;
-    const auto* argv = static_cast<const LPWSTR*>(args.Get());
+    const LPWSTR* argv = args.Get();
     bool quit = false;
     for (int i = 1; i < argc && !quit; ++i)
         quit = IsQuitOption(argv[i]);
@@ -149,9 +157,7 @@ int QuitRunningMonitor()
         return 0;
     }
     // Without the process handle, the window's end is the next best sign.
-    const ULONGLONG end = GetTickCount64() + kQuitWaitMs;
-    while (IsWindow(hwnd) && GetTickCount64() < end)
-        Sleep(kPollMs);
+    PollUntil([hwnd] { return IsWindow(hwnd) == FALSE; }, kQuitWaitMs);
     return 0;
 }
 

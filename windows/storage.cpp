@@ -131,9 +131,9 @@ void Win32FileSystem::GrantUsers(const std::wstring& path, const UsersGrant& gra
     if (!::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, usersSid, &sidSize))
         return;
     PACL current = nullptr; // points into descriptor
-    win32::UniqueLocal descriptor;
+    win32::UniqueLocalSecurityDescriptor descriptor;
     if (::GetSecurityInfo(folder.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current, nullptr,
-                          reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put())) != ERROR_SUCCESS)
+                          descriptor.Put()) != ERROR_SUCCESS)
         return;
     EXPLICIT_ACCESS_W access[2] = {};
     access[0].grfAccessPermissions = grant.OnFolder;
@@ -146,11 +146,11 @@ void Win32FileSystem::GrantUsers(const std::wstring& path, const UsersGrant& gra
         entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
         entry.Trustee.ptstrName = reinterpret_cast<LPWSTR>(usersSid);
     }
-    win32::UniqueLocal merged;
-    if (::SetEntriesInAclW(2, access, current, reinterpret_cast<PACL*>(merged.Put())) != ERROR_SUCCESS)
+    win32::UniqueLocalAcl merged;
+    if (::SetEntriesInAclW(2, access, current, merged.Put()) != ERROR_SUCCESS)
         return;
     ::SetSecurityInfo(folder.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                      nullptr, nullptr, static_cast<PACL>(merged.Get()), nullptr);
+                      nullptr, nullptr, merged.Get(), nullptr);
 }
 
 bool Win32FileSystem::FileExists(const std::wstring& path)

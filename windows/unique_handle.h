@@ -21,6 +21,12 @@ inline bool Released(void* result) noexcept
     return result == nullptr; // LocalFree, GlobalFree hand back the block they could not free
 }
 
+// LocalFree for the typed blocks the system allocates (strings, ACLs, the argument vector).
+template <class T> HLOCAL LocalFreeOf(T block) noexcept
+{
+    return ::LocalFree(reinterpret_cast<HLOCAL>(block));
+}
+
 } // namespace detail
 
 // A move-only owner of one Win32 resource of type T, freed by ReleaseFunction. Most creators
@@ -87,6 +93,11 @@ using UniqueMenu = UniqueAny<HMENU, &::DestroyMenu>;
 using UniqueDesktop = UniqueAny<HDESK, &::CloseDesktop>;
 using UniqueKey = UniqueAny<HKEY, &::RegCloseKey>;
 using UniqueLocal = UniqueAny<HLOCAL, &::LocalFree>;
+// What LocalFree releases, by what it holds, so that no cast is needed at Put().
+using UniqueLocalString = UniqueAny<wchar_t*, &detail::LocalFreeOf<wchar_t*>>;
+using UniqueLocalAcl = UniqueAny<PACL, &detail::LocalFreeOf<PACL>>;
+using UniqueLocalSecurityDescriptor = UniqueAny<PSECURITY_DESCRIPTOR, &detail::LocalFreeOf<PSECURITY_DESCRIPTOR>>;
+using UniqueArgumentVector = UniqueAny<LPWSTR*, &detail::LocalFreeOf<LPWSTR*>>;
 using UniqueGlobal = UniqueAny<HGLOBAL, &::GlobalFree>;
 
 // The device context of a window's client area (the screen's for NULL), released with the same window.

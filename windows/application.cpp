@@ -5,10 +5,11 @@
 #include "ui/error_guard.h"
 #include "ui/errors.h"
 #include "ui/shell_ids.h"
+#include "windows/messages.h"
 
 namespace {
-constexpr UINT kActivateFrontMessage = WM_APP + 20;
-constexpr UINT kShowPostedBoxMessage = WM_APP + 21;
+using win32::messages::kActivateFront;
+using win32::messages::kShowPostedBox;
 } // namespace
 
 Win32Application::Win32Application(HINSTANCE instance) : instance_(instance)
@@ -40,12 +41,12 @@ LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:
         // The taskbar entry activates this window: pass the activation on once
         // the activation in progress is over.
-        PostMessageW(hwnd_, kActivateFrontMessage, 0, 0);
+        PostMessageW(hwnd_, kActivateFront, 0, 0);
         return 0;
-    case kActivateFrontMessage:
+    case kActivateFront:
         ActivateFront();
         return 0;
-    case kShowPostedBoxMessage:
+    case kShowPostedBox:
         if (!postedBoxes_.empty()) {
             auto [text, kind] = std::move(postedBoxes_.front());
             postedBoxes_.pop_front();
@@ -57,7 +58,7 @@ LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             // The owned windows come back only with the restore, after the focus
             // arrived here.
             const LRESULT result = DefWindowProcW(hwnd_, msg, wParam, lParam);
-            PostMessageW(hwnd_, kActivateFrontMessage, 0, 0);
+            PostMessageW(hwnd_, kActivateFront, 0, 0);
             return result;
         }
         return DefWindowProcW(hwnd_, msg, wParam, lParam);
@@ -69,16 +70,6 @@ LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     default:
         return DefWindowProcW(hwnd_, msg, wParam, lParam);
     }
-}
-
-// The main window, or the message box in front of it.
-void Win32Application::ActivateFront()
-{
-    HWND popup = GetLastActivePopup(hwnd_);
-    if (popup == hwnd_ || !IsWindowVisible(popup))
-        popup = main_;
-    if (popup != nullptr && IsWindowVisible(popup) && IsWindowEnabled(popup))
-        SetForegroundWindow(popup);
 }
 
 int Win32Application::ShowModal(const std::wstring& text, UINT flags)
@@ -112,7 +103,7 @@ void Win32Application::ShowMessage(const std::wstring& text, MessageBoxKind kind
 void Win32Application::ShowMessageLater(const std::wstring& text, MessageBoxKind kind)
 {
     postedBoxes_.emplace_back(text, kind);
-    PostMessageW(hwnd_, kShowPostedBoxMessage, 0, 0);
+    PostMessageW(hwnd_, kShowPostedBox, 0, 0);
 }
 
 void Win32Application::ReportError(const std::wstring& message)

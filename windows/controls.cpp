@@ -15,6 +15,29 @@ std::wstring WindowText(HWND hwnd)
     return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
 }
 
+SIZE MeasureText(HWND control, HFONT font, const std::wstring& text)
+{
+    RECT r{0, 0, 0, 0};
+    const win32::WindowDc dc(control);
+    if (!dc)
+        return SIZE{0, 0};
+    const win32::SelectedObject selected(dc.Get(), font);
+    const std::wstring measured = text.empty() ? std::wstring(L" ") : text;
+    DrawTextW(dc.Get(), measured.c_str(), static_cast<int>(measured.size()), &r,
+              DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+    return SIZE{text.empty() ? 0 : r.right - r.left, r.bottom - r.top};
+}
+
+bool ChangeStyle(HWND hwnd, int index, LONG_PTR set, LONG_PTR clear)
+{
+    const LONG_PTR style = GetWindowLongPtrW(hwnd, index);
+    const LONG_PTR changed = (style & ~clear) | set;
+    if (changed == style)
+        return false;
+    SetWindowLongPtrW(hwnd, index, changed);
+    return true;
+}
+
 // --- Common states ---
 
 bool Win32Control::IsEnabled() const
@@ -103,9 +126,7 @@ void Win32RadioButton::Apply(bool checked)
 {
     Check(checked);
     // Only the checked button of the group is a tab stop.
-    LONG_PTR style = GetWindowLongPtrW(hwnd_, GWL_STYLE);
-    style = checked ? (style | WS_TABSTOP) : (style & ~static_cast<LONG_PTR>(WS_TABSTOP));
-    SetWindowLongPtrW(hwnd_, GWL_STYLE, style);
+    ChangeStyle(hwnd_, GWL_STYLE, checked ? WS_TABSTOP : 0, checked ? 0 : WS_TABSTOP);
 }
 
 void Win32RadioButton::SetChecked(bool checked)
@@ -130,20 +151,8 @@ void Win32Label::SetCaption(const std::wstring& caption)
 
 void Win32Label::FitToCaption()
 {
-    const std::wstring caption = Caption();
-    RECT r{0, 0, 0, 0};
-    {
-        const win32::WindowDc dc(hwnd_);
-        if (!dc)
-            return;
-        const win32::SelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
-        // An empty caption still has the height of a line.
-        const std::wstring measured = caption.empty() ? std::wstring(L" ") : caption;
-        DrawTextW(dc.Get(), measured.c_str(), static_cast<int>(measured.size()), &r,
-                  DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-    }
-    const int width = caption.empty() ? 0 : r.right - r.left;
-    SetWindowPos(hwnd_, nullptr, 0, 0, width, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE size = MeasureText(hwnd_, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)), Caption());
+    SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

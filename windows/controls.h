@@ -111,3 +111,8 @@ private:
 };
 
 std::wstring WindowText(HWND hwnd);
+// The size of a text as the control draws it in `font` (tabs expanded, no prefix); an empty
+// text has the height of a line and no width.
+SIZE MeasureText(HWND control, HFONT font, const std::wstring& text);
+// Sets and clears bits of the window's GWL_STYLE or GWL_EXSTYLE; true when the style changed.
+bool ChangeStyle(HWND hwnd, int index, LONG_PTR set, LONG_PTR clear = 0);

@@ -60,6 +60,7 @@ private:
     void AttachControls();
     void ApplyLayout();
     void ApplyFontsAndLayout();
+    void OnDpiChanged(int dpi, const RECT& suggested);
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
 
     Win32Application& app_;

@@ -4,6 +4,7 @@
 
 #include "ui/command_line.h"
 #include "ui/shell_ids.h"
+#include "windows/messages.h"
 
 namespace {
 
@@ -12,8 +13,6 @@ constexpr const wchar_t* kMutexName = L"Local\\VORTikaMonitor-3F6B2C1E-8D4A-4E7B
 constexpr const wchar_t* kEndingName = L"Local\\VORTikaMonitor.Fin-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
 // A shutdown closes the port and writes the log and the settings: a second or two.
 constexpr DWORD kEndingWaitMs = 30000;
-constexpr const wchar_t* kShowMessageName = L"VORTikaMonitor.Afficher-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
-constexpr const wchar_t* kQuitMessageName = L"VORTikaMonitor.Quitter-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
 constexpr DWORD kQuitWaitMs = 10000;
 // The first monitor holds the mutex from its first instruction but has its
 // window only once it is created: a start in between waits for the window.
@@ -22,7 +21,7 @@ constexpr DWORD kPollMs = 50;
 
 UINT ShowMessage()
 {
-    static const UINT message = RegisterWindowMessageW(kShowMessageName);
+    static const UINT message = RegisterWindowMessageW(win32::messages::kShowRequestName);
     return message;
 }
 
@@ -56,7 +55,7 @@ HWND WaitForRunningMainWindow(DWORD timeoutMs)
 
 UINT QuitMessage()
 {
-    static const UINT message = RegisterWindowMessageW(kQuitMessageName);
+    static const UINT message = RegisterWindowMessageW(win32::messages::kQuitRequestName);
     return message;
 }
 

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "ui/shell_ids.h"
+#include "windows/messages.h"
 #include "windows/trace.h"
 
 namespace {
 
 // The portable layer's copies of the values it hands to the shell.
-static_assert(kTrayCallbackMessage == WM_APP + 1);
 static_assert(kBalloonNoIcon == NIIF_NONE);
 
 constexpr UINT kRetryMs = 3000;
@@ -64,7 +64,7 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
     data_.cbSize = sizeof(data_);
     data_.hWnd = owner;
     data_.uID = kTrayIconId;
-    data_.uCallbackMessage = kTrayCallbackMessage;
+    data_.uCallbackMessage = win32::messages::kTrayCallback;
 
     menu_.Reset(win32::TraceIfFalse(CreatePopupMenu(), L"CreatePopupMenu"));
     win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuActiverId, L"Activer"), L"AppendMenuW Activer");
@@ -72,7 +72,7 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
     win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuAfficherId, L"Afficher"), L"AppendMenuW Afficher");
     win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter"), L"AppendMenuW Quitter");
 
-    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    taskbarCreated_ = RegisterWindowMessageW(win32::messages::kTaskbarCreatedName);
     // An elevated program gets no message from the non-elevated shell unless it lets it through.
     if (taskbarCreated_ != 0)
         win32::TraceIfFalse(ChangeWindowMessageFilterEx(owner, taskbarCreated_, MSGFLT_ALLOW, nullptr),

@@ -9,7 +9,10 @@
 #include "ui/errors.h"
 #include "ui/form_layout.h"
 #include "ui/shell_ids.h"
-#include "ui/shell_rules.h"
+#include "ui/memo_text.h"
+#include "ui/open_boxes.h"
+#include "ui/timer_state.h"
+#include "ui/tray_rules.h"
 
 // --- Layout ---------------------------------------------------------------
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "ui/controls.h"
-#include "ui/shell_rules.h"
+#include "ui/open_boxes.h"
 #include "windows/base_window.h"
 
 // The application object: its own zero-size top-level window, which carries the

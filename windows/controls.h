@@ -5,7 +5,8 @@
 
 #include "ui/controls.h"
 #include "ui/form_layout.h"
-#include "ui/shell_rules.h"
+#include "ui/memo_text.h"
+#include "ui/timer_state.h"
 
 // The control surface bound to the child windows of the main window.
 

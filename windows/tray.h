@@ -4,7 +4,7 @@
 #include <shellapi.h>
 
 #include "ui/controls.h"
-#include "ui/shell_rules.h"
+#include "ui/tray_rules.h"
 #include "windows/unique_handle.h"
 
 // The notification-area icon of the main window and its popup menu.

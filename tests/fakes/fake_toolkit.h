@@ -8,7 +8,8 @@
 #include "system/clock.h"
 #include "ui/controls.h"
 #include "ui/form_layout.h"
-#include "ui/shell_rules.h"
+#include "ui/open_boxes.h"
+#include "ui/timer_state.h"
 
 // Virtual milliseconds. Sleep advances time without firing timers, as a
 // blocking sleep on the GUI thread does.

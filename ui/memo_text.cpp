@@ -1,27 +1,4 @@
-#include "ui/shell_rules.h"
-
-#include <algorithm>
-
-bool OpenBoxTexts::Enter(const std::wstring& text)
-{
-    if (std::ranges::find(texts_, text) != texts_.end())
-        return false;
-    texts_.push_back(text);
-    return true;
-}
-
-void OpenBoxTexts::Leave(const std::wstring& text)
-{
-    if (const auto it = std::ranges::find(texts_, text); it != texts_.end())
-        texts_.erase(it);
-}
-
-std::wstring FitField(const std::wstring& text, std::size_t capacity)
-{
-    if (capacity == 0)
-        return {};
-    return text.substr(0, capacity - 1);
-}
+#include "ui/memo_text.h"
 
 std::wstring AppendMemoLine(const std::wstring& text, const std::wstring& line)
 {

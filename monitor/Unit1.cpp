@@ -1,3 +1,6 @@
+// The monitor's life cycle: FormCreate and FormDestroy in the order the program has always run
+// them, the session's end (which must run the shutdown before Windows ends the process), and the
+// two layouts and the speed read that several concerns share.
 #include "monitor/Unit1.h"
 
 #include "ui/error_guard.h"

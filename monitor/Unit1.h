@@ -1,3 +1,8 @@
+// TForm1, the monitor: one object that holds the monitor's state and carries every operation as a
+// method, as the window class of a desktop toolkit would. It reaches its controls by their own names
+// (FormControls, inherited privately) and the platform through the seams of FormPlatform, both
+// handed to its constructor, so that the same object runs on the real window and on the fakes.
+// The operations live one file of monitor/ per concern; this header is their one list.
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -1,3 +1,7 @@
+// The search for the device: the starts (from the selected port, or from the port that just
+// appeared), the walk over the ports with its per-port time-out, the handshake, and Disconnect,
+// the one way out of a search or a connection. A search goes upward from its start and never back,
+// so a port plugged below it during a search is remembered and searched when the search ends empty.
 #include <algorithm>
 #include <string>
 #include <vector>

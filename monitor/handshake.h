@@ -1,3 +1,4 @@
+// The handshake query and reply marker, shared by the search and by the tries of the device's port.
 #pragma once
 #include <string>
 

@@ -1,3 +1,6 @@
+// The port watch: every 3 s the liveness test of the connected port, then the comparison of the
+// port list with the one before, which turns a change into an arrival or a removal. It polls the
+// registry rather than listening for device notifications, which Wine does not send either.
 #include <algorithm>
 #include <string>
 #include <vector>

@@ -1,3 +1,6 @@
+// The data path: the 100 ms poll gathers what the port holds into a burst, and the first empty
+// tick after a quiet gap of more than 200 ms delivers it, typed or pasted, to the application in
+// front, or says in the log why it could not be delivered.
 #include "input/keystrokes.h"
 #include "monitor/Unit1.h"
 #include "monitor/handshake.h"

@@ -1,3 +1,6 @@
+// The COM port as the monitor uses it: the port list with the selection kept, the open with its
+// line settings and time-outs, reads that never wait, writes bounded by one second, and the read
+// error that may mean the adapter has gone. Everything goes through the ComPorts seam.
 #include <algorithm>
 #include <array>
 #include <string>

@@ -1,3 +1,5 @@
+// The settings file: read once at start-up over the defaults, written from the controls at every
+// save. A refused write is an error the monitor does not catch: it reaches the error report.
 #include <algorithm>
 #include <vector>
 

@@ -1,3 +1,4 @@
+// The status line and the tray icon's colour and tip, derived from the state at each call.
 #include "monitor/Unit1.h"
 #include "ui/status_glyph.h"
 

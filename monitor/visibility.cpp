@@ -1,3 +1,5 @@
+// Showing and hiding the window from the tray, the close that only hides, and the tray menu's
+// three commands. Hidden means transparent, off screen and without the taskbar entry.
 #include "monitor/Unit1.h"
 
 // Hidden means transparent, off screen, shrunk and without the taskbar entry,

@@ -1,3 +1,4 @@
+// The application window's messages, the boxes and the message loop (see application.h).
 #include "windows/application.h"
 
 #include <utility>

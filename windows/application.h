@@ -1,3 +1,6 @@
+// The application object of the program: its zero-size top-level window (title, taskbar entry,
+// owner of the main window, the clipboard and the boxes), the message loop with the dialog keys of
+// the main window, the modal boxes that never stack, and the error report that ends every handler.
 #pragma once
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// The window base (see base_window.h).
 #include "windows/base_window.h"
 
 #include <utility>

@@ -1,3 +1,5 @@
+// The one window base of the program's two windows: the class registered with the window, the
+// object found from the handle from WM_NCCREATE on, and a procedure that lets nothing escape.
 #pragma once
 #include <windows.h>
 

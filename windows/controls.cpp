@@ -1,3 +1,4 @@
+// The control wrappers (see controls.h), the text measure and the style-bit change they share.
 #include "windows/controls.h"
 
 #include <vector>

@@ -1,3 +1,6 @@
+// The control surface bound to the main window's child windows: thin wrappers attached by id once
+// the window exists, sharing the enabled and checked states of a small base, and the timers with
+// the running flag that SetTimer lacks.
 #pragma once
 #include <windows.h>
 

@@ -1,3 +1,6 @@
+// The program's entry: /quit, the one monitor per session, the windows and the bindings of every
+// seam wired into TForm1, the message loop, and after a setup program's upgrade the start of the
+// new program file with this user's own rights.
 #include <windows.h>
 
 #include <commctrl.h>

@@ -1,3 +1,6 @@
+// The main window's creation, its message routing (commands, timers, tray, sessions, power, the
+// session's end) and the MainWindow seam. Layout and DPI are in main_window_layout.cpp, activation
+// and focus in activation.cpp.
 #include "windows/main_window.h"
 
 #include <commctrl.h>

@@ -1,3 +1,6 @@
+// TForm1's window: owned by the application window, created hidden with its controls laid out for
+// its DPI; it owns the timers, the tray icon and its menu, routes window messages to the form's
+// handlers with plain switches, and binds the MainWindow seam.
 #pragma once
 #include <windows.h>
 

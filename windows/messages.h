@@ -1,3 +1,4 @@
+// One home for the window messages the program defines or registers (see below).
 #pragma once
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// The run-time lookups of the newer calls (see newer_api.h).
 #include "windows/newer_api.h"
 
 #include "windows/unique_handle.h"

@@ -1,3 +1,5 @@
+// The few calls newer than Windows 7 that the program uses when the system has them, looked up
+// once at run time with their Windows 7 fallbacks, so that the import table names none of them.
 #pragma once
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// The serial bindings (see serial.h), with the DCB and the portable CommState kept field for field.
 #include "windows/serial.h"
 
 #include <algorithm>

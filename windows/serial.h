@@ -1,3 +1,5 @@
+// The Win32 bindings of the serial seams: the COM port calls, passed through with the error code
+// taken at the failing call, and the serial-ports registry key read value by value.
 #pragma once
 #include <cstdint>
 #include <optional>

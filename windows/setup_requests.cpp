@@ -1,3 +1,5 @@
+// The setup's requests (see setup_requests.h): the events, their rights, and the wait posted
+// to the main window as the /quit request.
 #include "windows/setup_requests.h"
 
 #include <sddl.h>

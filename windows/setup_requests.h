@@ -1,3 +1,6 @@
+// How the setup program reaches every running monitor without seeing its window: two named
+// events in the Global namespace, one asking the monitors to end as "Quitter" does, one telling
+// them the new program file is in place, so that each starts its successor with its own rights.
 #pragma once
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// The single-instance rules (see single_instance.h).
 #include "windows/single_instance.h"
 
 #include <shellapi.h>

@@ -1,3 +1,5 @@
+// One monitor per session: the session's mutex owned by the running monitor and its "ending"
+// event, the requests a second start or /quit posts to it, and the wait for a monitor that ends.
 #pragma once
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// The trace helper (see trace.h).
 #include "windows/trace.h"
 
 namespace win32 {

@@ -1,3 +1,4 @@
+// The trace of Win32 failures that nothing can act on, for a debugger to see.
 #pragma once
 #include <windows.h>
 

@@ -1,3 +1,5 @@
+// The tray icon, its glyph turned into an icon, its balloons, its popup menu and its own retry
+// (see tray.h).
 #include "windows/tray.h"
 
 #include <cstring>

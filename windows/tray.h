@@ -1,3 +1,5 @@
+// The notification-area icon: one class that keeps its data, adds itself again when the taskbar
+// comes back or refused it, and shows its menu so that the foreground returns where it was.
 #pragma once
 #include <windows.h>
 

@@ -1,3 +1,6 @@
+// The owners of every Win32 resource the program holds: one move-only template with the release
+// function and the invalid value as parameters, an alias per kind of resource, and the scoped DC
+// and font selection of a measure or a paint.
 #pragma once
 #include <windows.h>
 

@@ -55,6 +55,10 @@ public:
     virtual bool Empty() = 0;
     // SetClipboardData(CF_UNICODETEXT); on success the block belongs to the clipboard.
     virtual bool SetUnicodeText(ClipboardBlock block) = 0;
+    // Keeps what the open clipboard holds out of the clipboard history and the cloud clipboard:
+    // the registered formats "CanIncludeInClipboardHistory" and "CanUploadToCloudClipboard", each
+    // a DWORD 0. False when either could not be placed.
+    virtual bool KeepOutOfHistory() = 0;
     virtual void FreeBlock(ClipboardBlock block) = 0;
     virtual void Close() = 0;
 };

@@ -15,6 +15,7 @@
 #include "serial/serial_registry.h"
 #include "storage/file_system.h"
 #include "storage/local_clock.h"
+#include "storage/log_backlog.h"
 #include "storage/profile_store.h"
 #include "system/ansi_code_page.h"
 #include "system/clock.h"
@@ -173,6 +174,7 @@ private:
 
     // Platform
     FormPlatform platform_;
+    LogBacklog logBacklog_; // lines refused by their file, until it takes them
 
     std::wstring openPortName_;
     bool destroyed_ = false;

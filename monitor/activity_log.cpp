@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "monitor/Unit1.h"
 #include "storage/paths.h"
 
@@ -24,17 +26,17 @@ void TForm1::AddLog(const std::wstring& message)
     WriteLogToFile(message);
 }
 
-// Every message opens, appends and closes the day's file; any failure loses
-// that one message silently.
+// Every message opens, appends and closes the day's file. A line the file refuses is kept and
+// written, with the others kept before it, by the next append that succeeds (LogBacklog).
 void TForm1::WriteLogToFile(const std::wstring& message)
 {
     try {
-        const LocalDateTime forName = platform_.localClock.Now();
-        const std::wstring path = JoinPath(LogsPath, LogFileName(forName));
-        const LocalDateTime forLine = platform_.localClock.Now();
-        const std::wstring line = FormatLogLine(forLine, platform_.localClock.TimeSeparator(), message);
-        const std::string bytes = platform_.codePage.ToAnsi(line) + "\r\n";
-        platform_.fileSystem.AppendToFile(path, bytes);
+        // One clock reading per line: its time stamp and its file's date always agree, also
+        // across midnight.
+        const LocalDateTime now = platform_.localClock.Now();
+        std::wstring path = JoinPath(LogsPath, LogFileName(now));
+        const std::wstring line = FormatLogLine(now, platform_.localClock.TimeSeparator(), message);
+        logBacklog_.Append(platform_.fileSystem, std::move(path), platform_.codePage.ToAnsi(line) + "\r\n");
     } catch (...) {
         // The log never fails towards its caller.
     }

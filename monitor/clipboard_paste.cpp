@@ -44,6 +44,11 @@ std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, Clock& clock,
             // Not handed over, so the block is still ours.
             clipboard.FreeBlock(*block);
             error = L"Ressources système insuffisantes";
+        } else {
+            // In the same open, after the text: bursts stay out of Win+V history and cloud sync,
+            // as password managers keep theirs. The paste does not depend on it: Windows before
+            // 10 1809 has no history, and the text is already there.
+            clipboard.KeepOutOfHistory();
         }
     }
     clipboard.Close();

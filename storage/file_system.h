@@ -30,7 +30,7 @@ public:
     // reports nothing.
     virtual void GrantUsers(const std::wstring& path, const UsersGrant& grant) = 0;
     virtual bool FileExists(const std::wstring& path) = 0;
-    // Opens the file at its end, creating it when missing, in one open (read sharing only), and
-    // writes bytes; false on any failure. Never truncates.
+    // Opens the file at its end, creating it when missing, in one open that shares reading and
+    // writing, and writes bytes; false on any failure. Never truncates.
     virtual bool AppendToFile(const std::wstring& path, const std::string& bytes) = 0;
 };

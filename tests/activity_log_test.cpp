@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "storage/log_backlog.h"
 #include "storage/paths.h"
 #include "tests/fakes/monitor_harness.h"
 
@@ -95,4 +96,68 @@ TEST_F(ActivityLog, ReadOnlyFile_LosesTheLineWithoutError)
     h.fileSystem.readOnly.insert(path);
     EXPECT_NO_THROW(h.form.AddLog(L"x"));
     EXPECT_EQ(File(L"2024-03-15"), "kept\r\n");
+}
+
+TEST_F(ActivityLog, MidnightWhileALineIsLogged_ItsStampAndItsFileAgree)
+{
+    h.localClock.SetNow({2024, 3, 15, 23, 59, 59});
+    h.localClock.msPerRead = 1000; // a second reading would already be on the 16th
+    h.form.AddLog(L"late");
+    EXPECT_EQ(File(L"2024-03-15"), "2024-03-15 23:59:59 - late\r\n");
+}
+
+// A program holding the log open without sharing writing refuses the append, as a read-only
+// file does here.
+TEST_F(ActivityLog, RefusedAppend_TheLineIsWrittenBeforeTheNextWithItsOwnStamp)
+{
+    const std::wstring path = L"C:\\ProgramData\\VORTIKA\\logs\\VORTikaMonitor_2024-03-15.log";
+    h.fileSystem.files[path] = "older\r\n";
+    h.fileSystem.readOnly.insert(path);
+    h.form.AddLog(L"Reçu: A");
+    h.toolkit.clock.Advance(2000);
+    h.form.AddLog(L"Reçu: B");
+    EXPECT_EQ(File(L"2024-03-15"), "older\r\n");
+    h.toolkit.clock.Advance(3000);
+    h.fileSystem.readOnly.clear();
+    h.form.AddLog(L"Reçu: C");
+    EXPECT_EQ(File(L"2024-03-15"), "older\r\n"
+                                   "2024-03-15 14:05:09 - Re\xE7u: A\r\n"
+                                   "2024-03-15 14:05:11 - Re\xE7u: B\r\n"
+                                   "2024-03-15 14:05:14 - Re\xE7u: C\r\n");
+    h.form.AddLog(L"D");
+    EXPECT_EQ(h.LogMessages().size(), 4u) << "a kept line is written once";
+}
+
+TEST_F(ActivityLog, RefusedBeforeMidnight_EachLineGoesToTheFileOfItsOwnDate)
+{
+    h.localClock.SetNow({2024, 3, 15, 23, 59, 58});
+    const std::wstring late = L"C:\\ProgramData\\VORTIKA\\logs\\VORTikaMonitor_2024-03-15.log";
+    const std::wstring early = L"C:\\ProgramData\\VORTIKA\\logs\\VORTikaMonitor_2024-03-16.log";
+    h.fileSystem.readOnly = {late, early};
+    h.form.AddLog(L"a");
+    h.toolkit.clock.Advance(2000);
+    h.form.AddLog(L"b");
+    h.fileSystem.readOnly = {late}; // yesterday's file still held: today's lines are not held back
+    h.form.AddLog(L"c");
+    EXPECT_EQ(File(L"2024-03-16"), "2024-03-16 00:00:00 - b\r\n2024-03-16 00:00:00 - c\r\n");
+    h.fileSystem.readOnly.clear();
+    h.form.AddLog(L"d");
+    EXPECT_EQ(File(L"2024-03-15"), "2024-03-15 23:59:58 - a\r\n");
+    EXPECT_EQ(File(L"2024-03-16"), "2024-03-16 00:00:00 - b\r\n2024-03-16 00:00:00 - c\r\n"
+                                   "2024-03-16 00:00:00 - d\r\n");
+}
+
+TEST_F(ActivityLog, RefusedForLong_OnlyTheLatestLinesAreKept)
+{
+    const std::wstring path = L"C:\\ProgramData\\VORTIKA\\logs\\VORTikaMonitor_2024-03-15.log";
+    h.fileSystem.readOnly.insert(path);
+    const std::size_t refused = LogBacklog::kMaxLines + 10;
+    for (std::size_t i = 0; i < refused; ++i)
+        h.form.AddLog(std::to_wstring(i));
+    h.fileSystem.readOnly.clear();
+    h.form.AddLog(L"last");
+    const auto messages = h.LogMessages();
+    ASSERT_EQ(messages.size(), LogBacklog::kMaxLines);
+    EXPECT_EQ(messages.front(), std::to_wstring(refused - LogBacklog::kMaxLines + 1));
+    EXPECT_EQ(messages.back(), L"last");
 }

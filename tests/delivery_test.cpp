@@ -414,8 +414,10 @@ TEST(Paste, Success_PlacesTextClosesAndPressesCtrlV)
     h.Create();
     h.NewLogMessages();
     h.Dispatch([&] { h.form.PasteViaClipboard(L"Zoë 42\r\n"); });
-    EXPECT_EQ(h.clipboard.ops, (std::vector<std::string>{"Open", "Alloc", "Empty", "SetData", "Close"}));
+    EXPECT_EQ(h.clipboard.ops,
+              (std::vector<std::string>{"Open", "Alloc", "Empty", "SetData", "KeepOutOfHistory", "Close"}));
     EXPECT_EQ(h.clipboard.content, L"Zoë 42\r\n");
+    EXPECT_TRUE(h.clipboard.keptOutOfHistory);
     EXPECT_FALSE(h.clipboard.isOpen);
     EXPECT_EQ(h.NewLogMessages(), Lines{L"Données copiées et collées automatiquement: Zoë 42\r\n"});
     EXPECT_EQ(TypedKeys(h.keyboard.calls),
@@ -461,6 +463,20 @@ TEST(Paste, Failures_LogOneLineAndPressNothing)
         EXPECT_TRUE(h.keyboard.calls.empty());
         EXPECT_TRUE(h.toolkit.errorReports.empty());
     }
+}
+
+TEST(Paste, HistoryFormatsRefused_TheTextIsPastedAllTheSame)
+{
+    MonitorHarness h;
+    h.Create();
+    h.NewLogMessages();
+    h.clipboard.historyFormatsFail = true;
+    h.Dispatch([&] { h.form.PasteViaClipboard(L"ABC"); });
+    EXPECT_EQ(h.clipboard.content, L"ABC");
+    EXPECT_FALSE(h.clipboard.isOpen);
+    EXPECT_EQ(h.NewLogMessages(), Lines{L"Données copiées et collées automatiquement: ABC"});
+    EXPECT_EQ(TypedKeys(h.keyboard.calls),
+              (Keys{L"{kbd 17/0/0/0}", L"{kbd 86/0/0/0}", L"{kbd 86/0/2/0}", L"{kbd 17/0/2/0}"}));
 }
 
 TEST(Paste, ClipboardBusyForAFewMilliseconds_IsTriedAgainEvery10msThenPasted)

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "input/keystrokes.h"
+#include "system/pause_choice.h"
 #include "tests/fakes/fake_input.h"
 #include "tests/fakes/fake_toolkit.h"
 
@@ -125,4 +128,61 @@ TEST(Keystrokes, EmptyText_TypesNothingAndDoesNotPause)
     t.Type(L"");
     EXPECT_TRUE(t.keyboard.calls.empty());
     EXPECT_TRUE(t.clock.sleeps.empty());
+}
+
+// The pause's choice of wait, fed with how late each way runs on a given system (microseconds).
+namespace {
+
+using Way = PauseChoice::Way;
+
+// Runs n pauses; returns how many went each way.
+std::pair<int, int> Pauses(PauseChoice& choice, int n, std::uint32_t timerLateUs, std::uint32_t sleepLateUs)
+{
+    int timer = 0, sleep = 0;
+    for (int i = 0; i < n; ++i) {
+        const Way way = choice.Next();
+        ++(way == Way::Timer ? timer : sleep);
+        choice.Measured(way, way == Way::Timer ? timerLateUs : sleepLateUs);
+    }
+    return {timer, sleep};
+}
+
+} // namespace
+
+TEST(TypingPause, TimerSlowerThanSleep_SleepIsChosenAtTheSecondPauseAndKept)
+{
+    PauseChoice choice(true);
+    Pauses(choice, 2, 1000, 90); // Wine: the timer doubles the pause
+    EXPECT_EQ(choice.Current(), Way::Sleep);
+    const auto [timer, sleep] = Pauses(choice, 2000, 1000, 90);
+    EXPECT_LE(timer, 4) << "the timer is only measured again now and then";
+    EXPECT_EQ(choice.Current(), Way::Sleep);
+}
+
+TEST(TypingPause, SleepRunsATickLongOnceHidden_TheTimerTakesOverAfterAFewPauses)
+{
+    PauseChoice choice(true);
+    Pauses(choice, 100, 1000, 90);
+    Pauses(choice, 1, 1000, 14600); // one late pause: the scheduler, not the system
+    EXPECT_EQ(choice.Current(), Way::Sleep);
+    Pauses(choice, PauseChoice::kLongInARow, 1000, 14600); // the window hidden: no raised resolution
+    EXPECT_EQ(choice.Current(), Way::Timer);
+    const auto [timer, sleep] = Pauses(choice, 2048, 1000, 14600);
+    EXPECT_LE(sleep, 4);
+    EXPECT_EQ(choice.Current(), Way::Timer);
+}
+
+TEST(TypingPause, TheOtherWayBecomesFaster_ItIsFoundAtTheNextCheck)
+{
+    PauseChoice choice(true);
+    Pauses(choice, 100, 50, 14600); // hidden on Windows 11: the timer
+    EXPECT_EQ(choice.Current(), Way::Timer);
+    Pauses(choice, PauseChoice::kRecheckEvery + 1, 400, 30); // shown: Sleep is closer to 1 ms
+    EXPECT_EQ(choice.Current(), Way::Sleep);
+}
+
+TEST(TypingPause, WithoutTheHighResolutionTimer_AlwaysSleep)
+{
+    PauseChoice choice(false);
+    EXPECT_EQ(Pauses(choice, 1000, 0, 14600), (std::pair<int, int>{0, 1000}));
 }

@@ -8,9 +8,9 @@
 #include "ui/error_guard.h"
 #include "ui/errors.h"
 #include "ui/form_layout.h"
-#include "ui/shell_ids.h"
 #include "ui/memo_text.h"
 #include "ui/open_boxes.h"
+#include "ui/shell_ids.h"
 #include "ui/timer_state.h"
 #include "ui/tray_rules.h"
 

@@ -119,6 +119,39 @@ bool Win32Clipboard::SetUnicodeText(ClipboardBlock block)
     return ::SetClipboardData(CF_UNICODETEXT, reinterpret_cast<HANDLE>(block)) != nullptr;
 }
 
+namespace {
+
+// One registered format holding a DWORD 0, on the open clipboard.
+bool PlaceZeroDword(const wchar_t* formatName)
+{
+    const UINT format = ::RegisterClipboardFormatW(formatName); // the same number for every caller
+    if (format == 0)
+        return false;
+    win32::UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD)));
+    if (!block)
+        return false;
+    auto* value = static_cast<DWORD*>(::GlobalLock(block.Get()));
+    if (value == nullptr)
+        return false;
+    *value = 0;
+    ::GlobalUnlock(block.Get());
+    if (::SetClipboardData(format, block.Get()) == nullptr)
+        return false;
+    block.Release(); // the clipboard's now
+    return true;
+}
+
+} // namespace
+
+// Windows 10 1809 and later read these two formats when the clipboard changes: 0 keeps the
+// text out of Win+V history and out of the cloud clipboard. Earlier systems ignore them.
+bool Win32Clipboard::KeepOutOfHistory()
+{
+    const bool history = PlaceZeroDword(L"CanIncludeInClipboardHistory");
+    const bool cloud = PlaceZeroDword(L"CanUploadToCloudClipboard");
+    return history && cloud;
+}
+
 void Win32Clipboard::FreeBlock(ClipboardBlock block)
 {
     ::GlobalFree(reinterpret_cast<HGLOBAL>(block));

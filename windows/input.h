@@ -30,6 +30,7 @@ public:
     std::optional<ClipboardBlock> AllocText(const std::wstring& text) override;
     bool Empty() override;
     bool SetUnicodeText(ClipboardBlock block) override;
+    bool KeepOutOfHistory() override;
     void FreeBlock(ClipboardBlock block) override;
     void Close() override;
 

@@ -1,6 +1,8 @@
 #include "windows/platform.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -55,33 +57,18 @@ void SleepWithRaisedResolution(DWORD ms)
 
 } // namespace
 
-// Windows 10 1803 and later accept the high-resolution flag; earlier systems
-// refuse it with ERROR_INVALID_PARAMETER and the pause falls back to Sleep.
-// Some systems (Wine among them) accept the flag but route every timer wait
-// through a slow path that doubles a 1 ms pause; a few trial pauses at start
-// pick whichever of the two ways is closer to 1 ms here. They run at the first
-// pause, not at start-up, where they would cost about 10 ms before the first log line.
+// Windows 10 1803 and later accept the high-resolution flag; earlier systems refuse it with
+// ERROR_INVALID_PARAMETER and every pause is a Sleep at raised resolution. Where both exist,
+// PauseChoice picks one pause after pause from what each pause measured (QueryPerformanceCounter,
+// which every supported Windows has), so the pause stays about 1 ms when the window is hidden
+// or shown.
 Win32Clock::Win32Clock()
-    : timer_(::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS))
+    : timer_(::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS)),
+      choice_(static_cast<bool>(timer_))
 {
-}
-
-void Win32Clock::Calibrate()
-{
-    calibrated_ = true;
-    if (!timer_)
-        return;
-    LARGE_INTEGER frequency{}, start{}, middle{}, end{};
-    ::QueryPerformanceFrequency(&frequency);
-    constexpr int kTrials = 4;
-    ::QueryPerformanceCounter(&start);
-    for (int i = 0; i < kTrials; ++i)
-        TimerWait(1);
-    ::QueryPerformanceCounter(&middle);
-    for (int i = 0; i < kTrials; ++i)
-        SleepWithRaisedResolution(1);
-    ::QueryPerformanceCounter(&end);
-    preferSleep_ = frequency.QuadPart > 0 && (end.QuadPart - middle.QuadPart) < (middle.QuadPart - start.QuadPart);
+    LARGE_INTEGER frequency{};
+    if (::QueryPerformanceFrequency(&frequency))
+        countsPerSecond_ = frequency.QuadPart;
 }
 
 std::uint32_t Win32Clock::GetTickCount()
@@ -96,11 +83,17 @@ void Win32Clock::Sleep(std::uint32_t ms)
         ::Sleep(0);
         return;
     }
-    if (!calibrated_)
-        Calibrate();
-    if (timer_ && !preferSleep_ && TimerWait(ms))
+    const PauseChoice::Way way = choice_.Next();
+    LARGE_INTEGER start{}, end{};
+    ::QueryPerformanceCounter(&start);
+    if (way != PauseChoice::Way::Timer || !TimerWait(ms))
+        SleepWithRaisedResolution(ms);
+    ::QueryPerformanceCounter(&end);
+    if (countsPerSecond_ <= 0)
         return;
-    SleepWithRaisedResolution(ms);
+    const std::int64_t waitedUs = (end.QuadPart - start.QuadPart) * 1'000'000 / countsPerSecond_;
+    const std::int64_t lateUs = waitedUs - static_cast<std::int64_t>(ms) * 1000;
+    choice_.Measured(way, lateUs <= 0 ? 0 : static_cast<std::uint32_t>(std::min<std::int64_t>(lateUs, INT32_MAX)));
 }
 
 // False when the timer could not be used, so the caller falls back to Sleep.

@@ -4,6 +4,7 @@
 
 #include "system/ansi_code_page.h"
 #include "system/clock.h"
+#include "system/pause_choice.h"
 #include "windows/unique_handle.h"
 
 class Win32Clock : public Clock {
@@ -13,13 +14,11 @@ public:
     void Sleep(std::uint32_t ms) override;
 
 private:
-    void Calibrate();
     bool TimerWait(std::uint32_t ms);
     // High-resolution waitable timer; empty where the system refuses the flag.
     win32::UniqueHandle timer_;
-    // Set when a short timer wait proved slower than Sleep at a raised resolution.
-    bool preferSleep_ = false;
-    bool calibrated_ = false;
+    PauseChoice choice_;
+    std::int64_t countsPerSecond_ = 0; // QueryPerformanceFrequency
 };
 
 class Win32AnsiCodePage : public AnsiCodePage {

@@ -46,11 +46,13 @@ bool WriteAll(HANDLE file, const std::string& bytes)
     return true;
 }
 
-// Read sharing only: others may read the log meanwhile, but not write it.
+// Sharing reading and writing: a reader that itself shares writing (a viewer that follows the
+// log) and the other session's monitor, appending at the same instant, then let the line in.
+// A program that shares reading only still refuses us (error 32): the caller keeps the line.
 bool OpenAndAppend(const std::wstring& path, const std::string& bytes)
 {
-    win32::UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     const bool written = WriteAll(file.Get(), bytes);

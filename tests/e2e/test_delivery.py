@@ -46,6 +46,10 @@ class DeliveryTest(MonitorTestCase):
         # The letters came by the paste, not typed one by one.
         self.assertNotIn("L", sink.chars())
         self.assertEqual(s.wctl("clipboard").rstrip("\n"), "Lot 42-été")
+        # Kept out of the clipboard history and the cloud clipboard.
+        formats = s.wctl("clipboard-formats").split()
+        self.assertIn("CanIncludeInClipboardHistory=0", formats)
+        self.assertIn("CanUploadToCloudClipboard=0", formats)
         s.wait_log("Reçu: Lot 42-été", 30)
 
 

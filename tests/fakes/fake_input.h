@@ -77,6 +77,7 @@ public:
     {
         ops.push_back("Empty");
         content.reset();
+        keptOutOfHistory = false;
         return true;
     }
     bool SetUnicodeText(ClipboardBlock block) override
@@ -85,6 +86,14 @@ public:
         if (setDataFails)
             return false;
         content = blocks.at(block - 1);
+        return true;
+    }
+    bool KeepOutOfHistory() override
+    {
+        ops.push_back("KeepOutOfHistory");
+        if (historyFormatsFail)
+            return false;
+        keptOutOfHistory = content.has_value();
         return true;
     }
     void FreeBlock(ClipboardBlock) override { ops.push_back("Free"); }
@@ -100,6 +109,8 @@ public:
     std::map<std::uint32_t, std::wstring> systemTexts; // FormatMessageW's text by code, when scripted
     bool allocFails = false;
     bool setDataFails = false;
+    bool historyFormatsFail = false;
+    bool keptOutOfHistory = false; // the formats were placed with the text
     bool isOpen = false;
     std::uint32_t lastError = 0;
     std::optional<std::wstring> content = L"previous";

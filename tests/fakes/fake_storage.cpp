@@ -67,6 +67,7 @@ LocalDateTime FakeLocalClock::Now()
     const sys_days d = floor<days>(t);
     const year_month_day ymd{d};
     const hh_mm_ss hms{floor<seconds>(t - d)};
+    clock_.Advance(msPerRead);
     return {int(ymd.year()),          int(unsigned(ymd.month())), int(unsigned(ymd.day())),
             int(hms.hours().count()), int(hms.minutes().count()), int(hms.seconds().count())};
 }

@@ -26,6 +26,7 @@ public:
     // The local time at the current tick.
     void SetNow(const LocalDateTime& when);
     std::wstring separator = L":";
+    std::uint64_t msPerRead = 0; // virtual time that passes after each reading
 
 private:
     FakeClock& clock_;

@@ -19,6 +19,12 @@
 //   wctl post CLASS MSG WPARAM LPARAM  post a message to the top-level window of CLASS
 //   wctl clipboard                  print the clipboard's Unicode text
 //   wctl set-clipboard TEXT         put TEXT on the clipboard
+//   wctl clipboard-formats          print the clipboard's registered formats, one a line: "NAME" or,
+//                                   for a four-byte block, "NAME=VALUE"
+//   wctl hold-file PATH MS [read|append]  open the file and hold it MS ms: "read" (the default) reads
+//                                   sharing reading only, as a spreadsheet holds a .log, so writers are
+//                                   refused; "append" appends sharing reading and writing, as another
+//                                   monitor does. Prints "held" once open, "released" after.
 //   wctl foreground CLASS           bring the window of CLASS to the front
 //   wctl foreground-class           print the class of the foreground window
 //   wctl dump-sink                  ask the sink to write its whole text to its record
@@ -347,6 +353,52 @@ int Clipboard()
     return 1;
 }
 
+int ClipboardFormats()
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (OpenClipboard(nullptr)) {
+            std::vector<std::wstring> lines;
+            for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
+                wchar_t name[256] = L"";
+                if (format < 0xC000 || GetClipboardFormatNameW(format, name, 256) <= 0)
+                    continue; // predefined formats have no name
+                std::wstring line = name;
+                if (HANDLE data = GetClipboardData(format); data && GlobalSize(data) == sizeof(DWORD)) {
+                    if (auto* value = static_cast<const DWORD*>(GlobalLock(data))) {
+                        line += L"=" + std::to_wstring(*value);
+                        GlobalUnlock(data);
+                    }
+                }
+                lines.push_back(line);
+            }
+            CloseClipboard();
+            for (const std::wstring& line : lines)
+                Print(line);
+            return 0;
+        }
+        Sleep(20);
+    }
+    Print(L"clipboard busy");
+    return 1;
+}
+
+int HoldFile(const std::wstring& path, DWORD ms, const std::wstring& mode)
+{
+    const bool append = mode == L"append";
+    HANDLE file = CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_READ,
+                              append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        Print(L"error " + std::to_wstring(GetLastError()));
+        return 1;
+    }
+    Print(L"held");
+    Sleep(ms);
+    CloseHandle(file);
+    Print(L"released");
+    return 0;
+}
+
 int SetClipboard(const std::wstring& text)
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
@@ -535,7 +587,8 @@ int Usage()
     Print(L"usage: wctl tray-click | tray-rclick | menu ID | click-button ID | control-text ID | control-state ID |"
           L" wait-window CLASS SECONDS | wait-gone CLASS SECONDS | window-info CLASS | dismiss-box [SECONDS] |"
           L" box-text [SECONDS] | tray-events MSG... | post CLASS MSG WPARAM LPARAM |"
-          L" clipboard | set-clipboard TEXT | foreground CLASS | foreground-class | dump-sink | close CLASS |"
+          L" clipboard | set-clipboard TEXT | clipboard-formats | hold-file PATH MS [read|append] | foreground CLASS | "
+          L"foreground-class | dump-sink | close CLASS |"
           L" count-windows CLASS | set-check ID 0|1 | tray-delete");
     return 2;
 }
@@ -642,6 +695,10 @@ int Run(const std::vector<std::wstring>& a)
         return Clipboard();
     if (cmd == L"set-clipboard" && a.size() == 2)
         return SetClipboard(a[1]);
+    if (cmd == L"clipboard-formats")
+        return ClipboardFormats();
+    if (cmd == L"hold-file" && (a.size() == 3 || (a.size() == 4 && (a[3] == L"read" || a[3] == L"append"))))
+        return HoldFile(a[1], static_cast<DWORD>(wcstoul(a[2].c_str(), nullptr, 0)), arg(3));
     if (cmd == L"foreground" && a.size() == 2)
         return Foreground(a[1]);
     if (cmd == L"foreground-class") {

@@ -14,7 +14,12 @@ void LogBacklog::Append(FileSystem& files, std::wstring path, std::string bytes)
     while (lines_ > 1 && (lines_ > kMaxLines || bytes_ > kMaxBytes))
         DropOldest();
 
-    // Each file on its own: midnight may leave yesterday's file held while today's takes its lines.
+    Flush(files);
+}
+
+// Each file on its own: midnight may leave yesterday's file held while today's takes its lines.
+void LogBacklog::Flush(FileSystem& files)
+{
     for (auto it = files_.begin(); it != files_.end();)
         it = Write(files, *it) ? files_.erase(it) : std::next(it);
 }

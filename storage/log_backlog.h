@@ -21,6 +21,9 @@ public:
 
     // Keeps the line, then appends to each file its kept lines, in order, in one write.
     void Append(FileSystem& files, std::wstring path, std::string bytes);
+    // Tries again the files that keep lines, with no new line: a quiet monitor's kept lines do
+    // not wait for its next event.
+    void Flush(FileSystem& files);
     std::size_t Kept() const { return lines_; }
 
 private:

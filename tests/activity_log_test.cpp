@@ -161,3 +161,13 @@ TEST_F(ActivityLog, RefusedForLong_OnlyTheLatestLinesAreKept)
     EXPECT_EQ(messages.front(), std::to_wstring(refused - LogBacklog::kMaxLines + 1));
     EXPECT_EQ(messages.back(), L"last");
 }
+
+TEST_F(ActivityLog, RefusedThenFreedOnAQuietMonitor_KeptLinesGoInAtTheNextWatchTick)
+{
+    const std::wstring path = L"C:\\ProgramData\\VORTIKA\\logs\\VORTikaMonitor_2024-03-15.log";
+    h.fileSystem.readOnly.insert(path);
+    h.form.AddLog(L"Reçu: A");
+    h.fileSystem.readOnly.clear();
+    h.Dispatch([&] { h.form.TimerDeviceWatchTimer(); });
+    EXPECT_EQ(File(L"2024-03-15"), "2024-03-15 14:05:09 - Re\xE7u: A\r\n");
+}

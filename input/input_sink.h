@@ -22,9 +22,10 @@ public:
     virtual ~KeyboardSink() = default;
     // SendInput with `count` keyboard records in one call; the number of events inserted
     // (fewer when Windows refuses them, as it does for an application with higher rights).
-    virtual int SendInput(const KeyboardRecord* records, int count) = 0;
-    virtual void keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,
-                             std::uintptr_t dwExtraInfo) = 0;
+    virtual int SendRecords(const KeyboardRecord* records, int count) = 0;
+    // keybd_event: one keyboard event.
+    virtual void SendKeyEvent(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,
+                              std::uintptr_t dwExtraInfo) = 0;
 };
 
 // Where synthesised input would go now.
@@ -47,7 +48,8 @@ class Clipboard {
 public:
     virtual ~Clipboard() = default;
     virtual bool Open() = 0;
-    virtual std::uint32_t GetLastError() = 0;
+    // GetLastError of the open that failed, taken at once.
+    virtual std::uint32_t OpenError() = 0;
     // FormatMessageW from the system table, inserts ignored; the text as the system gives it.
     virtual std::wstring SystemErrorText(std::uint32_t code) = 0;
     // GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, (n + 1) * 2) holding the units and a NUL.

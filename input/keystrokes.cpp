@@ -16,7 +16,7 @@ TypingOutcome SendPair(KeyboardSink& keyboard, std::uint16_t vk, std::uint16_t s
         {vk, scan, flags, 0, 0},
         {vk, scan, flags | kKeyEventFKeyUp, 0, 0},
     };
-    const int inserted = keyboard.SendInput(records, 2);
+    const int inserted = keyboard.SendRecords(records, 2);
     return {2, 2 - std::clamp(inserted, 0, 2)};
 }
 

@@ -28,31 +28,40 @@ bool OpenClipboardPatiently(Clipboard& clipboard, Clock& clock)
     }
 }
 
+// Closes the clipboard on every way out of an open that succeeded.
+class OpenedClipboard {
+public:
+    explicit OpenedClipboard(Clipboard& clipboard) : clipboard_(clipboard) {}
+    OpenedClipboard(const OpenedClipboard&) = delete;
+    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+    ~OpenedClipboard() { clipboard_.Close(); }
+
+private:
+    Clipboard& clipboard_;
+};
+
 // Puts the text on the clipboard; the message of the failure otherwise.
 std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, Clock& clock, const std::wstring& text)
 {
     if (!OpenClipboardPatiently(clipboard, clock))
         return L"Impossible d'ouvrir le Presse-papiers : " +
-               TrimSystemText(clipboard.SystemErrorText(clipboard.GetLastError()));
+               TrimSystemText(clipboard.SystemErrorText(clipboard.OpenError()));
+    const OpenedClipboard opened(clipboard);
 
-    std::optional<std::wstring> error;
-    if (const auto block = clipboard.AllocText(text); !block) {
-        error = L"Mémoire insuffisante";
-    } else {
-        clipboard.Empty();
-        if (!clipboard.SetUnicodeText(*block)) {
-            // Not handed over, so the block is still ours.
-            clipboard.FreeBlock(*block);
-            error = L"Ressources système insuffisantes";
-        } else {
-            // In the same open, after the text: bursts stay out of Win+V history and cloud sync,
-            // as password managers keep theirs. The paste does not depend on it: Windows before
-            // 10 1809 has no history, and the text is already there.
-            clipboard.KeepOutOfHistory();
-        }
+    const auto block = clipboard.AllocText(text);
+    if (!block)
+        return L"Mémoire insuffisante";
+    clipboard.Empty();
+    if (!clipboard.SetUnicodeText(*block)) {
+        // Not handed over, so the block is still ours.
+        clipboard.FreeBlock(*block);
+        return L"Ressources système insuffisantes";
     }
-    clipboard.Close();
-    return error;
+    // In the same open, after the text: bursts stay out of Win+V history and cloud sync, as
+    // password managers keep theirs. The paste does not depend on it: Windows before 10 1809 has
+    // no history, and the text is already there.
+    clipboard.KeepOutOfHistory();
+    return std::nullopt;
 }
 
 constexpr std::uint8_t kVkControl = 17;
@@ -68,8 +77,8 @@ void TForm1::PasteViaClipboard(const std::wstring& text)
     }
     AddLog(L"Données copiées et collées automatiquement: " + text);
     KeyboardSink& keyboard = platform_.keyboard;
-    keyboard.keybd_event(kVkControl, 0, 0, 0);
-    keyboard.keybd_event(kVkV, 0, 0, 0);
-    keyboard.keybd_event(kVkV, 0, kKeyEventFKeyUp, 0);
-    keyboard.keybd_event(kVkControl, 0, kKeyEventFKeyUp, 0);
+    keyboard.SendKeyEvent(kVkControl, 0, 0, 0);
+    keyboard.SendKeyEvent(kVkV, 0, 0, 0);
+    keyboard.SendKeyEvent(kVkV, 0, kKeyEventFKeyUp, 0);
+    keyboard.SendKeyEvent(kVkControl, 0, kKeyEventFKeyUp, 0);
 }

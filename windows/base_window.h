@@ -6,7 +6,7 @@
 #include <exception>
 #include <string>
 
-#include "windows/unique_handle.h"
+#include "windows/owners.h"
 
 namespace win32 {
 

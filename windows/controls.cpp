@@ -3,8 +3,8 @@
 
 #include <vector>
 
+#include "windows/owners.h"
 #include "windows/trace.h"
-#include "windows/unique_handle.h"
 
 std::wstring WindowText(HWND hwnd)
 {

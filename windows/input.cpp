@@ -4,13 +4,13 @@
 #include <limits>
 #include <vector>
 
-#include "windows/unique_handle.h"
+#include "windows/owners.h"
 
 // The portable layer's copies of the flags it puts in keyboard records.
 static_assert(kKeyEventFKeyUp == KEYEVENTF_KEYUP);
 static_assert(kKeyEventFUnicode == KEYEVENTF_UNICODE);
 
-int Win32KeyboardSink::SendInput(const KeyboardRecord* records, int count)
+int Win32KeyboardSink::SendRecords(const KeyboardRecord* records, int count)
 {
     if (records == nullptr || count <= 0)
         return 0;
@@ -60,8 +60,8 @@ InputTarget Win32InputFocus::Target()
     return process == ::GetCurrentProcessId() ? InputTarget::ThisProgram : InputTarget::OtherApplication;
 }
 
-void Win32KeyboardSink::keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,
-                                    std::uintptr_t dwExtraInfo)
+void Win32KeyboardSink::SendKeyEvent(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,
+                                     std::uintptr_t dwExtraInfo)
 {
     ::keybd_event(bVk, bScan, dwFlags, dwExtraInfo);
 }
@@ -74,7 +74,7 @@ bool Win32Clipboard::Open()
     return false;
 }
 
-std::uint32_t Win32Clipboard::GetLastError()
+std::uint32_t Win32Clipboard::OpenError()
 {
     return lastError_;
 }

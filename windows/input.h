@@ -9,8 +9,8 @@
 
 class Win32KeyboardSink : public KeyboardSink {
 public:
-    int SendInput(const KeyboardRecord* records, int count) override;
-    void keybd_event(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags, std::uintptr_t dwExtraInfo) override;
+    int SendRecords(const KeyboardRecord* records, int count) override;
+    void SendKeyEvent(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags, std::uintptr_t dwExtraInfo) override;
 };
 
 // The foreground window and the input desktop, as they stand when a burst is delivered.
@@ -25,7 +25,7 @@ public:
     void SetOwner(HWND owner) { owner_ = owner; }
 
     bool Open() override;
-    std::uint32_t GetLastError() override;
+    std::uint32_t OpenError() override;
     std::wstring SystemErrorText(std::uint32_t code) override;
     std::optional<ClipboardBlock> AllocText(const std::wstring& text) override;
     bool Empty() override;

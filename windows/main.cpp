@@ -9,11 +9,11 @@
 #include "windows/application.h"
 #include "windows/input.h"
 #include "windows/main_window.h"
-#include "windows/platform.h"
 #include "windows/serial.h"
 #include "windows/setup_requests.h"
 #include "windows/single_instance.h"
 #include "windows/storage.h"
+#include "windows/system.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "windows/application.h"
 #include "windows/base_window.h"
 #include "windows/controls.h"
+#include "windows/owners.h"
 #include "windows/tray.h"
-#include "windows/unique_handle.h"
 
 // Form1's window: class "TForm1", owned by the application window, created
 // hidden with its controls laid out for its DPI; it owns the timers and the

@@ -1,7 +1,7 @@
 // The run-time lookups of the newer calls (see newer_api.h).
 #include "windows/newer_api.h"
 
-#include "windows/unique_handle.h"
+#include "windows/owners.h"
 
 namespace win32 {
 

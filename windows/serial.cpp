@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "windows/unique_handle.h"
+#include "windows/owners.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "windows/unique_handle.h"
+#include "windows/owners.h"
 
 // The setup program's requests to every running monitor, in every session and
 // on every desktop. A deployment tool runs the setup as SYSTEM in session 0,

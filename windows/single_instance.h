@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "windows/unique_handle.h"
+#include "windows/owners.h"
 
 // One monitor per session. A later start hands over to the running one: it
 // shows the running monitor's window, or with /quit ends it as "Quitter" does.

@@ -8,7 +8,7 @@
 #include <shlobj.h>
 
 #include "storage/paths.h"
-#include "windows/unique_handle.h"
+#include "windows/owners.h"
 
 namespace {
 

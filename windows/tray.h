@@ -7,7 +7,7 @@
 
 #include "ui/controls.h"
 #include "ui/tray_rules.h"
-#include "windows/unique_handle.h"
+#include "windows/owners.h"
 
 // The notification-area icon of the main window and its popup menu.
 // It keeps its NOTIFYICONDATAW and the last picture, so that it can put

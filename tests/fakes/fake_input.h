@@ -21,13 +21,13 @@ struct InputCall {
 class FakeKeyboard : public KeyboardSink {
 public:
     explicit FakeKeyboard(const FakeClock* clock = nullptr) : clock_(clock) {}
-    int SendInput(const KeyboardRecord* records, int count) override
+    int SendRecords(const KeyboardRecord* records, int count) override
     {
         calls.push_back(
             {InputCall::Kind::SendInput, {records, records + count}, 0, 0, 0, 0, clock_ ? clock_->Now() : 0});
         return refusesInput ? 0 : count;
     }
-    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra) override
+    void SendKeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra) override
     {
         calls.push_back({InputCall::Kind::KeybdEvent, {}, vk, scan, flags, extra, clock_ ? clock_->Now() : 0});
     }
@@ -58,7 +58,7 @@ public:
         isOpen = true;
         return true;
     }
-    std::uint32_t GetLastError() override { return lastError; }
+    std::uint32_t OpenError() override { return lastError; }
     std::wstring SystemErrorText(std::uint32_t code) override
     {
         if (const auto it = systemTexts.find(code); it != systemTexts.end())

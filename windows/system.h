@@ -5,7 +5,7 @@
 #include "system/ansi_code_page.h"
 #include "system/clock.h"
 #include "system/pause_choice.h"
-#include "windows/unique_handle.h"
+#include "windows/owners.h"
 
 class Win32Clock : public Clock {
 public:

@@ -1,4 +1,4 @@
-#include "windows/platform.h"
+#include "windows/system.h"
 
 #include <algorithm>
 #include <climits>

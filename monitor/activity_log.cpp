@@ -1,3 +1,6 @@
+// The data folder and the activity log: the paths worked out once at start-up, the folders
+// created (and shared with the machine's users when the monitor makes them), and one line per
+// message in the day's file, with the lines a busy file refused kept until it takes them.
 #include <utility>
 
 #include "monitor/Unit1.h"

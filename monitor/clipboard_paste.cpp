@@ -1,3 +1,5 @@
+// Clipboard mode: the burst placed on the clipboard as Unicode text (a busy clipboard tried again
+// for about 100 ms, kept out of clipboard history), then Ctrl+V; every failure ends in one line.
 #include <optional>
 
 #include "monitor/Unit1.h"

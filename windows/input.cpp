@@ -1,3 +1,4 @@
+// The input bindings (see input.h).
 #include "windows/input.h"
 
 #include <cstring>

@@ -1,3 +1,5 @@
+// The Win32 bindings of the input seams: SendInput and keybd_event, where the input would go now
+// (the foreground window and the input desktop), and the clipboard owned by the application window.
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -1,3 +1,5 @@
+// The storage bindings (see storage.h). The log is opened for each line sharing reading and
+// writing; the data folder's rights are set through a handle that does not follow a link.
 #include "windows/storage.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The Win32 bindings of the storage seams: the machine-wide data folder, folders, the rights of
+// the shared data folder, the appends of the log, the local clock and locale, and the profile file.
 #pragma once
 #include <cstddef>
 #include <string>

@@ -1,3 +1,6 @@
+// The clock and the code page (see system.h). The pause checks itself: each wait is timed, and
+// the wait in use gives way to the other when it runs long, as Windows 11 does to Sleep(1) in a
+// process whose windows are all hidden.
 #include "windows/system.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The Win32 bindings of the system seams: the tick count and the typing pause that stays near
+// 1 ms whatever the timer resolution (see system.cpp), and the ANSI code page conversions.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -12,6 +12,10 @@
 #include "tests/fakes/fake_toolkit.h"
 #include "tests/fakes/lines.h"
 
+// Where a broken rule of the link's state is told; the unit tests fail the running test with it.
+using LinkRuleReporter = void (*)(const std::string& rule);
+LinkRuleReporter& LinkRuleReport();
+
 // A whole monitor on fakes: the controls as designed, the platform scripted,
 // and TForm1 wired to them the way the window shell wires it.
 struct MonitorHarness {

@@ -156,6 +156,14 @@ private:
     enum class LinkState { Idle, Detecting, Connected };
     LinkState State() const;
 
+    struct PortWrite {
+        bool CallFailed = false;
+        std::uint32_t Written = 0;
+        std::uint32_t Count = 0;
+        bool Complete() const { return !CallFailed && Written == Count; }
+    };
+    PortWrite WriteText(const std::wstring& text);
+
     void ApplyBusyLayout();
     void ApplyIdleLayout();
     std::uint32_t SelectedBaudRate() const;

@@ -89,11 +89,7 @@ void TForm1::TryDevicePort()
     UpdateStatus(L"Test du port " + port + L"...");
 
     // Written without WriteToPort's lines: a failed try says why in one line of its own.
-    const std::string query = platform_.codePage.ToAnsi(kHandshakeQuery);
-    const auto count = static_cast<std::uint32_t>(query.size());
-    std::uint32_t written = 0;
-    if (!platform_.comPorts.Write(hComPort, reinterpret_cast<const std::uint8_t*>(query.data()), count, written) ||
-        written != count) {
+    if (!WriteText(kHandshakeQuery).Complete()) {
         EndDevicePortTry(L"Reconnexion impossible: échec de l'envoi de la commande sur " + port);
         return;
     }

@@ -149,23 +149,32 @@ bool TForm1::WriteToPort(const std::wstring& text)
     if (hComPort == kNoPort)
         return false;
 
-    ComPorts& ports = platform_.comPorts;
-    const std::string bytes = platform_.codePage.ToAnsi(text);
-    const auto count = static_cast<std::uint32_t>(bytes.size());
-    std::uint32_t written = 0;
-    if (ports.Write(hComPort, reinterpret_cast<const std::uint8_t*>(bytes.data()), count, written)) {
-        if (written == count)
-            return true;
-        AddLog(L"Debug: Ecriture partielle - Écrit: " + std::to_wstring(written) + L"/" + std::to_wstring(count));
+    const PortWrite write = WriteText(text);
+    if (write.Complete())
+        return true;
+    if (!write.CallFailed) {
+        AddLog(L"Debug: Ecriture partielle - Écrit: " + std::to_wstring(write.Written) + L"/" +
+               std::to_wstring(write.Count));
         return false;
     }
 
-    const std::uint32_t code = ports.LastError();
+    const std::uint32_t code = platform_.comPorts.LastError();
     AddLog(L"Debug: Echec WriteFile (Code: " + std::to_wstring(code) + L")");
     if (code == kErrorBadCommand || code == kErrorGenFailure || code == kErrorSemTimeout ||
         code == kErrorOperationAborted)
         AddLog(L"Debug: Erreur indiquant une déconnexion probable");
     return false;
+}
+
+// The text through the ANSI code page, all its bytes in one write, without a log line.
+TForm1::PortWrite TForm1::WriteText(const std::wstring& text)
+{
+    const std::string bytes = platform_.codePage.ToAnsi(text);
+    PortWrite write;
+    write.Count = static_cast<std::uint32_t>(bytes.size());
+    write.CallFailed = !platform_.comPorts.Write(hComPort, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                                 write.Count, write.Written);
+    return write;
 }
 
 void TForm1::CloseSerialPort()

@@ -1,7 +1,7 @@
+// The input stream of the application in front: keyboard records for SendInput, their scan codes,
+// the modifier keys the operator holds, and where synthesised input would go now.
 #pragma once
 #include <cstdint>
-#include <optional>
-#include <string>
 
 inline constexpr std::uint32_t kKeyEventFKeyUp = 0x0002;
 inline constexpr std::uint32_t kKeyEventFUnicode = 0x0004;
@@ -23,44 +23,24 @@ public:
     // SendInput with `count` keyboard records in one call; the number of events inserted
     // (fewer when Windows refuses them, as it does for an application with higher rights).
     virtual int SendRecords(const KeyboardRecord* records, int count) = 0;
-    // keybd_event: one keyboard event.
-    virtual void SendKeyEvent(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,
-                              std::uintptr_t dwExtraInfo) = 0;
+    // The scan code of a virtual key on the current layout (MapVirtualKeyW, MAPVK_VK_TO_VSC):
+    // remote-desktop and virtual-machine clients forward scan codes, not virtual keys.
+    virtual std::uint16_t ScanCode(std::uint16_t virtualKey) = 0;
+    // Shift, Ctrl, Alt or a Windows key is down now: injected keys would combine with it.
+    virtual bool ModifierKeysDown() = 0;
 };
 
 // Where synthesised input would go now.
 enum class InputTarget {
     OtherApplication,
     ThisProgram, // its window, tray menu or a message box is in front
-    Nobody       // no foreground window or input desktop: locked, secure desktop, session away
+    Shell,       // the taskbar, its overflow or the desktop, where Enter opens what is selected
+    Nobody       // no foreground window or input desktop: locked, secure desktop, session away,
+                 // or for a moment while activation moves between windows
 };
 
 class InputFocus {
 public:
     virtual ~InputFocus() = default;
     virtual InputTarget Target() = 0;
-};
-
-using ClipboardBlock = std::uintptr_t;
-
-// The clipboard with Unicode text, owned by the application's hidden window.
-class Clipboard {
-public:
-    virtual ~Clipboard() = default;
-    virtual bool Open() = 0;
-    // GetLastError of the open that failed, taken at once.
-    virtual std::uint32_t OpenError() = 0;
-    // FormatMessageW from the system table, inserts ignored; the text as the system gives it.
-    virtual std::wstring SystemErrorText(std::uint32_t code) = 0;
-    // GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, (n + 1) * 2) holding the units and a NUL.
-    virtual std::optional<ClipboardBlock> AllocText(const std::wstring& text) = 0;
-    virtual bool Empty() = 0;
-    // SetClipboardData(CF_UNICODETEXT); on success the block belongs to the clipboard.
-    virtual bool SetUnicodeText(ClipboardBlock block) = 0;
-    // Keeps what the open clipboard holds out of the clipboard history and the cloud clipboard:
-    // the registered formats "CanIncludeInClipboardHistory" and "CanUploadToCloudClipboard", each
-    // a DWORD 0. False when either could not be placed.
-    virtual bool KeepOutOfHistory() = 0;
-    virtual void FreeBlock(ClipboardBlock block) = 0;
-    virtual void Close() = 0;
 };

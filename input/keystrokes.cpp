@@ -1,13 +1,18 @@
+// Typing: the keystroke table, the records of one key, and the Ctrl+V of a paste.
 #include "input/keystrokes.h"
 
 #include <algorithm>
 
+#include "input/virtual_keys.h"
+
 namespace {
 
-constexpr std::uint16_t kVkBack = 8;
-constexpr std::uint16_t kVkTab = 9;
-constexpr std::uint16_t kVkReturn = 13;
-constexpr std::uint16_t kVkEscape = 27;
+template <std::size_t N> TypingOutcome Send(KeyboardSink& keyboard, const KeyboardRecord (&records)[N])
+{
+    constexpr int count = static_cast<int>(N);
+    const int inserted = keyboard.SendRecords(records, count);
+    return {count, count - std::clamp(inserted, 0, count)};
+}
 
 // Press and release travel in one SendInput call so no other input can fall between them.
 TypingOutcome SendPair(KeyboardSink& keyboard, std::uint16_t vk, std::uint16_t scan, std::uint32_t flags)
@@ -16,15 +21,14 @@ TypingOutcome SendPair(KeyboardSink& keyboard, std::uint16_t vk, std::uint16_t s
         {vk, scan, flags, 0, 0},
         {vk, scan, flags | kKeyEventFKeyUp, 0, 0},
     };
-    const int inserted = keyboard.SendRecords(records, 2);
-    return {2, 2 - std::clamp(inserted, 0, 2)};
+    return Send(keyboard, records);
 }
 
 } // namespace
 
 TypingOutcome SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey)
 {
-    return SendPair(keyboard, virtualKey, 0, 0);
+    return SendPair(keyboard, virtualKey, keyboard.ScanCode(virtualKey), 0);
 }
 
 TypingOutcome SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit)
@@ -64,4 +68,17 @@ TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::ws
         clock.Sleep(1);
     }
     return outcome;
+}
+
+TypingOutcome PressCtrlV(KeyboardSink& keyboard)
+{
+    const std::uint16_t ctrl = keyboard.ScanCode(kVkControl);
+    const std::uint16_t v = keyboard.ScanCode(kVkV);
+    const KeyboardRecord records[4] = {
+        {kVkControl, ctrl, 0, 0, 0},
+        {kVkV, v, 0, 0, 0},
+        {kVkV, v, kKeyEventFKeyUp, 0, 0},
+        {kVkControl, ctrl, kKeyEventFKeyUp, 0, 0},
+    };
+    return Send(keyboard, records);
 }

@@ -1,3 +1,5 @@
+// Typing a text into the input stream: the code units as Unicode characters, the control characters
+// as the keys they stand for, and the Ctrl+V of a paste; each call counts what Windows refused.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -17,9 +19,12 @@ struct TypingOutcome {
     }
 };
 
-// Presses and releases one virtual key, in one SendInput call.
+// Presses and releases one virtual key with its scan code, in one SendInput call.
 TypingOutcome SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey);
 // Types one UTF-16 code unit as a Unicode character, in one SendInput call.
 TypingOutcome SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit);
 // Types a text one code unit at a time, pausing 1 ms after each unit.
 TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text);
+// Ctrl down, V down, V up, Ctrl up with their scan codes, in one SendInput call, so that no key
+// of the user's falls between them.
+TypingOutcome PressCtrlV(KeyboardSink& keyboard);

@@ -59,9 +59,17 @@ void TForm1::FormCreate()
     AddLog(L"VOR-TIKA Monitor démarré - Version 1.0");
     StartDeviceMonitoring();
 
+    // Started in a session nobody uses (an upgrade restarts every session's monitor): it must not
+    // take the exclusive port from the console's monitor, so it waits until the session is used.
+    if (platform_.session.Active() == false)
+        sessionAway_ = true;
     if (chkAutoConnect.Checked()) {
-        AddLog(L"Connexion automatique au démarrage activée");
-        StartAutoDetection();
+        if (sessionAway_) {
+            startupSearchWhenBack_ = true;
+        } else {
+            AddLog(L"Connexion automatique au démarrage activée");
+            StartAutoDetection();
+        }
     }
 
     ShowFromTray();

@@ -5,12 +5,15 @@
 // The operations live one file of monitor/ per concern; this header is their one list.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "input/clipboard.h"
 #include "input/input_sink.h"
+#include "input/keystrokes.h"
 #include "serial/com_ports.h"
 #include "serial/serial_registry.h"
 #include "storage/file_system.h"
@@ -19,6 +22,7 @@
 #include "storage/profile_store.h"
 #include "system/ansi_code_page.h"
 #include "system/clock.h"
+#include "system/session_state.h"
 #include "ui/controls.h"
 #include "ui/status_glyph.h"
 
@@ -40,6 +44,7 @@ struct FormControls {
     Timer& Timer1;
     Timer& TimerDetection;
     Timer& TimerDeviceWatch;
+    Timer& TimerDelivery;
     MainWindow& Window;
     Application& App;
 };
@@ -56,6 +61,7 @@ struct FormPlatform {
     InputFocus& inputFocus;
     Clipboard& clipboard;
     ProfileStore& profile;
+    SessionState& session;
 };
 
 enum class OpenResult { Opened, OpenFailed, ReadStateFailed, SetStateFailed, SetTimeoutsFailed };
@@ -93,6 +99,9 @@ public:
     void ProcessBufferedData();
     void ShowLastData(const std::wstring& text);
 
+    // Bursts waiting for their turn, held keys or a paste being read (delivery.cpp)
+    void TimerDeliveryTimer();
+
     // Serial port access (serial_port.cpp)
     void RefreshPortList();
     OpenResult OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate);
@@ -101,12 +110,14 @@ public:
     void CloseSerialPort();
     const std::wstring& OpenPortName() const { return openPortName_; }
 
-    // Clipboard paste (clipboard_paste.cpp)
-    void PasteViaClipboard(const std::wstring& text);
+    // Clipboard paste (clipboard_paste.cpp): the Ctrl+V events Windows refused, if any
+    TypingOutcome PasteViaClipboard(const std::wstring& text);
 
     // The device's own port tried again after a loss; sessions and resume (reconnect.cpp)
     void SessionLeftConsole();
     void SessionReturnedToConsole();
+    // What Windows says of the session now (at start-up, and once its notifications are registered).
+    void SessionStateKnown(bool active);
     void PowerResumed();
 
     // Port watch (port_watch.cpp)
@@ -151,6 +162,8 @@ public:
     std::wstring ConfigPath;
     std::wstring LogsPath;
     std::wstring ConfigFile;
+    // Beyond the file's eight keys, read only: the clipboard's contents put back after each paste.
+    bool RestoreClipboard = false;
 
 private:
     enum class LinkState { Idle, Detecting, Connected };
@@ -171,7 +184,21 @@ private:
     void StopPollAndClosePort();
     void NoteArrivalDuringSearch();
     void SearchPortsArrivedDuringSearch();
-    const wchar_t* WhyInputCannotBeDelivered();
+
+    struct PendingBurst {
+        std::wstring Text;
+        std::uint32_t ReceivedAt = 0;
+    };
+    struct PasteAwaitingRead {
+        std::wstring Text;
+        std::uint32_t PastedAt = 0;
+    };
+    void DeliverPendingBursts(bool closing);
+    void DeliverBeforeClosing();
+    void DeliverBurst(const std::wstring& text);
+    void CheckPasteRead();
+    void PutBackClipboard();
+    void ArmDeliveryTimerWhileWaiting();
 
     void RememberDevicePort(const std::wstring& port);
     void StopDevicePortTries();
@@ -197,8 +224,12 @@ private:
     int devicePortTryCount_ = 0;
     std::uint32_t lastDevicePortTry_ = 0;
     std::wstring statusBeforeTry_;
-    int selectionBeforeTry_ = -1;
-    bool sessionAway_ = false; // this session is not at the console
+    bool sessionAway_ = false;           // this session is not at the console
+    bool startupSearchWhenBack_ = false; // started away from the console with automatic connection
+    // Bursts received and not yet delivered, in order; the paste not yet read by any program.
+    std::deque<PendingBurst> pendingBursts_;
+    std::optional<PasteAwaitingRead> pasteAwaitingRead_;
+    bool clipboardSaved_ = false; // the operator's clipboard waits to be put back
     bool registryTypeErrorShown_ = false;
     std::set<std::wstring> registryTypeErrorsLogged_; // value names already reported
 };

@@ -1,5 +1,7 @@
 // Clipboard mode: the burst placed on the clipboard as Unicode text (a busy clipboard tried again
-// for about 100 ms, kept out of clipboard history), then Ctrl+V; every failure ends in one line.
+// for about 100 ms, kept out of clipboard history, handed over when a program reads it), then
+// Ctrl+V; every failure ends in one line. With RestoreClipboard the operator's own contents are
+// kept aside first and put back once the target has read the burst.
 #include <optional>
 
 #include "monitor/Unit1.h"
@@ -42,17 +44,26 @@ private:
     Clipboard& clipboard_;
 };
 
-// Puts the text on the clipboard; the message of the failure otherwise.
-std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, Clock& clock, const std::wstring& text)
+std::wstring OpenFailure(Clipboard& clipboard)
+{
+    return L"Impossible d'ouvrir le Presse-papiers : " +
+           TrimSystemText(clipboard.SystemErrorText(clipboard.OpenError()));
+}
+
+// Puts the text on the clipboard, keeping what it held first when `save` is set (and saying in
+// `saved` whether it could); the message of the failure otherwise.
+std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, Clock& clock, const std::wstring& text, bool save,
+                                             bool& saved)
 {
     if (!OpenClipboardPatiently(clipboard, clock))
-        return L"Impossible d'ouvrir le Presse-papiers : " +
-               TrimSystemText(clipboard.SystemErrorText(clipboard.OpenError()));
+        return OpenFailure(clipboard);
     const OpenedClipboard opened(clipboard);
 
     const auto block = clipboard.AllocText(text);
     if (!block)
         return L"Mémoire insuffisante";
+    if (save)
+        saved = clipboard.SaveContents();
     clipboard.Empty();
     if (!clipboard.SetUnicodeText(*block)) {
         // Not handed over, so the block is still ours.
@@ -66,21 +77,32 @@ std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, Clock& clock,
     return std::nullopt;
 }
 
-constexpr std::uint8_t kVkControl = 17;
-constexpr std::uint8_t kVkV = 86;
-
 } // namespace
 
-void TForm1::PasteViaClipboard(const std::wstring& text)
+TypingOutcome TForm1::PasteViaClipboard(const std::wstring& text)
 {
-    if (const auto error = PlaceOnClipboard(platform_.clipboard, platform_.clock, text)) {
+    // A copy is kept only of the operator's contents, not of a burst still waiting to be put back over.
+    bool saved = false;
+    const auto error =
+        PlaceOnClipboard(platform_.clipboard, platform_.clock, text, RestoreClipboard && !clipboardSaved_, saved);
+    clipboardSaved_ = clipboardSaved_ || saved;
+    if (error) {
         AddLog(L"Erreur lors de la copie/collage: " + *error);
-        return;
+        return {};
     }
     AddLog(L"Données copiées et collées automatiquement: " + text);
-    KeyboardSink& keyboard = platform_.keyboard;
-    keyboard.SendKeyEvent(kVkControl, 0, 0, 0);
-    keyboard.SendKeyEvent(kVkV, 0, 0, 0);
-    keyboard.SendKeyEvent(kVkV, 0, kKeyEventFKeyUp, 0);
-    keyboard.SendKeyEvent(kVkControl, 0, kKeyEventFKeyUp, 0);
+    pasteAwaitingRead_ = PasteAwaitingRead{text, platform_.clock.GetTickCount()};
+    return PressCtrlV(platform_.keyboard);
+}
+
+void TForm1::PutBackClipboard()
+{
+    clipboardSaved_ = false;
+    Clipboard& clipboard = platform_.clipboard;
+    if (!OpenClipboardPatiently(clipboard, platform_.clock)) {
+        AddLog(L"Presse-papiers non restauré: " + OpenFailure(clipboard));
+        return;
+    }
+    const OpenedClipboard opened(clipboard);
+    clipboard.RestoreContents();
 }

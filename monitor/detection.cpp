@@ -232,6 +232,8 @@ void TForm1::CheckHandshakeReply()
     tryingDevicePort_ = false;
     devicePortTries_ = false; // until the next involuntary loss
     IsConnected = true;
+    // The reply is not a burst: a close in the pump below must not deliver it.
+    DataBuffer.clear();
     Timer1.Arm();
     ApplyBusyLayout();
 
@@ -263,6 +265,8 @@ void TForm1::Disconnect()
         TimerDetection.Stop();
     }
     if (IsConnected) {
+        // Never a silent drop: what the device said before the close goes out first, or is named.
+        DeliverBeforeClosing();
         Timer1.Stop();
         CloseSerialPort();
         IsConnected = false;

@@ -1,7 +1,5 @@
 // The data path: the 100 ms poll gathers what the port holds into a burst, and the first empty
-// tick after a quiet gap of more than 200 ms delivers it, typed or pasted, to the application in
-// front, or says in the log why it could not be delivered.
-#include "input/keystrokes.h"
+// tick after a quiet gap of more than 200 ms logs it, shows it and hands it to delivery.
 #include "monitor/Unit1.h"
 #include "monitor/handshake.h"
 
@@ -56,42 +54,11 @@ void TForm1::ProcessBufferedData()
 
     AddLog(L"Reçu: " + DataBuffer);
     ShowLastData(DataBuffer);
-    // Keys typed into our own window or menu would click its buttons and run its entries;
-    // with nobody in front, a paste would only overwrite the user's clipboard.
-    if (const wchar_t* reason = WhyInputCannotBeDelivered()) {
-        AddLog(reason);
-        DataBuffer.clear();
-        return;
-    }
-    // The options are read now, so those in force at delivery apply to the whole burst.
-    TypingOutcome typed;
-    if (rbKeyboard.Checked())
-        typed += SendKeystrokes(platform_.keyboard, platform_.clock, DataBuffer);
-    else if (rbClipboard.Checked())
-        PasteViaClipboard(DataBuffer);
-    if (chkCR.Checked())
-        typed += SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\r'));
-    if (chkLF.Checked())
-        typed += SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\n'));
-    // Windows refuses input to an application with higher rights and does not say why.
-    if (typed.Refused > 0)
-        AddLog(L"Données transmises en partie: Windows a refusé " + std::to_wstring(typed.Refused) + L" des " +
-               std::to_wstring(typed.Events) +
-               L" événements clavier (application au premier plan exécutée avec plus de droits ?)");
+    // Delivered now when nothing holds it, otherwise in turn (delivery.cpp); the options in force
+    // at delivery apply to the whole burst.
+    pendingBursts_.push_back({DataBuffer, platform_.clock.GetTickCount()});
     DataBuffer.clear();
-}
-
-const wchar_t* TForm1::WhyInputCannotBeDelivered()
-{
-    switch (platform_.inputFocus.Target()) {
-    case InputTarget::OtherApplication:
-        return nullptr;
-    case InputTarget::ThisProgram:
-        return L"Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor";
-    case InputTarget::Nobody:
-        return L"Données non transmises: aucune application au premier plan (session verrouillée ou bureau sécurisé)";
-    }
-    return nullptr;
+    DeliverPendingBursts(false);
 }
 
 void TForm1::ShowLastData(const std::wstring& text)

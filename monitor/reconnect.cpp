@@ -134,6 +134,23 @@ void TForm1::SessionReturnedToConsole()
         return;
     sessionAway_ = false;
     devicePortTryCount_ = 0; // the first try at the next watch tick
+    if (startupSearchWhenBack_) {
+        startupSearchWhenBack_ = false;
+        if (!IsConnected && !IsDetecting && chkAutoConnect.Checked()) {
+            AddLog(L"Connexion automatique au démarrage activée");
+            StartAutoDetection();
+        }
+    }
+}
+
+// A session started disconnected, or left before its notifications could be registered, brings
+// no message: Windows is asked instead.
+void TForm1::SessionStateKnown(bool active)
+{
+    if (active)
+        SessionReturnedToConsole();
+    else
+        SessionLeftConsole();
 }
 
 // After sleep the adapter comes back within a second: look now, not up to 3 s later.

@@ -41,6 +41,8 @@ void TForm1::LoadSettings()
         chkAutoConnect.SetChecked(flag(L"AutoConnect", true));
         chkCR.SetChecked(flag(L"CR", true));
         chkLF.SetChecked(flag(L"LF", false));
+        // Set by hand or by deployment, never written: saves keep the file's eight keys.
+        RestoreClipboard = flag(L"RestoreClipboard", false);
 
         if (!port.empty())
             SelectExact(cmbPorts, port);

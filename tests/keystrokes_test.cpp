@@ -36,13 +36,21 @@ struct Typing {
 
 } // namespace
 
-TEST(Keystrokes, SendVirtualKey_SendsPressThenReleaseInOneCall)
+// Remote-desktop and virtual-machine clients forward scan codes: a key without one never arrives.
+TEST(Keystrokes, VirtualKeysAndCtrlV_CarryTheirScanCodesInOneCall)
 {
     FakeKeyboard keyboard;
     SendVirtualKey(keyboard, 13);
-    ASSERT_EQ(keyboard.calls.size(), 1u);
-    EXPECT_EQ(keyboard.calls[0].kind, InputCall::Kind::SendInput);
-    EXPECT_EQ(keyboard.calls[0].records, (std::vector<KeyboardRecord>{{13, 0, 0, 0, 0}, {13, 0, 2, 0, 0}}));
+    const TypingOutcome paste = PressCtrlV(keyboard);
+    ASSERT_EQ(keyboard.calls.size(), 2u);
+    EXPECT_EQ(keyboard.calls[0].records, (std::vector<KeyboardRecord>{{13, 0x1C, 0, 0, 0}, {13, 0x1C, 2, 0, 0}}));
+    EXPECT_EQ(keyboard.calls[1].records,
+              (std::vector<KeyboardRecord>{
+                  {17, 0x1D, 0, 0, 0}, {86, 0x2F, 0, 0, 0}, {86, 0x2F, 2, 0, 0}, {17, 0x1D, 2, 0, 0}}));
+    EXPECT_EQ(paste.Events, 4);
+    EXPECT_EQ(paste.Refused, 0);
+    keyboard.refusesInput = true;
+    EXPECT_EQ(PressCtrlV(keyboard).Refused, 4);
 }
 
 TEST(Keystrokes, SendUnicodeChar_CarriesTheUnitAsScanCodeWithTheUnicodeFlag)

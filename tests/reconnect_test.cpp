@@ -182,6 +182,23 @@ TEST(Reconnect, SessionLeavesTheConsole_ClosesAndWaits_TriesAgainOnReturn)
     EXPECT_EQ(h.NewLogMessages(), kConnectedAgain);
 }
 
+// An upgrade restarts the monitor in a disconnected session too: it must not search there, and
+// starts its search when the session is used.
+TEST(Reconnect, StartedInASessionNobodyUses_SearchesOnlyOnceTheSessionIsUsed)
+{
+    MonitorHarness h;
+    FakeDevice& device = h.AddPort(L"COM3", /*answers=*/true);
+    h.session.active = false;
+    h.Create();
+    h.RunFor(20'000);
+    EXPECT_EQ(device.opens, 0);
+    EXPECT_FALSE(h.form.IsConnected);
+    h.Dispatch([&] { h.form.SessionStateKnown(true); });
+    h.RunFor(100);
+    EXPECT_TRUE(h.form.IsConnected);
+    EXPECT_EQ(std::ranges::count(h.LogMessages(), L"Connexion automatique au démarrage activée"), 1);
+}
+
 TEST(Reconnect, ResumeFromSleep_RunsTheWatchAtOnce)
 {
     MonitorHarness h;

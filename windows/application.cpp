@@ -32,6 +32,8 @@ Win32Application::~Win32Application()
 
 LRESULT Win32Application::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (clipboardMessages_ && clipboardMessages_(msg, wParam))
+        return 0;
     switch (msg) {
     case WM_GETMINMAXINFO: {
         // Let the window stay at zero size despite its caption.

@@ -28,6 +28,11 @@ public:
     // The window whose keyboard navigation the loop handles and to which the
     // application window hands the focus.
     void SetMainWindow(HWND main) { main_ = main; }
+    // The window owns the clipboard: its rendering messages go to this handler (true: handled).
+    void SetClipboardOwnerMessages(std::function<bool(UINT, WPARAM)> handler)
+    {
+        clipboardMessages_ = std::move(handler);
+    }
 
     void ShowMessage(const std::wstring& text, MessageBoxKind kind) override;
     void ShowMessageLater(const std::wstring& text, MessageBoxKind kind) override;
@@ -50,4 +55,5 @@ private:
     HWND main_ = nullptr;
     OpenBoxTexts openBoxes_;
     std::deque<std::pair<std::wstring, MessageBoxKind>> postedBoxes_;
+    std::function<bool(UINT, WPARAM)> clipboardMessages_;
 };

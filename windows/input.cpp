@@ -1,15 +1,23 @@
 // The input bindings (see input.h).
 #include "windows/input.h"
 
+#include <wtsapi32.h>
+
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
 
+#include "input/virtual_keys.h"
 #include "windows/owners.h"
 
-// The portable layer's copies of the flags it puts in keyboard records.
+// The portable layer's copies of the flags it puts in keyboard records, and of the keys it sends.
 static_assert(kKeyEventFKeyUp == KEYEVENTF_KEYUP);
 static_assert(kKeyEventFUnicode == KEYEVENTF_UNICODE);
+static_assert(kVkBack == VK_BACK && kVkTab == VK_TAB && kVkReturn == VK_RETURN && kVkEscape == VK_ESCAPE);
+static_assert(kVkShift == VK_SHIFT && kVkControl == VK_CONTROL && kVkMenu == VK_MENU);
+static_assert(kVkLeftWindows == VK_LWIN && kVkRightWindows == VK_RWIN && kVkV == 'V');
 
 int Win32KeyboardSink::SendRecords(const KeyboardRecord* records, int count)
 {
@@ -27,6 +35,20 @@ int Win32KeyboardSink::SendRecords(const KeyboardRecord* records, int count)
     }
     // One call, so that a press and its release stay together in the input stream.
     return static_cast<int>(::SendInput(static_cast<UINT>(count), inputs.data(), static_cast<int>(sizeof(INPUT))));
+}
+
+std::uint16_t Win32KeyboardSink::ScanCode(std::uint16_t virtualKey)
+{
+    return static_cast<std::uint16_t>(::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+}
+
+// SendInput does not reset the keyboard's state: a key the operator holds combines with ours.
+bool Win32KeyboardSink::ModifierKeysDown()
+{
+    for (const int key : {VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN, VK_RWIN})
+        if ((::GetAsyncKeyState(key) & 0x8000) != 0)
+            return true;
+    return false;
 }
 
 namespace {
@@ -58,13 +80,44 @@ InputTarget Win32InputFocus::Target()
         return InputTarget::Nobody;
     DWORD process = 0;
     ::GetWindowThreadProcessId(foreground, &process);
-    return process == ::GetCurrentProcessId() ? InputTarget::ThisProgram : InputTarget::OtherApplication;
+    if (process == ::GetCurrentProcessId())
+        return InputTarget::ThisProgram;
+    return IsShellWindow(foreground) ? InputTarget::Shell : InputTarget::OtherApplication;
 }
 
-void Win32KeyboardSink::SendKeyEvent(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags,
-                                     std::uintptr_t dwExtraInfo)
+// After a tray menu the foreground is often the taskbar or the desktop.
+bool IsShellWindow(HWND window)
 {
-    ::keybd_event(bVk, bScan, dwFlags, dwExtraInfo);
+    HWND root = ::GetAncestor(window, GA_ROOT);
+    if (root == nullptr)
+        root = window;
+    if (root == ::GetShellWindow())
+        return true;
+    wchar_t name[64] = {};
+    if (::GetClassNameW(root, name, static_cast<int>(std::size(name))) == 0)
+        return false;
+    static constexpr std::array kShellClasses = {L"Shell_TrayWnd",
+                                                 L"Shell_SecondaryTrayWnd",
+                                                 L"NotifyIconOverflowWindow",
+                                                 L"TopLevelWindowForOverflowXamlIsland",
+                                                 L"Progman",
+                                                 L"WorkerW"};
+    return std::ranges::any_of(kShellClasses, [&](const wchar_t* shell) { return wcscmp(name, shell) == 0; });
+}
+
+std::optional<bool> Win32SessionState::Active()
+{
+    wchar_t* buffer = nullptr;
+    DWORD bytes = 0;
+    // Fails under Wine (and in odd service set-ups): then nothing is known.
+    if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSConnectState, &buffer,
+                                       &bytes) ||
+        buffer == nullptr)
+        return std::nullopt;
+    const bool active = bytes >= sizeof(WTS_CONNECTSTATE_CLASS) &&
+                        *reinterpret_cast<const WTS_CONNECTSTATE_CLASS*>(buffer) == WTSActive;
+    ::WTSFreeMemory(buffer);
+    return active;
 }
 
 bool Win32Clipboard::Open()
@@ -115,9 +168,72 @@ bool Win32Clipboard::Empty()
     return ::EmptyClipboard() != FALSE;
 }
 
+// Delayed rendering: the text is promised now and handed over on WM_RENDERFORMAT, which tells the
+// monitor when the target has read it.
 bool Win32Clipboard::SetUnicodeText(ClipboardBlock block)
 {
-    return ::SetClipboardData(CF_UNICODETEXT, reinterpret_cast<HANDLE>(block)) != nullptr;
+    win32::UniqueGlobal text(reinterpret_cast<HGLOBAL>(block));
+    if (owner_ == nullptr) {
+        // Nobody to render for: handed over at once.
+        if (::SetClipboardData(CF_UNICODETEXT, text.Get()) == nullptr) {
+            text.Release(); // still the caller's
+            return false;
+        }
+        text.Release();
+        placed_ = PlacedText::Read;
+        return true;
+    }
+    if (::SetClipboardData(CF_UNICODETEXT, nullptr) == nullptr) {
+        text.Release();
+        return false;
+    }
+    promised_ = std::move(text);
+    placed_ = PlacedText::Unread;
+    return true;
+}
+
+bool Win32Clipboard::HandleOwnerMessage(UINT msg, WPARAM wParam)
+{
+    switch (msg) {
+    case WM_RENDERFORMAT:
+        // Called inside the reader's open: SetClipboardData without opening.
+        if (wParam == CF_UNICODETEXT && promised_ && ::SetClipboardData(CF_UNICODETEXT, promised_.Get()) != nullptr) {
+            promised_.Release();
+            placed_ = PlacedText::Read;
+        }
+        return true;
+    case WM_RENDERALLFORMATS:
+        RenderPending();
+        return true;
+    case WM_DESTROYCLIPBOARD:
+        // Emptied before anyone read the text: by another program, or by our next paste.
+        if (promised_) {
+            promised_.Reset();
+            placed_ = PlacedText::Replaced;
+        }
+        return true;
+    case WM_ENDSESSION:
+        // Windows may end the process once the message returns.
+        if (wParam != FALSE)
+            RenderPending();
+        return false;
+    default:
+        return false;
+    }
+}
+
+void Win32Clipboard::RenderPending()
+{
+    if (!promised_ || owner_ == nullptr || !::OpenClipboard(owner_))
+        return;
+    if (::GetClipboardOwner() == owner_ && ::SetClipboardData(CF_UNICODETEXT, promised_.Get()) != nullptr)
+        promised_.Release();
+    ::CloseClipboard();
+}
+
+Win32Clipboard::~Win32Clipboard()
+{
+    RenderPending();
 }
 
 namespace {
@@ -146,16 +262,85 @@ bool PlaceZeroDword(const wchar_t* formatName)
 
 // Windows 10 1809 and later read these two formats when the clipboard changes: 0 keeps the
 // text out of Win+V history and out of the cloud clipboard. Earlier systems ignore them.
+// The third keeps clipboard monitors from reading the text, which would render it before the
+// target asks and make a paste look read when it is not.
 bool Win32Clipboard::KeepOutOfHistory()
 {
     const bool history = PlaceZeroDword(L"CanIncludeInClipboardHistory");
     const bool cloud = PlaceZeroDword(L"CanUploadToCloudClipboard");
-    return history && cloud;
+    const bool monitors = PlaceZeroDword(L"ExcludeClipboardContentFromMonitorProcessing");
+    return history && cloud && monitors;
 }
 
 void Win32Clipboard::FreeBlock(ClipboardBlock block)
 {
     ::GlobalFree(reinterpret_cast<HGLOBAL>(block));
+}
+
+namespace {
+
+// What is kept of the operator's clipboard: text, rich text and HTML, a picture, copied files.
+// GDI-handle formats cannot be copied as memory blocks; a picture also travels as a DIB.
+constexpr SIZE_T kMostSavedBytes = 64u << 20;
+
+std::vector<UINT> SavedFormats()
+{
+    std::vector<UINT> formats = {CF_UNICODETEXT, CF_TEXT, CF_OEMTEXT, CF_LOCALE, CF_DIBV5, CF_DIB, CF_HDROP};
+    for (const wchar_t* name : {L"HTML Format", L"Rich Text Format", L"Preferred DropEffect"})
+        if (const UINT format = ::RegisterClipboardFormatW(name); format != 0)
+            formats.push_back(format);
+    return formats;
+}
+
+win32::UniqueGlobal CopyBlock(HANDLE source, SIZE_T& budget)
+{
+    const SIZE_T size = ::GlobalSize(source);
+    if (size == 0 || size > budget)
+        return {};
+    const void* from = ::GlobalLock(source);
+    if (from == nullptr)
+        return {};
+    win32::UniqueGlobal copy(::GlobalAlloc(GMEM_MOVEABLE, size));
+    void* to = copy ? ::GlobalLock(copy.Get()) : nullptr;
+    if (to != nullptr) {
+        std::memcpy(to, from, size);
+        ::GlobalUnlock(copy.Get());
+        budget -= size;
+    } else {
+        copy.Reset();
+    }
+    ::GlobalUnlock(source);
+    return copy;
+}
+
+} // namespace
+
+bool Win32Clipboard::SaveContents()
+{
+    saved_.clear();
+    SIZE_T budget = kMostSavedBytes;
+    for (const UINT format : SavedFormats()) {
+        if (!::IsClipboardFormatAvailable(format))
+            continue;
+        if (HANDLE data = ::GetClipboardData(format); data != nullptr)
+            if (auto copy = CopyBlock(data, budget))
+                saved_.emplace_back(format, std::move(copy));
+    }
+    // An empty clipboard is put back empty.
+    return true;
+}
+
+bool Win32Clipboard::RestoreContents()
+{
+    bool all = ::EmptyClipboard() != FALSE;
+    for (auto& [format, block] : saved_) {
+        if (::SetClipboardData(format, block.Get()) != nullptr)
+            block.Release(); // the clipboard's now
+        else
+            all = false;
+    }
+    saved_.clear();
+    return all;
 }
 
 void Win32Clipboard::Close()

@@ -1,18 +1,26 @@
-// The Win32 bindings of the input seams: SendInput and keybd_event, where the input would go now
-// (the foreground window and the input desktop), and the clipboard owned by the application window.
+// The Win32 bindings of the input seams: SendInput with scan codes and the modifier keys' state,
+// where the input would go now (the foreground window and the input desktop), the clipboard owned
+// by the application window with its text rendered when a program asks for it, and the session's
+// connect state.
 #pragma once
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <windows.h>
 
+#include "input/clipboard.h"
 #include "input/input_sink.h"
+#include "system/session_state.h"
+#include "windows/owners.h"
 
 class Win32KeyboardSink : public KeyboardSink {
 public:
     int SendRecords(const KeyboardRecord* records, int count) override;
-    void SendKeyEvent(std::uint8_t bVk, std::uint8_t bScan, std::uint32_t dwFlags, std::uintptr_t dwExtraInfo) override;
+    std::uint16_t ScanCode(std::uint16_t virtualKey) override;
+    bool ModifierKeysDown() override;
 };
 
 // The foreground window and the input desktop, as they stand when a burst is delivered.
@@ -21,10 +29,24 @@ public:
     InputTarget Target() override;
 };
 
+// The taskbar, its overflow or the desktop, where Enter opens whatever is selected.
+bool IsShellWindow(HWND window);
+
 class Win32Clipboard : public Clipboard {
 public:
+    Win32Clipboard() = default;
+    // Whatever is still promised is rendered, so that the clipboard keeps the last burst.
+    ~Win32Clipboard() override;
+    Win32Clipboard(const Win32Clipboard&) = delete;
+    Win32Clipboard& operator=(const Win32Clipboard&) = delete;
+
     // The application's hidden window, once it exists; until then the clipboard opens without an owner.
     void SetOwner(HWND owner) { owner_ = owner; }
+    // The clipboard owner's messages (WM_RENDERFORMAT, WM_RENDERALLFORMATS, WM_DESTROYCLIPBOARD,
+    // WM_ENDSESSION); true when the message was the clipboard's.
+    bool HandleOwnerMessage(UINT msg, WPARAM wParam);
+    // Hands over the promised text now, before the owner window goes.
+    void RenderPending();
 
     bool Open() override;
     std::uint32_t OpenError() override;
@@ -32,12 +54,25 @@ public:
     std::optional<ClipboardBlock> AllocText(const std::wstring& text) override;
     bool Empty() override;
     bool SetUnicodeText(ClipboardBlock block) override;
+    PlacedText PlacedTextState() override { return placed_; }
     bool KeepOutOfHistory() override;
     void FreeBlock(ClipboardBlock block) override;
+    bool SaveContents() override;
+    bool RestoreContents() override;
     void Close() override;
 
 private:
     HWND owner_ = nullptr;
     // Taken at the failing OpenClipboard, before the log write that reports it.
     std::uint32_t lastError_ = 0;
+    // The text promised as CF_UNICODETEXT, ours until a program asks for it.
+    win32::UniqueGlobal promised_;
+    PlacedText placed_ = PlacedText::Read;
+    // The operator's contents, format by format, while they wait to be put back.
+    std::vector<std::pair<UINT, win32::UniqueGlobal>> saved_;
+};
+
+class Win32SessionState : public SessionState {
+public:
+    std::optional<bool> Active() override;
 };

@@ -56,7 +56,10 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
     Win32InputFocus inputFocus;
     Win32Clipboard clipboard;
     clipboard.SetOwner(app.Handle());
+    app.SetClipboardOwnerMessages(
+        [&clipboard](UINT msg, WPARAM wParam) { return clipboard.HandleOwnerMessage(msg, wParam); });
     Win32ProfileStore profile;
+    Win32SessionState session;
 
     TForm1 form(window.Controls(), FormPlatform{.clock = clock,
                                                 .localClock = localClock,
@@ -67,7 +70,8 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
                                                 .keyboard = keyboard,
                                                 .inputFocus = inputFocus,
                                                 .clipboard = clipboard,
-                                                .profile = profile});
+                                                .profile = profile,
+                                                .session = session});
     window.Attach(form);
 
     // An error ends FormCreate at its step; the window exists all the same.
@@ -78,6 +82,9 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
     instanceLock.MarkEnding();
     window.Detach();
     app.Guarded([&form] { form.FormDestroy(); });
+    // The clipboard keeps the last burst after the monitor has gone.
+    clipboard.RenderPending();
+    app.SetClipboardOwnerMessages(nullptr);
     return exitCode;
 }
 

@@ -6,9 +6,11 @@
 #include <commctrl.h>
 #include <wtsapi32.h>
 
+#include <optional>
 #include <utility>
 
 #include "ui/shell_ids.h"
+#include "windows/input.h"
 #include "windows/messages.h"
 #include "windows/newer_api.h"
 #include "windows/single_instance.h"
@@ -57,7 +59,7 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
     app_.SetMainWindow(hwnd_);
 
     // The timers as designed: the watch starts running here.
-    for (Win32Timer* timer : {&timer1_, &timerDetection_, &timerDeviceWatch_})
+    for (Win32Timer* timer : {&timer1_, &timerDetection_, &timerDeviceWatch_, &timerDelivery_})
         timer->Attach(hwnd_);
 
     tray_ = std::make_unique<Win32TrayIcon>(hwnd_, icon);
@@ -94,6 +96,7 @@ FormControls Win32MainWindow::Controls()
                         .Timer1 = timer1_,
                         .TimerDetection = timerDetection_,
                         .TimerDeviceWatch = timerDeviceWatch_,
+                        .TimerDelivery = timerDelivery_,
                         .Window = *this,
                         .App = app_};
 }
@@ -125,7 +128,7 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
                 break;
             case Win32TrayIcon::Event::ContextMenu:
                 if (form_ != nullptr)
-                    tray_->ShowPopupMenu();
+                    tray_->ShowPopupMenu(kMenuAfficherId);
                 break;
             case Win32TrayIcon::Event::None:
                 break;
@@ -246,6 +249,10 @@ void Win32MainWindow::OnTimer(UINT_PTR id)
         if (timerDeviceWatch_.AcceptsTick())
             DeviceWatchTick();
         break;
+    case kTimerDeliveryId:
+        if (timerDelivery_.AcceptsTick())
+            Run(&TForm1::TimerDeliveryTimer);
+        break;
     default:
         break;
     }
@@ -258,11 +265,19 @@ void Win32MainWindow::DeviceWatchTick()
     Run(&TForm1::TimerDeviceWatchTimer);
 }
 
-// At logon the service may not be ready yet; the registration is asked again until it holds.
+// At logon the service may not be ready yet; the registration is asked again until it holds. A
+// switch before it held brought no message, so the session's state is asked once it holds.
 void Win32MainWindow::RegisterSessionNotifications()
 {
-    if (!sessionNotifications_ && hwnd_ != nullptr)
-        sessionNotifications_ = WTSRegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    if (sessionNotifications_ || hwnd_ == nullptr)
+        return;
+    sessionNotifications_ = WTSRegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    if (!sessionNotifications_ || form_ == nullptr)
+        return;
+    if (const std::optional<bool> active = Win32SessionState().Active()) {
+        TForm1* form = form_;
+        app_.Guarded([form, active] { form->SessionStateKnown(*active); });
+    }
 }
 
 // --- MainWindow ---

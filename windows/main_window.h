@@ -87,6 +87,7 @@ private:
     Win32Timer timer1_{kDesignedTimer1};
     Win32Timer timerDetection_{kDesignedTimerDetection};
     Win32Timer timerDeviceWatch_{kDesignedTimerDeviceWatch};
+    Win32Timer timerDelivery_{kDesignedTimerDelivery};
     std::unique_ptr<Win32TrayIcon> tray_;
     Win32MenuItem menuActiver_{kMenuActiverId, L"Activer"};
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/shell_ids.h"
+#include "windows/input.h"
 #include "windows/messages.h"
 #include "windows/trace.h"
 
@@ -188,8 +189,26 @@ void Win32TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& t
     win32::TraceIfFalse(Shell_NotifyIconW(NIM_MODIFY, &balloon), L"Shell_NotifyIconW NIM_MODIFY balloon");
 }
 
+namespace {
+
+// The window the operator works in: neither this program's nor the shell's.
+bool IsOperatorWindow(HWND window)
+{
+    if (window == nullptr || IsShellWindow(window))
+        return false;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process != GetCurrentProcessId();
+}
+
+} // namespace
+
 Win32TrayIcon::Event Win32TrayIcon::OnCallback(LPARAM lParam)
 {
+    // The pointer passes over the icon before the click makes the taskbar the foreground: the
+    // operator's window is taken while it is still in front.
+    if (HWND foreground = GetForegroundWindow(); IsOperatorWindow(foreground))
+        operatorWindow_ = foreground;
     switch (static_cast<UINT>(LOWORD(lParam))) {
     case WM_LBUTTONDOWN:
         clicks_.ButtonDown();
@@ -206,25 +225,26 @@ Win32TrayIcon::Event Win32TrayIcon::OnCallback(LPARAM lParam)
     }
 }
 
-// The owner must be in the foreground for the menu to close on a click
-// elsewhere, and the posted WM_NULL lets the menu loop end cleanly. A menu closed
-// without a choice hands the foreground back to the window that had it, or the
-// hidden owner keeps it and the next bursts would not reach the operator's application.
-void Win32TrayIcon::ShowPopupMenu()
+// The owner must be in the foreground for the menu to close on a click elsewhere, and the posted
+// WM_NULL lets the menu loop end cleanly. Afterwards the foreground goes back to the operator's
+// window (unless "Afficher" was chosen), before the command runs: the hidden owner would keep it,
+// and the next bursts would not reach the operator's application.
+void Win32TrayIcon::ShowPopupMenu(unsigned keepForegroundCommand)
 {
     POINT cursor{};
     GetCursorPos(&cursor);
     HWND previous = GetForegroundWindow();
+    if (!IsOperatorWindow(previous))
+        previous = operatorWindow_;
     SetForegroundWindow(data_.hWnd);
     const auto command =
         static_cast<UINT>(TrackPopupMenu(menu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
                                          cursor.x, cursor.y, 0, data_.hWnd, nullptr));
     PostMessageW(data_.hWnd, WM_NULL, 0, 0);
-    if (command != 0) {
-        // As the menu itself would have sent it, after the menu loop.
-        PostMessageW(data_.hWnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
-        return;
-    }
-    if (previous != nullptr && previous != data_.hWnd && IsWindow(previous) && GetForegroundWindow() == data_.hWnd)
+    if (command != keepForegroundCommand && previous != nullptr && IsWindow(previous) &&
+        GetForegroundWindow() == data_.hWnd)
         SetForegroundWindow(previous);
+    // As the menu itself would have sent it, after the menu loop.
+    if (command != 0)
+        PostMessageW(data_.hWnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }

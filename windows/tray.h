@@ -34,8 +34,9 @@ public:
     enum class Event { None, Click, ContextMenu };
     // The mouse message of a tray callback, as the program sees it.
     Event OnCallback(LPARAM lParam);
-    // Opens PopupMenu1 at the cursor; its commands come as WM_COMMAND to the owner.
-    void ShowPopupMenu();
+    // Opens PopupMenu1 at the cursor; its commands come as WM_COMMAND to the owner, after the
+    // foreground went back to the operator's window for every command but `keepForegroundCommand`.
+    void ShowPopupMenu(unsigned keepForegroundCommand);
 
 private:
     void Add();
@@ -49,6 +50,7 @@ private:
     win32::UniqueMenu menu_;
     UINT taskbarCreated_ = 0;
     TrayClickTracker clicks_;
+    HWND operatorWindow_ = nullptr; // the last window in front that was neither ours nor the shell's
 };
 
 // A colour icon from the picture, with an all-black (all opaque) mask.

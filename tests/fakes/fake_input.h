@@ -5,34 +5,52 @@
 #include <string>
 #include <vector>
 
+#include "input/clipboard.h"
 #include "input/input_sink.h"
+#include "system/session_state.h"
 #include "tests/fakes/fake_toolkit.h"
 
-// One call into the input stream, in order.
+// One SendInput call, in order.
 struct InputCall {
-    enum class Kind { SendInput, KeybdEvent } kind;
-    std::vector<KeyboardRecord> records; // SendInput: the records of the call
-    std::uint8_t vk = 0, scan = 0;       // keybd_event
-    std::uint32_t flags = 0;
-    std::uintptr_t extra = 0;
-    std::uint64_t at = 0; // virtual ms
+    std::vector<KeyboardRecord> records;
+    bool modifiersDown = false; // the operator's keys when the call was made
+    std::uint64_t at = 0;       // virtual ms
 };
+
+// MapVirtualKeyW's scan codes on a US or French layout, for the keys the monitor sends.
+inline std::uint16_t FakeScanCode(std::uint16_t vk)
+{
+    switch (vk) {
+    case 8:
+        return 0x0E;
+    case 9:
+        return 0x0F;
+    case 13:
+        return 0x1C;
+    case 17:
+        return 0x1D;
+    case 27:
+        return 0x01;
+    case 86:
+        return 0x2F;
+    default:
+        return 0;
+    }
+}
 
 class FakeKeyboard : public KeyboardSink {
 public:
     explicit FakeKeyboard(const FakeClock* clock = nullptr) : clock_(clock) {}
     int SendRecords(const KeyboardRecord* records, int count) override
     {
-        calls.push_back(
-            {InputCall::Kind::SendInput, {records, records + count}, 0, 0, 0, 0, clock_ ? clock_->Now() : 0});
+        calls.push_back({{records, records + count}, modifiersDown, clock_ ? clock_->Now() : 0});
         return refusesInput ? 0 : count;
     }
-    void SendKeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra) override
-    {
-        calls.push_back({InputCall::Kind::KeybdEvent, {}, vk, scan, flags, extra, clock_ ? clock_->Now() : 0});
-    }
+    std::uint16_t ScanCode(std::uint16_t vk) override { return FakeScanCode(vk); }
+    bool ModifierKeysDown() override { return modifiersDown; }
     std::vector<InputCall> calls;
-    bool refusesInput = false; // as for an application in front with higher rights
+    bool refusesInput = false;  // as for an application in front with higher rights
+    bool modifiersDown = false; // the operator holds Shift, Ctrl, Alt or Windows
 
 private:
     const FakeClock* clock_;
@@ -86,7 +104,28 @@ public:
         if (setDataFails)
             return false;
         content = blocks.at(block - 1);
+        placed = readsAtOnce ? PlacedText::Read : PlacedText::Unread;
         return true;
+    }
+    PlacedText PlacedTextState() override { return placed; }
+    bool SaveContents() override
+    {
+        ops.push_back("Save");
+        saved = content;
+        return true;
+    }
+    bool RestoreContents() override
+    {
+        ops.push_back("Restore");
+        content = saved;
+        saved.reset();
+        return true;
+    }
+    // The target's loop reaches its Ctrl+V and asks for the text.
+    void TargetReads()
+    {
+        if (placed == PlacedText::Unread)
+            placed = PlacedText::Read;
     }
     bool KeepOutOfHistory() override
     {
@@ -114,48 +153,62 @@ public:
     bool isOpen = false;
     std::uint32_t lastError = 0;
     std::optional<std::wstring> content = L"previous";
+    std::optional<std::wstring> saved;
+    // A prompt target reads a paste as soon as it is placed; a busy one when a test says so.
+    bool readsAtOnce = true;
+    PlacedText placed = PlacedText::Read;
     std::vector<std::wstring> blocks;
     std::vector<std::string> ops;
 };
 
-// What a run of input calls typed, one token per call: the character of a Unicode
-// press/release pair; "{Enter}", "{Tab}", "{Back}", "{Esc}" or "{VK n}" for a virtual-key
-// pair; "{kbd vk/scan/flags/extra}" for a keybd_event; "{bad}" for a SendInput call of
-// any other shape (other count, order, flags, time or extra information).
+class FakeSessionState : public SessionState {
+public:
+    std::optional<bool> Active() override { return active; }
+    std::optional<bool> active; // Wine's answer: the query fails and says nothing
+};
+
+// What a run of input calls typed, one token per call: the character of a Unicode press/release
+// pair; "{Enter}", "{Tab}", "{Back}", "{Esc}" or "{VK n}" for a virtual-key pair carrying its scan
+// code; "{Ctrl+V}" for the paste's four events in one call; "{bad}" for a call of any other shape
+// (other count, order, flags, scan code, time or extra information).
 inline std::vector<std::wstring> TypedKeys(const std::vector<InputCall>& calls)
 {
+    const auto plain = [](const KeyboardRecord& r) { return r.time == 0 && r.dwExtraInfo == 0; };
+    const auto virtualKey = [&](const KeyboardRecord& r, std::uint16_t vk, std::uint32_t flags) {
+        return plain(r) && r.wVk == vk && vk != 0 && r.wScan == FakeScanCode(vk) && r.dwFlags == flags;
+    };
     std::vector<std::wstring> keys;
     for (const InputCall& c : calls) {
-        if (c.kind == InputCall::Kind::KeybdEvent) {
-            keys.push_back(L"{kbd " + std::to_wstring(c.vk) + L"/" + std::to_wstring(c.scan) + L"/" +
-                           std::to_wstring(c.flags) + L"/" + std::to_wstring(c.extra) + L"}");
+        const auto& r = c.records;
+        if (r.size() == 4 && virtualKey(r[0], 17, 0) && virtualKey(r[1], 86, 0) &&
+            virtualKey(r[2], 86, kKeyEventFKeyUp) && virtualKey(r[3], 17, kKeyEventFKeyUp)) {
+            keys.emplace_back(L"{Ctrl+V}");
             continue;
         }
-        const auto& r = c.records;
-        const bool pair = r.size() == 2 && r[0].wVk == r[1].wVk && r[0].wScan == r[1].wScan && r[0].time == 0 &&
-                          r[1].time == 0 && r[0].dwExtraInfo == 0 && r[1].dwExtraInfo == 0;
+        const bool pair =
+            r.size() == 2 && plain(r[0]) && plain(r[1]) && r[0].wVk == r[1].wVk && r[0].wScan == r[1].wScan;
         if (pair && r[0].wVk == 0 && r[0].dwFlags == kKeyEventFUnicode &&
             r[1].dwFlags == (kKeyEventFUnicode | kKeyEventFKeyUp)) {
-            keys.push_back(std::wstring(1, static_cast<wchar_t>(r[0].wScan)));
-        } else if (pair && r[0].wVk != 0 && r[0].wScan == 0 && r[0].dwFlags == 0 && r[1].dwFlags == kKeyEventFKeyUp) {
+            keys.emplace_back(1, static_cast<wchar_t>(r[0].wScan));
+        } else if (pair && virtualKey(r[0], r[0].wVk, 0) && virtualKey(r[1], r[0].wVk, kKeyEventFKeyUp)) {
             switch (r[0].wVk) {
             case 13:
-                keys.push_back(L"{Enter}");
+                keys.emplace_back(L"{Enter}");
                 break;
             case 9:
-                keys.push_back(L"{Tab}");
+                keys.emplace_back(L"{Tab}");
                 break;
             case 8:
-                keys.push_back(L"{Back}");
+                keys.emplace_back(L"{Back}");
                 break;
             case 27:
-                keys.push_back(L"{Esc}");
+                keys.emplace_back(L"{Esc}");
                 break;
             default:
                 keys.push_back(L"{VK " + std::to_wstring(r[0].wVk) + L"}");
             }
         } else {
-            keys.push_back(L"{bad}");
+            keys.emplace_back(L"{bad}");
         }
     }
     return keys;

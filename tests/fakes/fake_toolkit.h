@@ -66,6 +66,7 @@ public:
     FakeTimer Timer1{*this, kDesignedTimer1};
     FakeTimer TimerDetection{*this, kDesignedTimerDetection};
     FakeTimer TimerDeviceWatch{*this, kDesignedTimerDeviceWatch};
+    FakeTimer TimerDelivery{*this, kDesignedTimerDelivery};
 
     // Fires the due ticks, in order, until `ms` virtual milliseconds have passed.
     // A timer whose periods passed while the thread was held ticks once.

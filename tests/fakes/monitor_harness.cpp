@@ -21,6 +21,7 @@ MonitorHarness::MonitorHarness()
                         .Timer1 = toolkit.Timer1,
                         .TimerDetection = toolkit.TimerDetection,
                         .TimerDeviceWatch = toolkit.TimerDeviceWatch,
+                        .TimerDelivery = toolkit.TimerDelivery,
                         .Window = window,
                         .App = toolkit},
            FormPlatform{.clock = toolkit.clock,
@@ -32,12 +33,14 @@ MonitorHarness::MonitorHarness()
                         .keyboard = keyboard,
                         .inputFocus = inputFocus,
                         .clipboard = clipboard,
-                        .profile = profile})
+                        .profile = profile,
+                        .session = session})
 {
     rbKeyboard.group = rbClipboard.group = {&rbKeyboard, &rbClipboard};
     toolkit.Timer1.OnTimer = [this] { form.Timer1Timer(); };
     toolkit.TimerDetection.OnTimer = [this] { form.TimerDetectionTimer(); };
     toolkit.TimerDeviceWatch.OnTimer = [this] { form.TimerDeviceWatchTimer(); };
+    toolkit.TimerDelivery.OnTimer = [this] { form.TimerDeliveryTimer(); };
     // Every scenario also checks the link's rules, after each event it dispatches.
     toolkit.afterEvent = [this] {
         if (!checkLinkRules)

@@ -40,6 +40,7 @@ struct MonitorHarness {
     FakeKeyboard keyboard{&toolkit.clock};
     FakeInputFocus inputFocus;
     FakeClipboard clipboard;
+    FakeSessionState session;
     FakeProfileStore profile{fileSystem, codePage};
 
     TForm1 form;

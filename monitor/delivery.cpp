@@ -1,0 +1,124 @@
+// Bursts go out in the order they came, each at once when nothing holds it. A burst waits, without
+// blocking the loop, while the operator holds Shift, Ctrl, Alt or a Windows key (they would turn
+// its keys into shortcuts), while nobody is in front for a moment, and in clipboard mode until a
+// program has read the last paste (a busy target reads it late, and a new text would overtake
+// it). It is refused with one line when it cannot reach an application; a connection that closes
+// delivers what it can and names the text of what it cannot.
+#include "input/delivery_rule.h"
+#include "monitor/Unit1.h"
+
+void TForm1::TimerDeliveryTimer()
+{
+    DeliverPendingBursts(false);
+}
+
+void TForm1::DeliverPendingBursts(bool closing)
+{
+    for (;;) {
+        CheckPasteRead();
+        if (pendingBursts_.empty())
+            break;
+        BurstConditions now;
+        now.Target = platform_.inputFocus.Target();
+        now.ModifierKeysDown = platform_.keyboard.ModifierKeysDown();
+        now.PasteUnread = !rbKeyboard.Checked() && rbClipboard.Checked() && pasteAwaitingRead_.has_value();
+        now.WaitedMs = platform_.clock.GetTickCount() - pendingBursts_.front().ReceivedAt;
+        now.Closing = closing;
+        const BurstAction action = DecideBurst(now);
+        if (action == BurstAction::Wait)
+            break;
+        const std::wstring text = std::move(pendingBursts_.front().Text);
+        pendingBursts_.pop_front();
+        switch (action) {
+        case BurstAction::Deliver:
+            DeliverBurst(text);
+            break;
+        case BurstAction::RefuseThisProgram:
+            // Keys typed into our own window or menu would click its buttons and run its entries.
+            AddLog(L"Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor");
+            break;
+        case BurstAction::RefuseShell:
+            AddLog(L"Données non transmises: la fenêtre au premier plan est le bureau ou la barre des tâches");
+            break;
+        case BurstAction::RefuseNobody:
+            // With nobody in front, a paste would only overwrite the user's clipboard.
+            AddLog(L"Données non transmises: aucune application au premier plan (session verrouillée ou bureau "
+                   L"sécurisé)");
+            break;
+        case BurstAction::RefuseModifierKeys:
+            AddLog(L"Données non transmises: touche Maj, Ctrl, Alt ou Windows enfoncée depuis 10 s");
+            break;
+        case BurstAction::RefuseOnClose:
+            AddLog(L"Données non transmises (fermeture de la connexion): " + text);
+            break;
+        case BurstAction::Wait:
+            break;
+        }
+    }
+    if (clipboardSaved_ && !pasteAwaitingRead_ && pendingBursts_.empty())
+        PutBackClipboard();
+    ArmDeliveryTimerWhileWaiting();
+}
+
+// Every path that closes the connection comes here first: the burst still gathering is received
+// now, and nothing waits any more.
+void TForm1::DeliverBeforeClosing()
+{
+    if (!DataBuffer.empty()) {
+        AddLog(L"Reçu: " + DataBuffer);
+        ShowLastData(DataBuffer);
+        pendingBursts_.push_back({DataBuffer, platform_.clock.GetTickCount()});
+        DataBuffer.clear();
+    }
+    DeliverPendingBursts(true);
+}
+
+void TForm1::DeliverBurst(const std::wstring& text)
+{
+    TypingOutcome typed;
+    if (rbKeyboard.Checked())
+        typed += SendKeystrokes(platform_.keyboard, platform_.clock, text);
+    else if (rbClipboard.Checked())
+        typed += PasteViaClipboard(text);
+    if (chkCR.Checked())
+        typed += SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\r'));
+    if (chkLF.Checked())
+        typed += SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\n'));
+    // Windows refuses input to an application with higher rights and does not say why.
+    if (typed.Refused > 0)
+        AddLog(L"Données transmises en partie: Windows a refusé " + std::to_wstring(typed.Refused) + L" des " +
+               std::to_wstring(typed.Events) +
+               L" événements clavier (application au premier plan exécutée avec plus de droits ?)");
+}
+
+// The target reads the clipboard when its loop reaches the Ctrl+V; until then the paste is ours
+// to keep. Past the bound, or once another program took the clipboard, it is given up.
+void TForm1::CheckPasteRead()
+{
+    if (!pasteAwaitingRead_)
+        return;
+    switch (platform_.clipboard.PlacedTextState()) {
+    case PlacedText::Read:
+        pasteAwaitingRead_.reset();
+        return;
+    case PlacedText::Replaced:
+        AddLog(L"Données peut-être non collées (Presse-papiers remplacé avant d'être lu): " + pasteAwaitingRead_->Text);
+        break;
+    case PlacedText::Unread:
+        if (platform_.clock.GetTickCount() - pasteAwaitingRead_->PastedAt < kPasteReadWaitMs)
+            return;
+        AddLog(L"Données peut-être non collées (Presse-papiers non lu après 5 s): " + pasteAwaitingRead_->Text);
+        break;
+    }
+    pasteAwaitingRead_.reset();
+    // A late reader must still find the burst, and another program's text is not ours to replace.
+    clipboardSaved_ = false;
+}
+
+void TForm1::ArmDeliveryTimerWhileWaiting()
+{
+    if (!pendingBursts_.empty() || pasteAwaitingRead_ || clipboardSaved_)
+        TimerDelivery.Arm();
+    else
+        TimerDelivery.Stop();
+}

@@ -15,6 +15,7 @@
 #include "input/input_sink.h"
 #include "input/keystrokes.h"
 #include "serial/com_ports.h"
+#include "serial/port_open.h"
 #include "serial/serial_registry.h"
 #include "storage/file_system.h"
 #include "storage/local_clock.h"
@@ -45,6 +46,7 @@ struct FormControls {
     Timer& TimerDetection;
     Timer& TimerDeviceWatch;
     Timer& TimerDelivery;
+    Timer& TimerArrivalPause;
     MainWindow& Window;
     Application& App;
 };
@@ -56,6 +58,7 @@ struct FormPlatform {
     FileSystem& fileSystem;
     AnsiCodePage& codePage;
     ComPorts& comPorts;
+    PortOpener& portOpener;
     SerialCommRegistry& registry;
     KeyboardSink& keyboard;
     InputFocus& inputFocus;
@@ -63,8 +66,6 @@ struct FormPlatform {
     ProfileStore& profile;
     SessionState& session;
 };
-
-enum class OpenResult { Opened, OpenFailed, ReadStateFailed, SetStateFailed, SetTimeoutsFailed };
 
 // The monitor: its state, its controls (reached by their own names, inherited
 // from FormControls) and every operation, one file of monitor/ per concern.
@@ -86,7 +87,7 @@ public:
     // Detection and connection (detection.cpp)
     void btnConnectClick();
     void btnDisconnectClick();
-    void StartAutoDetection();
+    void StartAutoDetection(bool automatic = true);
     void StartAutoDetectionNewPortFirst();
     void TryNextPort();
     void SendTestCommand();
@@ -104,7 +105,11 @@ public:
 
     // Serial port access (serial_port.cpp)
     void RefreshPortList();
-    OpenResult OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate);
+    // Starts the open away from the GUI thread; PortOpenCompleted carries on with its outcome.
+    void OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate);
+    void PortOpenCompleted(std::uint32_t ticket, const PortOpenOutcome& outcome);
+    // The opened port becomes the monitor's port under test.
+    OpenResult TakeOpenedPort(const std::wstring& portName, const PortOpenOutcome& outcome);
     std::wstring ReadSerialData();
     bool WriteToPort(const std::wstring& text);
     void CloseSerialPort();
@@ -118,6 +123,7 @@ public:
     void SessionReturnedToConsole();
     // What Windows says of the session now (at start-up, and once its notifications are registered).
     void SessionStateKnown(bool active);
+    void PowerSuspending();
     void PowerResumed();
 
     // Port watch (port_watch.cpp)
@@ -125,6 +131,7 @@ public:
     bool TestConnection();
     void CheckDeviceChanges();
     void HandleDeviceArrival();
+    void TimerArrivalPauseTimer();
     void HandleDeviceRemoval();
     bool IsPortStillAvailable();
 
@@ -180,7 +187,13 @@ private:
     void ApplyBusyLayout();
     void ApplyIdleLayout();
     std::uint32_t SelectedBaudRate() const;
-    void BeginSearch(const std::wstring& logLine);
+    void BeginSearch(const std::wstring& logLine, bool automatic);
+    void SkipPortsOfTheOtherPass();
+    void ContinueSearchAfterOpen(const std::wstring& portName, OpenResult result);
+    void AbandonOpenInFlight();
+    // The link lost without the user asking: the pending burst first, the reason, the close, and
+    // the port remembered to be tried again.
+    void LoseLink(const std::wstring& reasonLine);
     void StopPollAndClosePort();
     void NoteArrivalDuringSearch();
     void SearchPortsArrivedDuringSearch();
@@ -204,6 +217,7 @@ private:
     void StopDevicePortTries();
     void TryDevicePortWhenDue();
     void TryDevicePort();
+    void ContinueTryAfterOpen(const std::wstring& portName, const PortOpenOutcome& outcome);
     void EndDevicePortTry(const std::wstring& failureLine);
     bool DevicePortTryDue();
 
@@ -212,6 +226,19 @@ private:
     LogBacklog logBacklog_; // lines refused by their file, until it takes them
 
     std::wstring openPortName_;
+    // The open running away from the GUI thread, waited for as a step of the detection; an outcome
+    // with another ticket is late, and its handle is closed at once.
+    struct OpenInFlight {
+        std::uint32_t Ticket = 0;
+        std::wstring PortName;
+    };
+    std::optional<OpenInFlight> openInFlight_;
+    std::uint32_t lastOpenTicket_ = 0;
+    // Automatic searches try the Bluetooth ports after every other one.
+    std::set<std::wstring> bluetoothPorts_;
+    bool automaticSearch_ = false;
+    bool bluetoothPass_ = false;
+    std::int32_t searchStart_ = 0;
     bool destroyed_ = false;
     // PreviousPortsList as it was when ports arrived below the port under test, where
     // the running search never goes back.

@@ -31,7 +31,7 @@ void TForm1::btnConnectClick()
         App.ShowMessage(L"Aucun port COM disponible", MessageBoxKind::Plain);
         return;
     }
-    StartAutoDetection();
+    StartAutoDetection(false);
 }
 
 // The user's own disconnect: the device's port is not tried again behind the user's back.
@@ -41,17 +41,21 @@ void TForm1::btnDisconnectClick()
     Disconnect();
 }
 
-void TForm1::StartAutoDetection()
+// The user's click walks the ports as listed; the start-up search leaves Bluetooth ports last.
+void TForm1::StartAutoDetection(bool automatic)
 {
     CurrentPortIndex = std::max(cmbPorts.ItemIndex(), 0);
-    BeginSearch(L"Démarrage de la détection automatique du VOR-TIKA");
+    BeginSearch(L"Démarrage de la détection automatique du VOR-TIKA", automatic);
 }
 
-// A search from CurrentPortIndex upward.
-void TForm1::BeginSearch(const std::wstring& logLine)
+// A search from CurrentPortIndex upward; an automatic one tries the Bluetooth ports last.
+void TForm1::BeginSearch(const std::wstring& logLine, bool automatic)
 {
     if (tryingDevicePort_)
         EndDevicePortTry({}); // a search takes over from a try of the device's port
+    automaticSearch_ = automatic;
+    bluetoothPass_ = false;
+    searchStart_ = CurrentPortIndex;
     IsDetecting = true;
     ApplyBusyLayout();
     UpdateStatus(L"Détection automatique en cours...");
@@ -97,50 +101,20 @@ void TForm1::StartAutoDetectionNewPortFirst()
         AddLog(L"Aucun nouveau port spécifique trouvé, commencer par le premier");
     }
 
-    BeginSearch(L"Démarrage de la détection automatique du VOR-TIKA (nouveau périphérique)");
+    BeginSearch(L"Démarrage de la détection automatique du VOR-TIKA (nouveau périphérique)", true);
 }
 
-// Ports that cannot be opened are skipped within this one event; the first
-// one that opens is queried and left to Timer1 and TimerDetection.
+// The next port of the search is opened (away from the GUI thread); one that does not open is
+// skipped, and the first that opens is queried and left to Timer1 and TimerDetection.
 void TForm1::TryNextPort()
 {
-    while (CurrentPortIndex < cmbPorts.Count()) {
-        StopPollAndClosePort();
+    StopPollAndClosePort();
+    SkipPortsOfTheOtherPass();
+    if (CurrentPortIndex < cmbPorts.Count()) {
         const std::wstring portName = cmbPorts.Item(CurrentPortIndex);
-        const std::uint32_t baudRate = SelectedBaudRate();
         UpdateStatus(L"Test du port " + portName + L"...");
         AddLog(L"Test du port " + portName);
-
-        const wchar_t* failure = nullptr;
-        switch (OpenSerialPort(portName, baudRate)) {
-        case OpenResult::Opened:
-            break;
-        case OpenResult::OpenFailed:
-            failure = L"Impossible d'ouvrir le port ";
-            break;
-        case OpenResult::ReadStateFailed:
-            failure = L"Erreur lors de la lecture de la configuration du port ";
-            break;
-        case OpenResult::SetStateFailed:
-            failure = L"Erreur lors de la configuration du port ";
-            break;
-        case OpenResult::SetTimeoutsFailed:
-            failure = L"Erreur lors de la configuration des timeouts ";
-            break;
-        }
-        if (failure != nullptr) {
-            AddLog(failure + portName);
-            ++CurrentPortIndex;
-            continue;
-        }
-
-        cmbPorts.SetItemIndex(CurrentPortIndex);
-        AddLog(L"Debug: CurrentPortIndex=" + std::to_wstring(CurrentPortIndex) + L", cmbPorts.ItemIndex=" +
-               std::to_wstring(cmbPorts.ItemIndex()) + L", Port=" + cmbPorts.Text());
-        SendTestCommand();
-        Timer1.Arm();
-        TimerDetection.Arm();
-        AddLog(L"Timer de détection démarré pour " + portName);
+        OpenSerialPort(portName, SelectedBaudRate());
         return;
     }
 
@@ -151,6 +125,58 @@ void TForm1::TryNextPort()
     UpdateStatus(L"Aucun VOR-TIKA détecté");
     AddLog(L"Aucun VOR-TIKA détecté sur les ports disponibles");
     SearchPortsArrivedDuringSearch();
+}
+
+// A Bluetooth port whose device is out of reach takes seconds to fail: an automatic search walks
+// the other ports first, then the Bluetooth ones, each pass upward from its start.
+void TForm1::SkipPortsOfTheOtherPass()
+{
+    if (!automaticSearch_)
+        return;
+    for (;;) {
+        while (CurrentPortIndex < cmbPorts.Count() &&
+               bluetoothPorts_.contains(cmbPorts.Item(CurrentPortIndex)) != bluetoothPass_)
+            ++CurrentPortIndex;
+        if (CurrentPortIndex < cmbPorts.Count() || bluetoothPass_ || bluetoothPorts_.empty())
+            return;
+        bluetoothPass_ = true;
+        CurrentPortIndex = searchStart_;
+    }
+}
+
+void TForm1::ContinueSearchAfterOpen(const std::wstring& portName, OpenResult result)
+{
+    const wchar_t* failure = nullptr;
+    switch (result) {
+    case OpenResult::Opened:
+        break;
+    case OpenResult::OpenFailed:
+        failure = L"Impossible d'ouvrir le port ";
+        break;
+    case OpenResult::ReadStateFailed:
+        failure = L"Erreur lors de la lecture de la configuration du port ";
+        break;
+    case OpenResult::SetStateFailed:
+        failure = L"Erreur lors de la configuration du port ";
+        break;
+    case OpenResult::SetTimeoutsFailed:
+        failure = L"Erreur lors de la configuration des timeouts ";
+        break;
+    }
+    if (failure != nullptr) {
+        AddLog(failure + portName);
+        ++CurrentPortIndex;
+        TryNextPort();
+        return;
+    }
+
+    cmbPorts.SetItemIndex(CurrentPortIndex);
+    AddLog(L"Debug: CurrentPortIndex=" + std::to_wstring(CurrentPortIndex) + L", cmbPorts.ItemIndex=" +
+           std::to_wstring(cmbPorts.ItemIndex()) + L", Port=" + cmbPorts.Text());
+    SendTestCommand();
+    Timer1.Arm();
+    TimerDetection.Arm();
+    AddLog(L"Timer de détection démarré pour " + portName);
 }
 
 // An arrival while a search runs starts nothing; a port listed at or below the port
@@ -201,6 +227,20 @@ void TForm1::SendTestCommand()
 
 void TForm1::TimerDetectionTimer()
 {
+    if (openInFlight_) {
+        // The open has not come back within the reply wait: a failed open, for a try as for a search.
+        const std::wstring portName = openInFlight_->PortName;
+        AbandonOpenInFlight();
+        if (tryingDevicePort_) {
+            EndDevicePortTry(L"Reconnexion impossible: port " + portName + L" indisponible (Code: " +
+                             std::to_wstring(kOpenTimedOutError) + L")");
+            return;
+        }
+        AddLog(L"Impossible d'ouvrir le port " + portName);
+        ++CurrentPortIndex;
+        TryNextPort();
+        return;
+    }
     if (tryingDevicePort_) {
         EndDevicePortTry(L"Reconnexion impossible: pas de réponse du VOR-TIKA sur " + OpenPortName());
         return;
@@ -256,9 +296,22 @@ void TForm1::CheckHandshakeReply()
     SaveSettings();
 }
 
+// The link lost without the user asking. Every such path comes here with its own line, so that
+// the pending burst, the close and the tries of the device's port are handled once.
+void TForm1::LoseLink(const std::wstring& reasonLine)
+{
+    const std::wstring port = OpenPortName(); // Disconnect forgets it
+    DeliverBeforeClosing();
+    AddLog(reasonLine);
+    Disconnect();
+    RememberDevicePort(port);
+}
+
 void TForm1::Disconnect()
 {
     portsBeforeArrivalDuringSearch_.reset(); // a search cancelled is not resumed
+    const bool openGivenUp = openInFlight_.has_value();
+    AbandonOpenInFlight(); // never waited for
     tryingDevicePort_ = false;
     if (IsDetecting) {
         IsDetecting = false;
@@ -277,9 +330,10 @@ void TForm1::Disconnect()
         AddLog(L"Connexion fermée");
         UpdateTrayIcon();
     }
-    // A detection cancelled with its port under test still open.
-    if (hComPort != kNoPort) {
-        CloseSerialPort();
+    // A detection cancelled with its port under test still open, or still being opened.
+    if (hComPort != kNoPort || openGivenUp) {
+        if (hComPort != kNoPort)
+            CloseSerialPort();
         ApplyIdleLayout();
         UpdateStatus(L"Déconnecté");
     }

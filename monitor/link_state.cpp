@@ -19,8 +19,12 @@ std::optional<std::wstring> TForm1::BrokenLinkRule() const
         return L"detecting and connected at once";
     const LinkState state = State();
     const bool busy = state != LinkState::Idle;
-    if ((hComPort != kNoPort) != busy)
-        return busy ? L"no port open while busy" : L"a port open while idle";
+    if (openInFlight_ && state != LinkState::Detecting)
+        return L"an open waited for outside a detection";
+    // While the port under test is being opened, the monitor holds no port yet.
+    const bool portExpected = busy && !openInFlight_;
+    if ((hComPort != kNoPort) != portExpected)
+        return portExpected ? L"no port open while busy" : L"a port open while idle or opening";
     if (btnConnect.Enabled() == busy || btnDisconnect.Enabled() != busy)
         return L"the buttons do not show the busy or idle layout";
     // A cancelled search leaves Timer1 running in idle, where its ticks do nothing.
@@ -30,8 +34,10 @@ std::optional<std::wstring> TForm1::BrokenLinkRule() const
             return L"the per-port time-out runs while idle";
         break;
     case LinkState::Detecting:
-        if (!Timer1.Running() || !TimerDetection.Running())
-            return L"a port under test without its poll or its time-out";
+        if (!TimerDetection.Running())
+            return L"a detection step without its time-out";
+        if (!openInFlight_ && !Timer1.Running())
+            return L"a port under test without its poll";
         break;
     case LinkState::Connected:
         if (!Timer1.Running() || TimerDetection.Running())

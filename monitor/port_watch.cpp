@@ -28,11 +28,8 @@ void TForm1::TimerDeviceWatchTimer()
     if (IsConnected) {
         AddLog(L"Debug: Timer surveillance - Test de connexion active");
         if (!TestConnection()) {
-            const std::wstring lost = OpenPortName();
-            AddLog(L"Test de connexion échoué - Port déconnecté");
-            Disconnect();
+            LoseLink(L"Test de connexion échoué - Port déconnecté");
             // No comparison on this tick: PreviousPortsList keeps its value.
-            RememberDevicePort(lost);
             return;
         }
     }
@@ -106,9 +103,18 @@ void TForm1::HandleDeviceArrival()
         return;
     }
     AddLog(L"Nouveau(x) port(s) COM détecté(s) - Démarrage de la détection automatique");
-    // Gives the new port's driver time to settle. A plain blocking sleep:
-    // no timer runs meanwhile.
-    platform_.clock.Sleep(1000);
+    // Gives the new port's driver time to settle, while the loop runs on.
+    TimerArrivalPause.Arm();
+}
+
+// One second after an arrival: the search starts unless something else took over meanwhile.
+void TForm1::TimerArrivalPauseTimer()
+{
+    TimerArrivalPause.Stop();
+    if (tryingDevicePort_)
+        EndDevicePortTry({}); // the try gives way to the search an arrival starts
+    if (IsConnected || IsDetecting || !IsEnabled || !chkAutoConnect.Checked() || sessionAway_)
+        return;
     StartAutoDetectionNewPortFirst();
 }
 
@@ -131,11 +137,7 @@ void TForm1::HandleDeviceRemoval()
         return;
     }
 
-    // Disconnect forgets the open port's name: keep it for the log line.
-    const std::wstring portName = OpenPortName();
-    AddLog(L"Port COM connecté (" + portName + L") déconnecté - Fermeture automatique");
-    Disconnect();
-    RememberDevicePort(portName);
+    LoseLink(L"Port COM connecté (" + OpenPortName() + L") déconnecté - Fermeture automatique");
     RefreshPortList();
 
     // The modal box runs its own loop: later watch ticks may run before it returns.

@@ -54,7 +54,9 @@ bool TForm1::DevicePortTryDue()
 
 void TForm1::TryDevicePortWhenDue()
 {
-    if (!devicePortTries_ || sessionAway_ || IsConnected || IsDetecting || !IsEnabled || !chkAutoConnect.Checked())
+    // An arrival's search is about to start: it goes first.
+    if (!devicePortTries_ || sessionAway_ || IsConnected || IsDetecting || !IsEnabled || !chkAutoConnect.Checked() ||
+        TimerArrivalPause.Running())
         return;
     // Without a delivery mode the poll reads nothing, so no answer could be heard.
     if (!rbKeyboard.Checked() && !rbClipboard.Checked())
@@ -74,23 +76,27 @@ void TForm1::TryDevicePort()
     ++devicePortTryCount_;
     lastDevicePortTry_ = platform_.clock.GetTickCount();
     AddLog(L"Tentative de reconnexion au VOR-TIKA sur " + port);
-    if (OpenSerialPort(port, SelectedBaudRate()) != OpenResult::Opened) {
-        // 5: the port is held, by another session's monitor for instance.
-        AddLog(L"Reconnexion impossible: port " + port + L" indisponible (Code: " +
-               std::to_wstring(platform_.comPorts.LastError()) + L")");
-        return;
-    }
 
     statusBeforeTry_ = lblStatus.Caption();
-    cmbPorts.SetItemIndex(CurrentPortIndex);
     IsDetecting = true;
     tryingDevicePort_ = true;
     ApplyBusyLayout();
     UpdateStatus(L"Test du port " + port + L"...");
+    OpenSerialPort(port, SelectedBaudRate());
+}
 
+void TForm1::ContinueTryAfterOpen(const std::wstring& portName, const PortOpenOutcome& outcome)
+{
+    if (outcome.Result != OpenResult::Opened) {
+        // 5: the port is held, by another session's monitor for instance.
+        EndDevicePortTry(L"Reconnexion impossible: port " + portName + L" indisponible (Code: " +
+                         std::to_wstring(outcome.Error) + L")");
+        return;
+    }
+    cmbPorts.SetItemIndex(CurrentPortIndex);
     // Written without WriteToPort's lines: a failed try says why in one line of its own.
     if (!WriteText(kHandshakeQuery).Complete()) {
-        EndDevicePortTry(L"Reconnexion impossible: échec de l'envoi de la commande sur " + port);
+        EndDevicePortTry(L"Reconnexion impossible: échec de l'envoi de la commande sur " + portName);
         return;
     }
     Timer1.Arm();
@@ -100,6 +106,7 @@ void TForm1::TryDevicePort()
 // Back to idle as the try found it; an empty line means the try gave way and says nothing.
 void TForm1::EndDevicePortTry(const std::wstring& failureLine)
 {
+    AbandonOpenInFlight();
     IsDetecting = false;
     tryingDevicePort_ = false;
     TimerDetection.Stop();
@@ -120,12 +127,14 @@ void TForm1::SessionLeftConsole()
     sessionAway_ = true;
     if (!IsConnected && !IsDetecting)
         return;
-    const bool wasConnected = IsConnected;
-    const std::wstring port = OpenPortName();
-    AddLog(L"Session Windows quittée (changement d'utilisateur ou bureau à distance) - Fermeture de la connexion");
+    const std::wstring line =
+        L"Session Windows quittée (changement d'utilisateur ou bureau à distance) - Fermeture de la connexion";
+    if (IsConnected) {
+        LoseLink(line);
+        return;
+    }
+    AddLog(line);
     Disconnect();
-    if (wasConnected)
-        RememberDevicePort(port);
 }
 
 void TForm1::SessionReturnedToConsole()
@@ -151,6 +160,19 @@ void TForm1::SessionStateKnown(bool active)
         SessionReturnedToConsole();
     else
         SessionLeftConsole();
+}
+
+// A handle kept across sleep may stay writable and never be readable again (USB-CDC and FTDI
+// adapters): the port is closed before sleep and opened again after it.
+void TForm1::PowerSuspending()
+{
+    if (IsConnected) {
+        LoseLink(L"Mise en veille de Windows - Fermeture de la connexion");
+        return;
+    }
+    // A search or a try holds a port too; the device's port is tried again after resume.
+    if (IsDetecting)
+        Disconnect();
 }
 
 // After sleep the adapter comes back within a second: look now, not up to 3 s later.

@@ -1,6 +1,6 @@
-// The COM port as the monitor uses it: the port list with the selection kept, the open with its
-// line settings and time-outs, reads that never wait, writes bounded by one second, and the read
-// error that may mean the adapter has gone. Everything goes through the ComPorts seam.
+// The COM port as the monitor uses it: the port list with the selection kept (and its Bluetooth
+// ports noted), the open away from the GUI thread and its outcome, reads that never wait, writes
+// bounded by one second, and the read error that may mean the adapter has gone.
 #include <algorithm>
 #include <array>
 #include <string>
@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr std::uint32_t kMaxDword = 0xFFFFFFFFu;
 // One byte more than a read asks for, so the byte after the last one received is always zero.
 constexpr std::size_t kReceiveBufferSize = 256;
 constexpr std::uint32_t kReadChunk = 255;
@@ -33,6 +32,7 @@ void TForm1::RefreshPortList()
 {
     const std::wstring remembered = cmbPorts.ItemIndex() >= 0 ? cmbPorts.Text() : std::wstring{};
     cmbPorts.Clear();
+    bluetoothPorts_.clear();
 
     std::wstring firstTypeError;
     if (const auto values = platform_.registry.ReadValues()) {
@@ -48,7 +48,10 @@ void TForm1::RefreshPortList()
                 }
                 continue;
             }
-            cmbPorts.AddItem(value.Data.substr(0, value.Data.find(L'\0')));
+            const std::wstring port = value.Data.substr(0, value.Data.find(L'\0'));
+            cmbPorts.AddItem(port);
+            if (IsBluetoothPortValueName(value.Name))
+                bluetoothPorts_.insert(port);
         }
     }
 
@@ -68,45 +71,49 @@ void TForm1::RefreshPortList()
     }
 }
 
-OpenResult TForm1::OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate)
+void TForm1::OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate)
 {
-    ComPorts& ports = platform_.comPorts;
-    const PortHandle handle = ports.OpenPort(L"\\\\.\\" + portName);
-    if (handle == kNoPort)
-        return OpenResult::OpenFailed;
-    hComPort = handle;
+    openInFlight_ = OpenInFlight{++lastOpenTicket_, portName};
+    // The open gets the reply wait as its bound: a port that blocks longer counts as failed.
+    TimerDetection.Arm();
+    // Last: a binding that comes back at once carries on inside this call.
+    platform_.portOpener.Start(openInFlight_->Ticket, portName, baudRate);
+}
 
-    const auto fail = [&](OpenResult result) {
-        ports.ClosePort(hComPort);
-        hComPort = kNoPort;
-        return result;
-    };
+void TForm1::PortOpenCompleted(std::uint32_t ticket, const PortOpenOutcome& outcome)
+{
+    if (!openInFlight_ || openInFlight_->Ticket != ticket) {
+        // Given up (time-out, "Déconnecter", a disable, the session's end): nobody holds the port.
+        if (outcome.Handle != kNoPort)
+            platform_.comPorts.ClosePort(outcome.Handle);
+        return;
+    }
+    const std::wstring portName = std::move(openInFlight_->PortName);
+    openInFlight_.reset();
+    TimerDetection.Stop();
+    const OpenResult result = TakeOpenedPort(portName, outcome);
+    if (tryingDevicePort_)
+        ContinueTryAfterOpen(portName, outcome);
+    else
+        ContinueSearchAfterOpen(portName, result);
+}
 
-    // Read-modify-write: flow control, DTR/RTS and the special characters stay as the driver has them.
-    CommState state{};
-    state.DCBlength = kDcbLength;
-    if (!ports.GetCommState(hComPort, state))
-        return fail(OpenResult::ReadStateFailed);
+OpenResult TForm1::TakeOpenedPort(const std::wstring& portName, const PortOpenOutcome& outcome)
+{
+    if (outcome.Result == OpenResult::Opened) {
+        hComPort = outcome.Handle;
+        openPortName_ = portName;
+    }
+    return outcome.Result;
+}
 
-    state.BaudRate = baudRate;
-    state.ByteSize = 8;
-    state.Parity = kNoParity;
-    state.StopBits = kOneStopBit;
-    if (!ports.SetCommState(hComPort, state))
-        return fail(OpenResult::SetStateFailed);
-
-    // Reads return at once with what has arrived; a write gets one second whatever its length.
-    CommTimeouts timeouts;
-    timeouts.ReadIntervalTimeout = kMaxDword;
-    timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = 0;
-    timeouts.WriteTotalTimeoutMultiplier = 0;
-    timeouts.WriteTotalTimeoutConstant = 1000;
-    if (!ports.SetCommTimeouts(hComPort, timeouts))
-        return fail(OpenResult::SetTimeoutsFailed);
-
-    openPortName_ = portName;
-    return OpenResult::Opened;
+// Nobody waits for an open that was given up; its outcome closes its handle when it comes.
+void TForm1::AbandonOpenInFlight()
+{
+    if (openInFlight_) {
+        openInFlight_.reset();
+        TimerDetection.Stop();
+    }
 }
 
 std::wstring TForm1::ReadSerialData()
@@ -131,12 +138,8 @@ std::wstring TForm1::ReadSerialData()
     // A port under test that fails a read is simply given up by its time-out.
     if (IsConnected && (code == kErrorBadCommand || code == kErrorSemTimeout || code == kErrorOperationAborted)) {
         AddLog(L"Debug: Erreur de lecture détectée (Code: " + std::to_wstring(code) + L") - Possible déconnexion");
-        if (!IsPortStillAvailable()) {
-            const std::wstring lost = openPortName_;
-            AddLog(L"Port COM connecté (" + lost + L") déconnecté - Fermeture automatique (erreur lecture)");
-            Disconnect();
-            RememberDevicePort(lost);
-        }
+        if (!IsPortStillAvailable())
+            LoseLink(L"Port COM connecté (" + openPortName_ + L") déconnecté - Fermeture automatique (erreur lecture)");
     }
     // With abort-on-error set, the driver fails every later read until the error is cleared.
     if (hComPort != kNoPort)

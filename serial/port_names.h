@@ -1,3 +1,4 @@
+// Port names as the registry and the user give them.
 #pragma once
 #include <algorithm>
 #include <string>
@@ -19,6 +20,14 @@ inline bool SamePortNameIgnoringCase(const std::wstring& a, const std::wstring& 
             return false;
     }
     return true;
+}
+
+// Paired Bluetooth devices' "Standard Serial over Bluetooth link" ports, by their value name under
+// the serial-ports key: opening one whose device is out of reach takes seconds.
+inline bool IsBluetoothPortValueName(const std::wstring& valueName)
+{
+    static const std::wstring prefix = L"\\Device\\BthModem";
+    return valueName.starts_with(prefix);
 }
 
 inline bool ContainsPortIgnoringCase(const std::vector<std::wstring>& ports, const std::wstring& port)

@@ -24,7 +24,7 @@ void OpenDirectly(MonitorHarness& h, const std::wstring& port)
 {
     h.AddPort(port);
     h.CreateIdle();
-    ASSERT_EQ(h.form.OpenSerialPort(port, 9600), OpenResult::Opened);
+    ASSERT_EQ(h.form.TakeOpenedPort(port, OpenAndConfigurePort(h.comPorts, port, 9600)), OpenResult::Opened);
     h.form.IsDetecting = true;
     h.checkLinkRules = false; // a detection without its timers or layout
     h.comPorts.calls.clear();
@@ -203,7 +203,7 @@ TEST(SerialOpen, AppliesLineSettingsAndTimeoutsAndNothingElse)
     h.checkLinkRules = false; // the open alone, outside a detection
 
     OpenResult result{};
-    h.Dispatch([&] { result = h.form.OpenSerialPort(L"COM7", 38400); });
+    h.Dispatch([&] { result = h.form.TakeOpenedPort(L"COM7", OpenAndConfigurePort(h.comPorts, L"COM7", 38400)); });
     EXPECT_EQ(result, OpenResult::Opened);
     EXPECT_EQ(h.comPorts.createCalls.back(), L"\\\\.\\COM7");
     EXPECT_EQ(h.comPorts.calls,
@@ -245,7 +245,7 @@ TEST(SerialOpen, EachFailedStep_LeavesNothingOpen)
         h.AddPort(L"COM2").failAt = c.step;
         h.CreateIdle();
         OpenResult result{};
-        h.Dispatch([&] { result = h.form.OpenSerialPort(L"COM2", 9600); });
+        h.Dispatch([&] { result = h.form.TakeOpenedPort(L"COM2", OpenAndConfigurePort(h.comPorts, L"COM2", 9600)); });
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(h.form.hComPort, kNoPort);
         EXPECT_EQ(h.comPorts.openCount(), 0);

@@ -30,7 +30,7 @@ inline constexpr int kDesignedClientHeight = 369;
 inline constexpr int kDesignedFontHeight = 11; // Tahoma 8 pt; lfHeight is its negative
 
 // The window's timers as designed; start-up sets the watch to the period in force. TimerDelivery
-// runs only while a burst or a paste waits.
+// runs only while a burst or a paste waits, TimerArrivalPause once after an arrival.
 struct DesignedTimer {
     const wchar_t* Name;
     unsigned Id;
@@ -41,6 +41,7 @@ inline constexpr DesignedTimer kDesignedTimer1{L"Timer1", kTimer1Id, 100, false}
 inline constexpr DesignedTimer kDesignedTimerDetection{L"TimerDetection", kTimerDetectionId, 5000, false};
 inline constexpr DesignedTimer kDesignedTimerDeviceWatch{L"TimerDeviceWatch", kTimerDeviceWatchId, 5000, true};
 inline constexpr DesignedTimer kDesignedTimerDelivery{L"TimerDelivery", kTimerDeliveryId, 100, false};
+inline constexpr DesignedTimer kDesignedTimerArrivalPause{L"TimerArrivalPause", kTimerArrivalPauseId, 1000, false};
 
 inline constexpr std::uint32_t kTimer1Ms = kDesignedTimer1.PeriodMs;
 inline constexpr std::uint32_t kTimerDetectionMs = kDesignedTimerDetection.PeriodMs;

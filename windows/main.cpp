@@ -9,6 +9,8 @@
 #include "windows/application.h"
 #include "windows/input.h"
 #include "windows/main_window.h"
+#include "windows/messages.h"
+#include "windows/port_opener.h"
 #include "windows/serial.h"
 #include "windows/setup_requests.h"
 #include "windows/single_instance.h"
@@ -51,6 +53,7 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
     Win32FileSystem fileSystem;
     Win32AnsiCodePage codePage;
     Win32ComPorts comPorts;
+    Win32PortOpener portOpener(window.Handle(), win32::messages::kPortOpened);
     Win32SerialCommRegistry registry;
     Win32KeyboardSink keyboard;
     Win32InputFocus inputFocus;
@@ -66,6 +69,7 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
                                                 .fileSystem = fileSystem,
                                                 .codePage = codePage,
                                                 .comPorts = comPorts,
+                                                .portOpener = portOpener,
                                                 .registry = registry,
                                                 .keyboard = keyboard,
                                                 .inputFocus = inputFocus,

@@ -13,6 +13,7 @@
 #include "windows/input.h"
 #include "windows/messages.h"
 #include "windows/newer_api.h"
+#include "windows/port_opener.h"
 #include "windows/single_instance.h"
 #include "windows/trace.h"
 
@@ -59,7 +60,7 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
     app_.SetMainWindow(hwnd_);
 
     // The timers as designed: the watch starts running here.
-    for (Win32Timer* timer : {&timer1_, &timerDetection_, &timerDeviceWatch_, &timerDelivery_})
+    for (Win32Timer* timer : {&timer1_, &timerDetection_, &timerDeviceWatch_, &timerDelivery_, &timerArrivalPause_})
         timer->Attach(hwnd_);
 
     tray_ = std::make_unique<Win32TrayIcon>(hwnd_, icon);
@@ -97,6 +98,7 @@ FormControls Win32MainWindow::Controls()
                         .TimerDetection = timerDetection_,
                         .TimerDeviceWatch = timerDeviceWatch_,
                         .TimerDelivery = timerDelivery_,
+                        .TimerArrivalPause = timerArrivalPause_,
                         .Window = *this,
                         .App = app_};
 }
@@ -154,9 +156,17 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             Run(&TForm1::SessionReturnedToConsole);
         return 0;
     case WM_POWERBROADCAST:
-        if (wParam == PBT_APMRESUMEAUTOMATIC)
-            Run(&TForm1::PowerResumed);
+        // Sent while the system waits: the close before sleep and the watch after resume (opens,
+        // the removal box) run once it has returned.
+        if (wParam == PBT_APMSUSPEND || wParam == PBT_APMRESUMEAUTOMATIC)
+            PostMessageW(hwnd_, win32::messages::kPowerEvent, wParam, 0);
         return TRUE;
+    case win32::messages::kPowerEvent:
+        Run(wParam == PBT_APMSUSPEND ? &TForm1::PowerSuspending : &TForm1::PowerResumed);
+        return 0;
+    case win32::messages::kPortOpened:
+        OnPortOpened(static_cast<std::uint32_t>(wParam), Win32PortOpener::TakeOutcome(lParam));
+        return 0;
     case WM_ENDSESSION:
         // The process may be ended as soon as this returns: shut down now, once.
         if (wParam != FALSE && form_ != nullptr) {
@@ -253,9 +263,25 @@ void Win32MainWindow::OnTimer(UINT_PTR id)
         if (timerDelivery_.AcceptsTick())
             Run(&TForm1::TimerDeliveryTimer);
         break;
+    case kTimerArrivalPauseId:
+        if (timerArrivalPause_.AcceptsTick())
+            Run(&TForm1::TimerArrivalPauseTimer);
+        break;
     default:
         break;
     }
+}
+
+// After the monitor's end nobody takes the port: it is closed here.
+void Win32MainWindow::OnPortOpened(std::uint32_t ticket, const PortOpenOutcome& outcome)
+{
+    if (form_ == nullptr) {
+        if (outcome.Handle != kNoPort)
+            CloseHandle(reinterpret_cast<HANDLE>(outcome.Handle));
+        return;
+    }
+    TForm1* form = form_;
+    app_.Guarded([form, ticket, &outcome] { form->PortOpenCompleted(ticket, outcome); });
 }
 
 // The session registration that Terminal Services refused (at logon) is asked again here.

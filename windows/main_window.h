@@ -57,6 +57,7 @@ private:
     bool OnActivate(bool active);
     void Run(void (TForm1::*handler)());
     void DeviceWatchTick();
+    void OnPortOpened(std::uint32_t ticket, const PortOpenOutcome& outcome);
     void RegisterSessionNotifications();
 
     void CreateControls();
@@ -88,6 +89,7 @@ private:
     Win32Timer timerDetection_{kDesignedTimerDetection};
     Win32Timer timerDeviceWatch_{kDesignedTimerDeviceWatch};
     Win32Timer timerDelivery_{kDesignedTimerDelivery};
+    Win32Timer timerArrivalPause_{kDesignedTimerArrivalPause};
     std::unique_ptr<Win32TrayIcon> tray_;
     Win32MenuItem menuActiver_{kMenuActiverId, L"Activer"};
 };

@@ -15,6 +15,10 @@ static_assert(kTrayCallback == kTrayCallbackMessage);
 inline constexpr UINT kActivateFront = WM_APP + 20;
 // A box asked for with ShowMessageLater, shown once the handler that asked has returned.
 inline constexpr UINT kShowPostedBox = WM_APP + 21;
+// A port open that ran on the worker has come back: the ticket as wParam, the outcome as lParam.
+inline constexpr UINT kPortOpened = WM_APP + 22;
+// WM_POWERBROADCAST is sent and must return at once: its work comes back as this, wParam kept.
+inline constexpr UINT kPowerEvent = WM_APP + 23;
 
 // Sent by the shell to every top-level window when the taskbar is re-created.
 inline constexpr const wchar_t* kTaskbarCreatedName = L"TaskbarCreated";

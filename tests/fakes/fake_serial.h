@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <functional>
+
 #include "serial/com_ports.h"
+#include "serial/port_open.h"
 #include "serial/serial_registry.h"
 
 class FakeSerialRegistry : public SerialCommRegistry {
@@ -86,4 +89,44 @@ private:
     std::map<PortHandle, FakeDevice*> handles_;
     PortHandle nextHandle_ = 0x100;
     std::uint32_t lastError_ = 0;
+};
+
+// The opens that run away from the GUI thread: by default each comes back at once, as a quick
+// port's does; with `holding`, each waits until the test completes it (a slow Bluetooth port).
+class FakePortOpener : public PortOpener {
+public:
+    explicit FakePortOpener(ComPorts& ports) : ports_(ports) {}
+    void Start(std::uint32_t ticket, const std::wstring& portName, std::uint32_t baudRate) override
+    {
+        started.push_back(portName);
+        pending_.push_back({ticket, portName, baudRate});
+        if (!holding)
+            CompleteNext();
+    }
+    // Runs the oldest open now and hands its outcome back; false when none waits.
+    bool CompleteNext()
+    {
+        if (pending_.empty())
+            return false;
+        const Request request = pending_.front();
+        pending_.erase(pending_.begin());
+        const PortOpenOutcome outcome = OpenAndConfigurePort(ports_, request.PortName, request.BaudRate);
+        if (completed)
+            completed(request.Ticket, outcome);
+        return true;
+    }
+    std::size_t Pending() const { return pending_.size(); }
+
+    bool holding = false;
+    std::vector<std::wstring> started;
+    std::function<void(std::uint32_t, const PortOpenOutcome&)> completed;
+
+private:
+    struct Request {
+        std::uint32_t Ticket;
+        std::wstring PortName;
+        std::uint32_t BaudRate;
+    };
+    ComPorts& ports_;
+    std::vector<Request> pending_;
 };

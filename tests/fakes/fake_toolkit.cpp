@@ -30,7 +30,7 @@ void FakeToolkit::RunFor(std::uint64_t ms)
     // Once the loop has ended, nothing is dispatched any more.
     while (!terminated) {
         FakeTimer* next = nullptr;
-        for (FakeTimer* t : {&Timer1, &TimerDetection, &TimerDeviceWatch, &TimerDelivery})
+        for (FakeTimer* t : {&Timer1, &TimerDetection, &TimerDeviceWatch, &TimerDelivery, &TimerArrivalPause})
             if (t->Running() && (next == nullptr || t->due < next->due))
                 next = t;
         if (next == nullptr || next->due > end)

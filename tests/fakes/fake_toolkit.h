@@ -67,6 +67,7 @@ public:
     FakeTimer TimerDetection{*this, kDesignedTimerDetection};
     FakeTimer TimerDeviceWatch{*this, kDesignedTimerDeviceWatch};
     FakeTimer TimerDelivery{*this, kDesignedTimerDelivery};
+    FakeTimer TimerArrivalPause{*this, kDesignedTimerArrivalPause};
 
     // Fires the due ticks, in order, until `ms` virtual milliseconds have passed.
     // A timer whose periods passed while the thread was held ticks once.

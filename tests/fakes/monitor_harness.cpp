@@ -22,6 +22,7 @@ MonitorHarness::MonitorHarness()
                         .TimerDetection = toolkit.TimerDetection,
                         .TimerDeviceWatch = toolkit.TimerDeviceWatch,
                         .TimerDelivery = toolkit.TimerDelivery,
+                        .TimerArrivalPause = toolkit.TimerArrivalPause,
                         .Window = window,
                         .App = toolkit},
            FormPlatform{.clock = toolkit.clock,
@@ -29,6 +30,7 @@ MonitorHarness::MonitorHarness()
                         .fileSystem = fileSystem,
                         .codePage = codePage,
                         .comPorts = comPorts,
+                        .portOpener = portOpener,
                         .registry = registry,
                         .keyboard = keyboard,
                         .inputFocus = inputFocus,
@@ -41,6 +43,11 @@ MonitorHarness::MonitorHarness()
     toolkit.TimerDetection.OnTimer = [this] { form.TimerDetectionTimer(); };
     toolkit.TimerDeviceWatch.OnTimer = [this] { form.TimerDeviceWatchTimer(); };
     toolkit.TimerDelivery.OnTimer = [this] { form.TimerDeliveryTimer(); };
+    toolkit.TimerArrivalPause.OnTimer = [this] { form.TimerArrivalPauseTimer(); };
+    // The outcome comes back as the window's message does: one more event.
+    portOpener.completed = [this](std::uint32_t ticket, const PortOpenOutcome& outcome) {
+        Dispatch([&, ticket] { form.PortOpenCompleted(ticket, outcome); });
+    };
     // Every scenario also checks the link's rules, after each event it dispatches.
     toolkit.afterEvent = [this] {
         if (!checkLinkRules)

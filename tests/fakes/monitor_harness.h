@@ -36,6 +36,7 @@ struct MonitorHarness {
     FakeFileSystem fileSystem;
     Cp1252CodePage codePage;
     FakeComPorts comPorts;
+    FakePortOpener portOpener{comPorts};
     FakeSerialRegistry registry;
     FakeKeyboard keyboard{&toolkit.clock};
     FakeInputFocus inputFocus;

@@ -1,0 +1,125 @@
+// Sleep closes the link and resume tries it again; opens run away from the GUI thread, so a port
+// that blocks never freezes the monitor; automatic searches leave Bluetooth ports last.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/fakes/monitor_harness.h"
+
+// A burst read just before sleep goes out first; the handle is never kept across sleep, and the
+// device's port is tried at once after resume.
+TEST(Sleep, SuspendClosesAfterThePendingBurst_ResumeTriesTheDevicesPortAtOnce)
+{
+    MonitorHarness h;
+    ASSERT_TRUE(h.StartConnected({L"COM3", L"COM4"}));
+    FakeDevice& device = h.comPorts.Device(L"COM3");
+    device.rx += "AB";
+    h.RunFor(100);
+    h.NewLogMessages();
+    h.Dispatch([&] { h.form.PowerSuspending(); });
+    EXPECT_EQ(h.NewLogMessages(),
+              (Lines{L"Reçu: AB", L"Mise en veille de Windows - Fermeture de la connexion", L"Connexion fermée"}));
+    EXPECT_EQ(TypedKeys(h.keyboard.calls), (std::vector<std::wstring>{L"A", L"B", L"{Enter}"}));
+    EXPECT_EQ(h.comPorts.openCount(), 0);
+
+    const int opensOfOther = h.comPorts.Device(L"COM4").opens;
+    h.Dispatch([&] { h.form.PowerResumed(); });
+    h.RunFor(100);
+    EXPECT_TRUE(h.form.IsConnected);
+    EXPECT_EQ(h.comPorts.Device(L"COM4").opens, opensOfOther);
+}
+
+// An open that blocks is one more step of the detection: the window stays busy on that port, the
+// reply wait bounds it, and the handle it brings back late is closed at once.
+TEST(SlowOpen, BoundedByTheReplyWait_TheLateHandleIsClosed_TheSearchGoesOn)
+{
+    MonitorHarness h;
+    h.AddPort(L"COM5");
+    h.AddPort(L"COM6", /*answers=*/true);
+    h.CreateIdle();
+    h.portOpener.holding = true;
+    h.Dispatch([&] { h.form.btnConnectClick(); });
+    EXPECT_TRUE(h.form.IsDetecting);
+    EXPECT_FALSE(h.btnConnect.enabled);
+    EXPECT_EQ(h.lblStatus.caption, L"Etat: Test du port COM5...");
+    EXPECT_EQ(h.comPorts.openCount(), 0);
+
+    h.RunFor(kTimerDetectionMs);
+    const Lines lines = h.NewLogMessages();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(Lines(lines.end() - 2, lines.end()), (Lines{L"Impossible d'ouvrir le port COM5", L"Test du port COM6"}));
+
+    h.portOpener.CompleteNext(); // COM5 at last
+    EXPECT_EQ(h.comPorts.openCount(), 0);
+    EXPECT_EQ(h.comPorts.Device(L"COM5").opens, 1);
+    h.portOpener.CompleteNext(); // COM6
+    h.RunFor(100);
+    EXPECT_TRUE(h.form.IsConnected);
+    EXPECT_EQ(h.form.OpenPortName(), L"COM6");
+}
+
+// "Déconnecter" and "Quitter" never wait for an open.
+TEST(SlowOpen, GivenUpByTheUser_NothingWaits_AndNothingStaysOpen)
+{
+    for (int way = 0; way < 2; ++way) {
+        SCOPED_TRACE(way);
+        MonitorHarness h;
+        h.AddPort(L"COM5", /*answers=*/true);
+        h.CreateIdle();
+        h.portOpener.holding = true;
+        h.Dispatch([&] { h.form.btnConnectClick(); });
+        h.Dispatch([&] {
+            if (way == 0)
+                h.form.btnDisconnectClick();
+            else
+                h.form.MenuQuitterClick();
+        });
+        EXPECT_FALSE(h.form.IsDetecting);
+        EXPECT_FALSE(h.toolkit.TimerDetection.Running());
+        EXPECT_EQ(h.lblStatus.caption, L"Etat: Déconnecté");
+        h.portOpener.CompleteNext();
+        h.RunFor(10'000);
+        EXPECT_FALSE(h.form.IsConnected);
+        EXPECT_EQ(h.comPorts.openCount(), 0);
+    }
+}
+
+TEST(SlowOpen, ATryOfTheDevicesPort_FailsWithTheTimeOutsCode)
+{
+    MonitorHarness h;
+    h.AddPort(L"COM3");
+    h.fileSystem.files[MonitorHarness::kSettingsFile] = "[Connection]\r\nPort=COM3\r\n[Settings]\r\nAutoConnect=1\r\n";
+    h.Create();
+    h.RunFor(5'100);
+    h.portOpener.holding = true;
+    h.NewLogMessages();
+    h.RunToNextWatchTick();
+    EXPECT_TRUE(h.form.IsDetecting);
+    h.RunFor(kTimerDetectionMs);
+    const Lines lines = h.NewLogMessages();
+    EXPECT_EQ(std::ranges::count(lines, L"Reconnexion impossible: port COM3 indisponible (Code: 121)"), 1);
+    EXPECT_FALSE(h.form.IsDetecting);
+    EXPECT_EQ(h.lblStatus.caption, L"Etat: Aucun VOR-TIKA détecté");
+}
+
+TEST(BluetoothPorts, AutomaticSearchesTryThemAfterEveryOtherPort_AClickWalksTheList)
+{
+    for (const bool click : {false, true}) {
+        SCOPED_TRACE(click);
+        MonitorHarness h;
+        h.registry.values.push_back({L"\\Device\\BthModem0", kRegSz, L"COM8"});
+        h.registry.values.push_back({L"\\Device\\BthModem1", kRegSz, L"COM9"});
+        h.AddPort(L"COM3");
+        h.AddPort(L"COM4");
+        if (click) {
+            h.CreateIdle();
+            h.Dispatch([&] { h.form.btnConnectClick(); });
+        } else {
+            h.Create();
+        }
+        h.RunFor(4 * kTimerDetectionMs + 500);
+        const Lines expected =
+            click ? Lines{L"COM8", L"COM9", L"COM3", L"COM4"} : Lines{L"COM3", L"COM4", L"COM8", L"COM9"};
+        EXPECT_EQ(h.portOpener.started, expected);
+    }
+}

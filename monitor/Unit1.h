@@ -206,6 +206,7 @@ private:
         std::wstring Text;
         std::uint32_t PastedAt = 0;
     };
+    void TakeBurst();
     void DeliverPendingBursts(bool closing);
     void DeliverBeforeClosing();
     void DeliverBurst(const std::wstring& text);

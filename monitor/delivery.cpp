@@ -64,12 +64,8 @@ void TForm1::DeliverPendingBursts(bool closing)
 // now, and nothing waits any more.
 void TForm1::DeliverBeforeClosing()
 {
-    if (!DataBuffer.empty()) {
-        AddLog(L"Reçu: " + DataBuffer);
-        ShowLastData(DataBuffer);
-        pendingBursts_.push_back({DataBuffer, platform_.clock.GetTickCount()});
-        DataBuffer.clear();
-    }
+    if (!DataBuffer.empty())
+        TakeBurst();
     DeliverPendingBursts(true);
 }
 

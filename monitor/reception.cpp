@@ -52,13 +52,19 @@ void TForm1::ProcessBufferedData()
     if (DataBuffer.empty())
         return;
 
-    AddLog(L"Reçu: " + DataBuffer);
-    ShowLastData(DataBuffer);
     // Delivered now when nothing holds it, otherwise in turn (delivery.cpp); the options in force
     // at delivery apply to the whole burst.
+    TakeBurst();
+    DeliverPendingBursts(false);
+}
+
+// The burst is received: logged, shown, and queued for delivery.
+void TForm1::TakeBurst()
+{
+    AddLog(L"Reçu: " + DataBuffer);
+    ShowLastData(DataBuffer);
     pendingBursts_.push_back({DataBuffer, platform_.clock.GetTickCount()});
     DataBuffer.clear();
-    DeliverPendingBursts(false);
 }
 
 void TForm1::ShowLastData(const std::wstring& text)

@@ -183,7 +183,9 @@ bool Win32Clipboard::SetUnicodeText(ClipboardBlock block)
         placed_ = PlacedText::Read;
         return true;
     }
-    if (::SetClipboardData(CF_UNICODETEXT, nullptr) == nullptr) {
+    // A promise returns NULL on success too: only the last error tells.
+    ::SetLastError(ERROR_SUCCESS);
+    if (::SetClipboardData(CF_UNICODETEXT, nullptr) == nullptr && ::GetLastError() != ERROR_SUCCESS) {
         text.Release();
         return false;
     }

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "monitor/Unit1.h"
+#include "ui/named_objects.h"
 #include "windows/application.h"
 #include "windows/input.h"
 #include "windows/main_window.h"
@@ -72,6 +73,8 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
 
     // An error ends FormCreate at its step; the window exists all the same.
     app.Guarded([&form] { form.FormCreate(); });
+    if (instanceLock.FoundForeign())
+        form.AddLog(ForeignObjectLine(SharedObject::InstanceMutex));
     window.ShowTrayIcon();
     const int exitCode = app.Run();
     setup.StopPosting();

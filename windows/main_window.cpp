@@ -8,6 +8,7 @@
 
 #include <utility>
 
+#include "ui/named_objects.h"
 #include "ui/shell_ids.h"
 #include "windows/messages.h"
 #include "windows/newer_api.h"
@@ -130,6 +131,13 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             case Win32TrayIcon::Event::None:
                 break;
             }
+        }
+        return 0;
+    case win32::messages::kForeignObject:
+        if (form_ != nullptr) {
+            const std::wstring line = ForeignObjectLine(static_cast<SharedObject>(wParam));
+            TForm1* form = form_;
+            app_.Guarded([form, &line] { form->AddLog(line); });
         }
         return 0;
     case WM_COMMAND:

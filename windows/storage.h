@@ -14,7 +14,7 @@ public:
     bool DirectoryExists(const std::wstring& path) override;
     void ForceDirectories(const std::wstring& path) override;
     bool IsReparsePoint(const std::wstring& path) override;
-    void GrantUsers(const std::wstring& path, const UsersGrant& grant) override;
+    void SecureFolder(const std::wstring& path, const FolderRights& rights) override;
     bool FileExists(const std::wstring& path) override;
     bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
 };

@@ -95,7 +95,9 @@ bool FakeFileSystem::ParentExists(const std::wstring& path) const
 
 bool FakeFileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
 {
-    if (readOnly.count(path) || !ParentExists(path))
+    const auto cut = path.rfind(L'\\');
+    if (readOnly.count(path) || !ParentExists(path) || reparsePoints.count(path) ||
+        (cut != std::wstring::npos && reparsePoints.count(path.substr(0, cut))))
         return false;
     files[path] += bytes;
     ++writes;

@@ -25,11 +25,13 @@ std::wstring RequestEventName(const wchar_t* part, const std::wstring& token);
 // nothing a name could be steered with.
 bool IsRequestToken(const std::wstring& token);
 
-// Who owns a named object the monitor opened.
-enum class ObjectOwner { System, Administrators, ThisUser, Other };
+// Who owns a named object the monitor opened. Unrecorded: the system keeps no owner at all, which
+// Windows never does for a named object (it gives every one its creator's default owner) and Wine
+// does for any object created without explicit rights.
+enum class ObjectOwner { System, Administrators, ThisUser, Unrecorded, Other };
 // Only an object owned by SYSTEM, by Administrators, or by the monitor's own user is honoured:
 // any user may create a name first, with rights of their own, to end or hold back the monitors of
-// others.
+// others. Where no owner is kept, no rights are kept either: nothing to judge.
 bool IsTrustedOwner(ObjectOwner owner);
 
 // The named objects a monitor may find taken by someone else.

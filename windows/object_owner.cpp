@@ -30,9 +30,10 @@ ObjectOwner OwnerOfObject(HANDLE object)
     PSID owner = nullptr; // points into descriptor
     win32::UniqueLocalSecurityDescriptor descriptor;
     if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        descriptor.Put()) != ERROR_SUCCESS ||
-        owner == nullptr)
+                        descriptor.Put()) != ERROR_SUCCESS)
         return ObjectOwner::Other;
+    if (owner == nullptr)
+        return ObjectOwner::Unrecorded;
     if (IsWellKnownSid(owner, WinLocalSystemSid))
         return ObjectOwner::System;
     if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid))

@@ -4,6 +4,6 @@
 
 #include "ui/named_objects.h"
 
-// SYSTEM, Administrators, this process's own user, or anyone else (also when the owner cannot
-// be read: an object whose owner is unknown is not trusted).
+// SYSTEM, Administrators, this process's own user, none recorded, or anyone else (also when the
+// owner cannot be read: an object whose owner is hidden is not trusted).
 ObjectOwner OwnerOfObject(HANDLE object);

@@ -1,5 +1,3 @@
-// The setup's requests (see setup_requests.h): the events, their rights, and the wait posted
-// to the main window as the /quit request.
 // The setup's requests (see setup_requests.h): the token read from HKLM, the events judged by
 // their owner, and the request posted to the main window as /quit's.
 #include "windows/setup_requests.h"
@@ -66,7 +64,11 @@ SetupRequests::~SetupRequests()
 // /quit's is.
 void CALLBACK SetupRequests::OnTick(PVOID context, BOOLEAN)
 {
-    static_cast<SetupRequests*>(context)->Check();
+    auto* self = static_cast<SetupRequests*>(context);
+    if (self->checking_.exchange(true))
+        return;
+    self->Check();
+    self->checking_ = false;
 }
 
 void SetupRequests::Check()

@@ -53,6 +53,7 @@ private:
     std::wstring seen_; // the last token looked at: each run's events are judged once
     win32::UniqueHandle replaced_;
     std::atomic<bool> requested_{false};
+    std::atomic<bool> checking_{false}; // a slow check is not overlapped by the next tick's
 };
 
 // Starts the program file at this process's path again, as this session's user:

@@ -11,6 +11,7 @@
 #include "windows/input.h"
 #include "windows/main_window.h"
 #include "windows/serial.h"
+#include "windows/setup_helpers.h"
 #include "windows/setup_requests.h"
 #include "windows/single_instance.h"
 #include "windows/storage.h"
@@ -88,6 +89,9 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // The setup program's helper modes start nothing of the monitor.
+    if (const auto helperExit = RunSetupHelper())
+        return *helperExit;
     // One monitor per session: a later start hands over to it and ends.
     if (QuitRequested())
         return QuitRunningMonitor();

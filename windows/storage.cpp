@@ -48,10 +48,14 @@ std::optional<DWORD> AttributesOf(HANDLE handle)
     return info.dwFileAttributes;
 }
 
-bool IsLink(HANDLE handle)
+// The handle's attributes, and the path's own: Wine opens a Unix symbolic link's target even when
+// told not to.
+bool IsLink(HANDLE handle, const std::wstring& path)
 {
     const auto attributes = AttributesOf(handle);
-    return !attributes || (*attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const DWORD own = ::GetFileAttributesW(path.c_str());
+    return !attributes ||
+           ((*attributes | (own == INVALID_FILE_ATTRIBUTES ? 0 : own)) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool IsFolder(HANDLE handle)
@@ -105,12 +109,12 @@ bool OpenAndAppend(const std::wstring& path, const std::string& bytes)
     if (cut != std::wstring::npos) {
         folder = OpenNoLink(path.substr(0, cut), FILE_LIST_DIRECTORY, FILE_FLAG_BACKUP_SEMANTICS, OPEN_EXISTING,
                             FILE_SHARE_READ | FILE_SHARE_WRITE);
-        if (!folder || IsLink(folder.Get()))
+        if (!folder || IsLink(folder.Get(), path.substr(0, cut)))
             return false;
     }
     win32::UniqueFile file =
         OpenNoLink(path, FILE_APPEND_DATA, FILE_ATTRIBUTE_NORMAL, OPEN_ALWAYS, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    if (!file || IsLink(file.Get()))
+    if (!file || IsLink(file.Get(), path))
         return false;
     const bool written = WriteAll(file.Get(), bytes);
     return file.Close() && written;
@@ -166,22 +170,26 @@ bool Win32FileSystem::IsReparsePoint(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+namespace {
+
 // The list replaces the folder's, protected from what ProgramData would pass down. The folder is
 // opened without following a link and its rights are set through that handle, so a link put in
 // its place after the caller's test cannot take them elsewhere. Wine enforces none of these
 // rights: only the unit tests see what is asked.
-void Win32FileSystem::SecureFolder(const std::wstring& path, const FolderRights& rights)
+bool ApplyRights(const std::wstring& path, const FolderRights& rights, bool toAdministrators)
 {
-    const win32::UniqueFile folder = OpenNoLink(path, READ_CONTROL | WRITE_DAC, FILE_FLAG_BACKUP_SEMANTICS);
+    const DWORD access = READ_CONTROL | WRITE_DAC | (toAdministrators ? WRITE_OWNER : 0);
+    const win32::UniqueFile folder = OpenNoLink(path, access, FILE_FLAG_BACKUP_SEMANTICS);
     if (!folder || !IsFolder(folder.Get()))
-        return;
-    std::vector<EXPLICIT_ACCESS_W> access;
+        return false;
+    std::vector<EXPLICIT_ACCESS_W> entries;
     std::vector<std::vector<BYTE>> sids;
+    sids.reserve(rights.size() + 1);
     for (const FolderEntry& entry : rights) {
         sids.emplace_back(SECURITY_MAX_SID_SIZE);
         DWORD size = SECURITY_MAX_SID_SIZE;
         if (!::CreateWellKnownSid(WellKnownSidOf(entry.who), nullptr, sids.back().data(), &size))
-            return;
+            return false;
         EXPLICIT_ACCESS_W e{};
         e.grfAccessPermissions = entry.mask;
         e.grfAccessMode = GRANT_ACCESS;
@@ -189,13 +197,35 @@ void Win32FileSystem::SecureFolder(const std::wstring& path, const FolderRights&
         e.Trustee.TrusteeForm = TRUSTEE_IS_SID;
         e.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
         e.Trustee.ptstrName = reinterpret_cast<LPWSTR>(sids.back().data());
-        access.push_back(e);
+        entries.push_back(e);
     }
     win32::UniqueLocalAcl acl;
-    if (::SetEntriesInAclW(static_cast<ULONG>(access.size()), access.data(), nullptr, acl.Put()) != ERROR_SUCCESS)
-        return;
-    ::SetSecurityInfo(folder.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                      nullptr, nullptr, acl.Get(), nullptr);
+    if (::SetEntriesInAclW(static_cast<ULONG>(entries.size()), entries.data(), nullptr, acl.Put()) != ERROR_SUCCESS)
+        return false;
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
+    PSID owner = nullptr;
+    if (toAdministrators) {
+        sids.emplace_back(SECURITY_MAX_SID_SIZE);
+        DWORD size = SECURITY_MAX_SID_SIZE;
+        if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sids.back().data(), &size))
+            return false;
+        owner = sids.back().data();
+        what |= OWNER_SECURITY_INFORMATION;
+    }
+    return ::SetSecurityInfo(folder.Get(), SE_FILE_OBJECT, what, owner, nullptr, acl.Get(), nullptr) == ERROR_SUCCESS;
+}
+
+} // namespace
+
+// A user's monitor cannot give the folder away: OWNER RIGHTS caps what its owner may do instead.
+void Win32FileSystem::SecureFolder(const std::wstring& path, const FolderRights& rights)
+{
+    ApplyRights(path, rights, false);
+}
+
+bool Win32FileSystem::SecureFolderAsAdministrators(const std::wstring& path, const FolderRights& rights)
+{
+    return ApplyRights(path, rights, true);
 }
 
 bool Win32FileSystem::FileExists(const std::wstring& path)

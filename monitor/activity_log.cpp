@@ -10,20 +10,19 @@ void TForm1::InitializePaths()
     ConfigPath = JoinPath(base, L"VORTIKA");
     FileSystem& files = platform_.fileSystem;
     // Created here, as a copied program does: every user of the machine shares them, with the
-    // rights the setup program gives. A link found in their place (another user's, left dangling)
-    // would carry the rights to whatever it leads to.
+    // rights the setup program gives. Both are made before either gets its rights, which leave
+    // their creator no right to add a folder. A link found in their place (another user's, left
+    // dangling) would carry the rights to whatever it leads to.
     const bool dataIsLink = files.IsReparsePoint(ConfigPath);
-    if (!files.DirectoryExists(ConfigPath)) {
-        files.ForceDirectories(ConfigPath);
-        if (!dataIsLink)
-            files.SecureFolder(ConfigPath, DataFolderRights());
-    }
+    const bool dataMissing = !files.DirectoryExists(ConfigPath);
     LogsPath = JoinPath(ConfigPath, L"logs");
-    if (!files.DirectoryExists(LogsPath)) {
+    const bool logsMissing = !files.DirectoryExists(LogsPath);
+    if (logsMissing)
         files.ForceDirectories(LogsPath);
-        if (!dataIsLink && !files.IsReparsePoint(LogsPath))
-            files.SecureFolder(LogsPath, LogsFolderRights());
-    }
+    if (dataMissing && !dataIsLink)
+        files.SecureFolder(ConfigPath, DataFolderRights());
+    if (logsMissing && !dataIsLink && !files.IsReparsePoint(LogsPath))
+        files.SecureFolder(LogsPath, LogsFolderRights());
     ConfigFile = JoinPath(ConfigPath, L"VORTikaMonitor.ini");
 }
 

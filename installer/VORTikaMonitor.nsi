@@ -532,6 +532,11 @@ Function SecureInstallFolder
   DetailPrint "Dossier d'installation hors de Program Files : il reçoit les droits de Program Files."
   nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /setowner ${ADMINS_SID} /L /Q'
   Pop $0
+  ; Entries someone gave the folder before (an empty folder any user could make) go too.
+  ${If} $0 = 0
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /reset /L /Q'
+    Pop $0
+  ${EndIf}
   ${If} $0 = 0
     nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /inheritance:r /grant:r ${SYSTEM_SID}:(OI)(CI)F ${ADMINS_SID}:(OI)(CI)F ${TRUSTED_INSTALLER_SID}:(OI)(CI)F ${USERS_SID}:(OI)(CI)RX /L /Q'
     Pop $0

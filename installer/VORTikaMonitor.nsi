@@ -387,8 +387,8 @@ FunctionEnd
 
 ; With no shell to hand the start to, "Lancer ... maintenant" is left unchecked.
 Function FinishPageShow
-  System::Call 'user32::GetShellWindow() p.r0'
-  ${If} $0 P= 0
+  ExecWait '"$PLUGINSDIR\${APP_EXE}" /setup-can-launch' $0
+  ${If} $0 <> 0
     SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
   ${EndIf}
 FunctionEnd

@@ -190,7 +190,8 @@ private:
 };
 
 // The desktop's shell folder view, reached through the shell's windows, hands the start to
-// Explorer, which runs the program with the desktop user's own rights.
+// Explorer, which runs the program with the desktop user's own rights. An empty program: only
+// whether the shell can take a start.
 bool ShellExecuteAsDesktopUser(const std::wstring& program)
 {
     Com<IShellWindows> windows;
@@ -221,6 +222,8 @@ bool ShellExecuteAsDesktopUser(const std::wstring& program)
         FAILED(folderView->get_Application(application.Put())) ||
         FAILED(application->QueryInterface(IID_IShellDispatch2, shell.PutVoid())))
         return false;
+    if (program.empty())
+        return true;
     BSTR file = SysAllocString(program.c_str());
     if (file == nullptr)
         return false;
@@ -263,5 +266,7 @@ std::optional<int> RunSetupHelper()
         return SecureFolder(argv[2], argv[3]);
     if (mode == L"/setup-launch" && argc == 3)
         return Launch(argv[2]);
+    if (mode == L"/setup-can-launch" && argc == 2)
+        return Launch(L"");
     return std::nullopt;
 }

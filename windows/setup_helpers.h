@@ -16,4 +16,6 @@
 //       starts the program as the desktop's user through the shell's IShellDispatch2, the
 //       documented way from an elevated process; 0 started, 7 no shell to take it (SYSTEM,
 //       a session without a desktop) or a failure: nothing started.
+//   /setup-can-launch
+//       the same answer without starting anything: whether "Lancer ... maintenant" can be offered.
 std::optional<int> RunSetupHelper();

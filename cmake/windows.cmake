@@ -19,7 +19,7 @@ configure_file(${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.rc.in ${CMAKE_BINARY_D
 add_executable(VORTikaMonitor WIN32 ${WINDOWS_SOURCES} ${CMAKE_BINARY_DIR}/VORTikaMonitor.rc)
 target_link_libraries(VORTikaMonitor PRIVATE vortika_core)
 target_link_options(VORTikaMonitor PRIVATE -municode ${static_flags})
-target_link_libraries(VORTikaMonitor PRIVATE comctl32 shell32 gdi32 user32 advapi32 wtsapi32)
+target_link_libraries(VORTikaMonitor PRIVATE comctl32 shell32 gdi32 user32 advapi32 wtsapi32 ole32 oleaut32 uuid)
 set_target_properties(VORTikaMonitor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set_source_files_properties(${CMAKE_BINARY_DIR}/VORTikaMonitor.rc PROPERTIES
   OBJECT_DEPENDS "${VORTIKA_MANIFEST};${VORTIKA_ICON}")

@@ -2,19 +2,23 @@
 ;
 ; Built by scripts/release:
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DEXE=<stripped VORTikaMonitor.exe> -DOUTFILE=<setup.exe>
-;            installer/VORTikaMonitor.nsi
+;            -DNAMES=<VORTikaMonitor.names.nsh of the same build> installer/VORTikaMonitor.nsi
 ;
 ; Silent use: setup.exe /S [/AUTOSTART=0] [/D=C:\other folder]  (/D= last and unquoted)
-;             uninstall.exe /S
+;             "<folder>\uninstall.exe" /S _?=<folder>  (returns when done, with its error level)
 ;
 ; Every running monitor, in every session and on every desktop, is asked to end (as its tray menu's
-; Quitter does: it closes the connection, logs its end and saves its settings) through a named event
-; (windows/setup_requests.h), since a deployment tool runs this program as SYSTEM in session 0 where
-; FindWindow sees no user's window. A program file still in use is renamed aside and deleted later.
-; After an upgrade each ended monitor starts the new file itself, with its own user's rights: nothing
-; this program starts runs with its administrator rights. The data folder (logs, settings) belongs to
-; the operator: Users may work inside it but not replace it; it is kept at uninstall. An install
-; folder outside Program Files gets Program Files' rights before anything is written to it.
+; Quitter does: it closes the connection, logs its end and saves its settings) through events this
+; program creates for the run and announces in HKLM (windows/setup_requests.h), since a deployment
+; tool runs it as SYSTEM in session 0 where FindWindow sees no user's window. The new program file is
+; written under another name and swapped in; the old one is put back when the swap fails. After an
+; upgrade each ended monitor starts the new file itself, with its own user's rights: nothing this
+; program starts runs with its administrator rights. The data folder (logs, settings) belongs to
+; Administrators: Users may work inside it but not replace, delete or re-permission it or its logs;
+; it is kept at uninstall. An install folder outside Program Files is refused when another account
+; could move a folder above it or when it holds files of its own; otherwise it gets Program Files'
+; rights before anything is written to it. The decisions and the rights come from the program's
+; own rules, through its helper modes (windows/setup_helpers.h), run from $PLUGINSDIR.
 
 Unicode true
 Target amd64-unicode
@@ -31,18 +35,25 @@ RequestExecutionLevel admin
 !ifndef OUTFILE
   !error "makensis -DVERSION=x.y.z -DEXE=path -DOUTFILE=path"
 !endif
+!ifndef NAMES
+  !error "makensis -DNAMES=<build>/VORTikaMonitor.names.nsh"
+!endif
+; The names shared with the program (ui/named_objects.h), generated at configure time.
+!include "${NAMES}"
 
 !define APP_NAME "VOR-TIKA Monitor"
 !define APP_EXE "VORTikaMonitor.exe"
 !define PUBLISHER "VORTIKA"
 ; The monitor's main window (ui/shell_ids.h): the class is a common one, the title makes it ours.
 !define MAIN_CLASS "TForm1"
-; The requests to every running monitor (windows/setup_requests.cpp), in the Global\ namespace, or
-; Local\ where a monitor could not use Global\; and the window message of /quit
-; (windows/single_instance.cpp), for a monitor older than these events.
-!define QUIT_EVENT "VORTikaMonitor.Quitter-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41"
-!define REPLACED_EVENT "VORTikaMonitor.Remplace-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41"
-!define QUIT_MESSAGE "VORTikaMonitor.Quitter-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41"
+; The events of monitors older than the per-run requests, in the Global\ namespace or Local\ where
+; such a monitor could not use Global\; and the window message of /quit, for a monitor older still.
+!define QUIT_EVENT "${NAME_QuitEvent}"
+!define REPLACED_EVENT "${NAME_ReplacedEvent}"
+!define QUIT_MESSAGE "${NAME_QuitMessage}"
+; This run's requests: SYSTEM and Administrators may set them, Users wait on them and read who owns
+; them (SYNCHRONIZE, READ_CONTROL); given to Administrators, so that a monitor trusts them.
+!define REQUEST_RIGHTS "D:P(A;;0x1F0003;;;SY)(A;;0x1F0003;;;BA)(A;;0x120000;;;BU)"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VORTikaMonitor"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 ; Under $APPDATA once SetShellVarContext all: C:\ProgramData\VORTIKA.
@@ -75,6 +86,8 @@ Var AutostartBox
 Var WasRunning
 Var StartAfter
 Var OldExe
+Var RequestQuit
+Var RequestReplaced
 
 !define MUI_ICON "${__FILEDIR__}/../windows/VORTikaMonitor.ico"
 !define MUI_UNICON "${__FILEDIR__}/../windows/VORTikaMonitor.ico"
@@ -87,6 +100,7 @@ Page custom AutostartPage AutostartPageLeave
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Lancer ${APP_NAME} maintenant"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartMonitor
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -129,17 +143,107 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
   ${EndIf}
 !macroend
 
+; $3 := 1 while a process maps the installed program file: it can be renamed then, not written.
+!macro ProgramInUse
+  ${If} ${FileExists} "$INSTDIR\${APP_EXE}"
+    ; GENERIC_WRITE, sharing everything, OPEN_EXISTING: refused only while a process runs it.
+    System::Call 'kernel32::CreateFileW(w "$INSTDIR\${APP_EXE}", i 0x40000000, i 7, p 0, i 3, i 0, p 0) p.r1'
+    ${If} $1 P= -1
+      StrCpy $3 1
+    ${Else}
+      System::Call 'kernel32::CloseHandle(p r1)'
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Creates this run's two events under a token no one can know in advance, "Quitter" already set,
+; then announces the token in HKLM, where only administrators write: no user can take the names
+; first. Owned by Administrators where the system lets this program give them away, else by its
+; default owner (SYSTEM, or Administrators for an elevated administrator).
+!macro PublishRequest
+  StrCpy $RequestQuit 0
+  StrCpy $RequestReplaced 0
+  System::Call 'ole32::CoCreateGuid(g .r1)'
+  StrCpy $7 0
+  ${Do}
+    ${If} $7 = 0
+      StrCpy $8 "O:BA${REQUEST_RIGHTS}"
+    ${Else}
+      StrCpy $8 "${REQUEST_RIGHTS}"
+    ${EndIf}
+    System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w r8, i 1, *p .r2, p 0) i.r3'
+    ${If} $3 <> 0
+      ; SECURITY_ATTRIBUTES: nLength, padding, lpSecurityDescriptor, bInheritHandle, padding.
+      System::Call '*(i 24, i 0, p r2, i 0, i 0) p.r4'
+      System::Call 'kernel32::CreateEventW(p r4, i 1, i 1, w "Global\${NAME_QuitEvent}.$1") p.r5 ?e'
+      Pop $6
+      ${If} $5 P<> 0
+      ${AndIf} $6 <> 183
+        System::Call 'kernel32::CreateEventW(p r4, i 1, i 0, w "Global\${NAME_ReplacedEvent}.$1") p.r9 ?e'
+        Pop $6
+        ${If} $9 P<> 0
+        ${AndIf} $6 <> 183
+          StrCpy $RequestQuit $5
+          StrCpy $RequestReplaced $9
+        ${Else}
+          System::Call 'kernel32::CloseHandle(p r5)'
+          ${If} $9 P<> 0
+            System::Call 'kernel32::CloseHandle(p r9)'
+          ${EndIf}
+        ${EndIf}
+      ${ElseIf} $5 P<> 0
+        System::Call 'kernel32::CloseHandle(p r5)'
+      ${EndIf}
+      System::Free $4
+      System::Call 'kernel32::LocalFree(p r2)'
+    ${EndIf}
+    ${IfThen} $RequestQuit P<> 0 ${|} ${ExitDo} ${|}
+    ${IfThen} $7 = 1 ${|} ${ExitDo} ${|}
+    StrCpy $7 1
+  ${Loop}
+  ${If} $RequestQuit P<> 0
+    WriteRegStr HKLM "${NAME_RequestKey}" "${NAME_RequestValue}" "$1"
+  ${EndIf}
+!macroend
+
+; No monitor starting from now on sees the request; the announcement goes.
+!macro WithdrawRequest
+  ${If} $RequestQuit P<> 0
+    System::Call 'kernel32::ResetEvent(p $RequestQuit)'
+  ${EndIf}
+  DeleteRegValue HKLM "${NAME_RequestKey}" "${NAME_RequestValue}"
+  DeleteRegKey /ifempty HKLM "${NAME_RequestKey}"
+  DeleteRegKey /ifempty HKLM "Software\VORTIKA"
+!macroend
+
+; At the end of the run, whatever its outcome.
+!macro CloseRequest
+  !insertmacro WithdrawRequest
+  ${If} $RequestQuit P<> 0
+    System::Call 'kernel32::CloseHandle(p $RequestQuit)'
+  ${EndIf}
+  ${If} $RequestReplaced P<> 0
+    System::Call 'kernel32::CloseHandle(p $RequestReplaced)'
+  ${EndIf}
+  StrCpy $RequestQuit 0
+  StrCpy $RequestReplaced 0
+!macroend
+
 ; Asks every running monitor to end, as its tray menu's Quitter does, and waits (at most 15 s) until
-; each has ended its shutdown: the "Quitter" event is gone once no monitor holds it. A monitor that has
-; not ended by then keeps the request to itself: the event is cleared, so that no monitor starting
-; later ends at once. A monitor of this session older than the events is reached through its window,
-; and started again at the end. Sets $WasRunning and $StartAfter.
+; each has ended its shutdown: no process maps the program file any more, and no older monitor holds
+; the fixed "Quitter" event. An older monitor that has not ended by then keeps the request to itself:
+; the fixed event is cleared, so that no monitor starting later ends at once. A monitor of this
+; session older than the events is reached through its window. Sets $WasRunning and $StartAfter.
 !macro EndRunningMonitors
   StrCpy $WasRunning 0
   StrCpy $StartAfter 0
+  !insertmacro PublishRequest
   StrCpy $0 0
   !insertmacro SetMonitorsEvent "${QUIT_EVENT}"
+  StrCpy $3 0
+  !insertmacro ProgramInUse
   ${If} $0 = 1
+  ${OrIf} $3 = 1
     StrCpy $WasRunning 1
     DetailPrint "Fermeture de ${APP_NAME} en cours d'exécution..."
     StrCpy $2 0
@@ -147,6 +251,7 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
       StrCpy $3 0
       !insertmacro MonitorsHoldEvent "Global\${QUIT_EVENT}"
       !insertmacro MonitorsHoldEvent "Local\${QUIT_EVENT}"
+      !insertmacro ProgramInUse
       ${IfThen} $3 = 0 ${|} ${ExitDo} ${|}
       ${IfThen} $2 >= 150 ${|} ${ExitDo} ${|}
       Sleep 100
@@ -177,14 +282,19 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
   ${EndIf}
 !macroend
 
-; Each monitor that ended waits for this before it starts the file at its path again (if there is one).
+; Each monitor that ended waits for this before it starts the file at its path again (if there is
+; one). The request goes first: the monitors started now must not end at once.
 !macro ReleaseEndedMonitors
+  !insertmacro WithdrawRequest
+  ${If} $RequestReplaced P<> 0
+    System::Call 'kernel32::SetEvent(p $RequestReplaced)'
+  ${EndIf}
   StrCpy $0 0
   !insertmacro SetMonitorsEvent "${REPLACED_EVENT}"
 !macroend
 
 ; The program file, when a monitor that did not end still maps it: it cannot be overwritten or deleted
-; then, but it can be renamed, so that the new file takes its name. $OldExe := the name it got, or "".
+; then, but it can be renamed. $OldExe := the name it got, or "".
 !macro MoveProgramAside
   StrCpy $OldExe ""
   ; What an earlier install or uninstall could not delete.
@@ -201,6 +311,48 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
       StrCpy $OldExe "$INSTDIR\${APP_EXE}.$1.old"
       DetailPrint "$INSTDIR\${APP_EXE} est encore utilisé : renommé en $OldExe."
     ${EndIf}
+  ${EndIf}
+!macroend
+
+; Stops the install with nothing changed: the ended monitors start the installed file again.
+!macro CannotWriteProgram
+  Delete "$INSTDIR\${APP_EXE}.new"
+  !insertmacro ReleaseEndedMonitors
+  MessageBox MB_OK|MB_ICONSTOP "Impossible d'écrire $INSTDIR\${APP_EXE}." /SD IDOK
+  SetErrorLevel 2
+  Abort
+!macroend
+
+; The new file is written under another name first, then swapped in: a write that fails (a full
+; disk, an antivirus holding the new file) leaves the installed program in place, and a swap that
+; fails puts it back. $OldExe := the old file's name aside, deleted once free.
+!macro WriteProgramFile
+  StrCpy $OldExe ""
+  Delete "$INSTDIR\${APP_EXE}.*.old"
+  Delete "$INSTDIR\${APP_EXE}.new"
+  ClearErrors
+  File "/oname=${APP_EXE}.new" "${EXE}"
+  ${If} ${Errors}
+    !insertmacro CannotWriteProgram
+  ${EndIf}
+  ${If} ${FileExists} "$INSTDIR\${APP_EXE}"
+    System::Call 'kernel32::GetTickCount() i.r1'
+    IntFmt $1 "%08X" $1
+    ClearErrors
+    Rename "$INSTDIR\${APP_EXE}" "$INSTDIR\${APP_EXE}.$1.old"
+    ${If} ${Errors}
+      !insertmacro CannotWriteProgram
+    ${EndIf}
+    StrCpy $OldExe "$INSTDIR\${APP_EXE}.$1.old"
+  ${EndIf}
+  ClearErrors
+  Rename "$INSTDIR\${APP_EXE}.new" "$INSTDIR\${APP_EXE}"
+  ${If} ${Errors}
+    ${If} $OldExe != ""
+      Rename "$OldExe" "$INSTDIR\${APP_EXE}"
+      StrCpy $OldExe ""
+    ${EndIf}
+    !insertmacro CannotWriteProgram
   ${EndIf}
 !macroend
 
@@ -222,10 +374,23 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
   ${EndIf}
 !macroend
 
-; Through Explorer, so that the monitor runs as the desktop's user and not with this program's
-; administrator rights (Explorer hands the start to the session's shell).
+; As the desktop's user, through the shell's IShellDispatch2 (the program's /setup-launch), so that
+; the monitor does not run with this program's administrator rights. Nothing when silent or as
+; SYSTEM, where no desktop's user is there to start it for: the ended monitors restart themselves.
 Function StartMonitor
-  Exec '"$WINDIR\explorer.exe" "$INSTDIR\${APP_EXE}"'
+  ${IfThen} ${Silent} ${|} Return ${|}
+  ExecWait '"$PLUGINSDIR\${APP_EXE}" /setup-launch "$INSTDIR\${APP_EXE}"' $0
+  ${If} $0 <> 0
+    DetailPrint "${APP_NAME} n'a pas pu être lancé pour l'utilisateur du bureau ($0)."
+  ${EndIf}
+FunctionEnd
+
+; With no shell to hand the start to, "Lancer ... maintenant" is left unchecked.
+Function FinishPageShow
+  ExecWait '"$PLUGINSDIR\${APP_EXE}" /setup-can-launch' $0
+  ${If} $0 <> 0
+    SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+  ${EndIf}
 FunctionEnd
 
 ; ---- folder rights -------------------------------------------------------------------------------
@@ -256,16 +421,23 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; The data folder is shared by every user, and Users may create folders in ProgramData: a folder put
-; there before us, or a link in its place, would let a user steer what this program creates and the
-; rights it grants (icacls follows a link unless told /L). Such a folder is moved aside, a new one is
-; made, and its rights are set here: SYSTEM and Administrators full control; Users list, create,
-; write, append and delete inside it ((OI)(CI)(IO)M), but on the folder itself only list, traverse,
-; read and create (RX,WD,AD): no DELETE, so that no user can remove it and put a link there. Wine
-; enforces no rights and its icacls does nothing: only the moving aside shows there.
-Function PrepareDataFolder
-  StrCpy $R0 "$APPDATA\${DATA_FOLDER}"
-  InitPluginsDir
+; Stops the setup with error level 2: nothing more is written, the ended monitors start again.
+!macro GiveUp TEXT
+  !insertmacro ReleaseEndedMonitors
+  MessageBox MB_OK|MB_ICONSTOP "${TEXT}" /SD IDOK
+  SetErrorLevel 2
+  Abort
+!macroend
+
+; The data folder and its logs\ are shared by every user, and Users may create folders in
+; ProgramData: a folder put there before us, or a link in its place, would let a user steer what
+; this program creates and the rights it grants. Such a folder ($R0, "data" or "logs" in $R2) is
+; moved aside, or the setup stops (error level 2: it would leave the user's folder in use); a new one
+; is made and given to Administrators with the program's own rights (storage/folder_rights.h):
+; Users may create the settings file and the day's log, write the settings, append to and read the
+; logs, and delete or re-permission neither the folders nor their files. Wine enforces no rights:
+; only the moving aside shows there.
+Function PrepareSharedFolder
   !insertmacro PathAttributes "$R0"
   StrCpy $R1 ""
   ${If} $1 <> -1
@@ -288,43 +460,57 @@ Function PrepareDataFolder
     ClearErrors
     Rename "$R0" "$R0.$1.ecarte"
     ${If} ${Errors}
-      DetailPrint "Le dossier de données $R0 $R1 et n'a pas pu être mis de côté : il n'est pas modifié."
-      Return
+      !insertmacro GiveUp "Le dossier de données $R0 $R1 et n'a pas pu être mis de côté : rien n'est installé."
     ${EndIf}
     DetailPrint "Le dossier de données $R0 $R1 : mis de côté sous $R0.$1.ecarte, un nouveau dossier est créé."
   ${EndIf}
   CreateDirectory "$R0"
-  ; A link put in its place meanwhile gets nothing.
-  !insertmacro PathAttributes "$R0"
-  IntOp $2 $1 & 0x400
-  ${If} $1 = -1
-  ${OrIf} $2 <> 0
-    DetailPrint "Le dossier de données $R0 n'a pas pu être créé : ses droits ne sont pas modifiés."
-    Return
-  ${EndIf}
-  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /reset /L /Q'
-  Pop $0
-  ${If} $0 = 0
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /inheritance:r /grant:r ${SYSTEM_SID}:(OI)(CI)F ${ADMINS_SID}:(OI)(CI)F ${USERS_SID}:(OI)(CI)(IO)M /L /Q'
-    Pop $0
-  ${EndIf}
-  ${If} $0 = 0
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /grant ${USERS_SID}:(RX,WD,AD) /L /Q'
-    Pop $0
-  ${EndIf}
+  ; A link put in its place meanwhile gets nothing: the program's helper refuses it.
+  ExecWait '"$PLUGINSDIR\${APP_EXE}" /setup-secure-folder $R2 "$R0"' $0
   ${If} $0 != 0
     DetailPrint "Droits du dossier $R0 non modifiés ($0)."
   ${EndIf}
-  CreateDirectory "$R0\logs"
 FunctionEnd
 
-; Program Files lets no user write, while a folder made elsewhere with /D= inherits its parent's rights,
-; often write access for every authenticated user; the Run value starts its program in every session
-; and an administrator runs its uninstaller. Outside Program Files the folder gets Program Files'
-; rights before anything is written to it (SYSTEM, Administrators and TrustedInstaller full control,
-; Users read and execute, nothing inherited from the parent, Administrators as owner, what it already
-; holds reset to inherit them), or nothing is installed. Wine enforces no rights and its icacls does
-; nothing.
+Function PrepareDataFolder
+  StrCpy $R0 "$APPDATA\${DATA_FOLDER}"
+  StrCpy $R2 "data"
+  Call PrepareSharedFolder
+  StrCpy $R0 "$APPDATA\${DATA_FOLDER}\logs"
+  StrCpy $R2 "logs"
+  Call PrepareSharedFolder
+FunctionEnd
+
+; A folder made elsewhere with /D= lives under folders whose rights the drive gave: a user who may
+; rename one of them away can put another program and uninstaller in its place, which the Run value
+; starts in every session and an administrator or SYSTEM runs to uninstall. A folder that already
+; holds files may hold one a user planted. The program's rule (storage/install_folder.h) refuses
+; both (error level 2, nothing written); Program Files is accepted as it is.
+Function CheckInstallFolder
+  GetFullPathName $R0 "$INSTDIR"
+  ${IfThen} $R0 == "" ${|} StrCpy $R0 "$INSTDIR" ${|}
+  ReadRegStr $R1 HKLM "${UNINST_KEY}" "InstallLocation"
+  ExecWait '"$PLUGINSDIR\${APP_EXE}" /setup-check-folder "$R0" "$R1"' $0
+  ${IfThen} $0 = 0 ${|} Return ${|}
+  ${If} $0 = 3
+    StrCpy $R1 "Le dossier d'installation $R0 n'est pas un dossier d'un disque de cet ordinateur"
+  ${ElseIf} $0 = 4
+    StrCpy $R1 "Un dossier au-dessus de $R0 est un lien, ou d'autres comptes que SYSTEM et les Administrateurs peuvent le déplacer ou en changer les droits"
+  ${ElseIf} $0 = 5
+    StrCpy $R1 "Le dossier d'installation $R0 contient déjà des fichiers"
+  ${Else}
+    StrCpy $R1 "Le dossier d'installation $R0 n'a pas pu être vérifié ($0)"
+  ${EndIf}
+  MessageBox MB_OK|MB_ICONSTOP "$R1 : choisissez-en un autre, par exemple dans Program Files. Rien n'est installé." /SD IDOK
+  SetErrorLevel 2
+  Abort
+FunctionEnd
+
+; Outside Program Files the folder (new, or the installed version's own) gets Program Files' rights
+; before anything is written to it (SYSTEM, Administrators and TrustedInstaller full control, Users
+; read and execute, nothing inherited from the parent, Administrators as owner), or nothing is
+; installed. Only the folder itself: what lies below is the setup's own, and a tree it did not make
+; is never walked. Wine enforces no rights and its icacls does nothing.
 Function SecureInstallFolder
   GetFullPathName $R0 "$INSTDIR"
   ${IfThen} $R0 == "" ${|} StrCpy $R0 "$INSTDIR" ${|}
@@ -344,10 +530,11 @@ Function SecureInstallFolder
   ${EndIf}
   CreateDirectory "$R0"
   DetailPrint "Dossier d'installation hors de Program Files : il reçoit les droits de Program Files."
-  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /setowner ${ADMINS_SID} /T /C /L /Q'
+  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /setowner ${ADMINS_SID} /L /Q'
   Pop $0
+  ; Entries someone gave the folder before (an empty folder any user could make) go too.
   ${If} $0 = 0
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /reset /T /C /L /Q'
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /reset /L /Q'
     Pop $0
   ${EndIf}
   ${If} $0 = 0
@@ -418,21 +605,25 @@ FunctionEnd
 
 Section "${APP_NAME}" SecMain
   SectionIn RO
+  ; The program's helper modes judge the folders and set their rights; run from here, never from a
+  ; folder a user could have written to.
+  InitPluginsDir
+  ClearErrors
+  File "/oname=$PLUGINSDIR\${APP_EXE}" "${EXE}"
+  ${If} ${Errors}
+    MessageBox MB_OK|MB_ICONSTOP "Impossible d'écrire $PLUGINSDIR\${APP_EXE}." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+  Call CheckInstallFolder
   Call SecureInstallFolder
   !insertmacro EndRunningMonitors
   Call PrepareDataFolder
 
   SetOutPath "$INSTDIR"
-  !insertmacro MoveProgramAside
-  ClearErrors
-  File "/oname=${APP_EXE}" "${EXE}"
-  ${If} ${Errors}
-    ; The installed version stays what it was: the ended monitors start it again.
-    !insertmacro ReleaseEndedMonitors
-    MessageBox MB_OK|MB_ICONSTOP "Impossible d'écrire $INSTDIR\${APP_EXE}." /SD IDOK
-    SetErrorLevel 2
-    Abort
-  ${EndIf}
+  ; The installed version stays what it was until the new one is in place: the ended monitors
+  ; start whichever is there.
+  !insertmacro WriteProgramFile
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; An upgrade brings back the monitors it ended: each starts the new file itself.
@@ -459,13 +650,23 @@ Section "${APP_NAME}" SecMain
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" '"$INSTDIR\${APP_EXE}",0'
   WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  ; Run in place (_?=), the uninstaller returns when it is done, with its error level: run as
+  ; "/S" alone it copies itself to %TEMP% and returns at once.
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" "$0"
 SectionEnd
+
+Function .onInstSuccess
+  !insertmacro CloseRequest
+FunctionEnd
+
+Function .onInstFailed
+  !insertmacro CloseRequest
+FunctionEnd
 
 ; ---- uninstaller ---------------------------------------------------------------------------------
 
@@ -483,10 +684,19 @@ Section "Uninstall"
     !insertmacro ReleaseEndedMonitors
   ${EndIf}
   !insertmacro DeleteOldProgram
-  Delete "$INSTDIR\uninstall.exe"
+  ; Run in place (_?=), the uninstaller cannot delete itself: it goes at the next restart.
+  Delete /REBOOTOK "$INSTDIR\uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
   Delete "$SMPROGRAMS\${APP_NAME}.lnk"
   DeleteRegValue HKLM "${RUN_KEY}" "${APP_NAME}"
   DeleteRegKey HKLM "${UNINST_KEY}"
   ; $APPDATA\VORTIKA (logs and settings) stays.
 SectionEnd
+
+Function un.onUninstSuccess
+  !insertmacro CloseRequest
+FunctionEnd
+
+Function un.onUninstFailed
+  !insertmacro CloseRequest
+FunctionEnd

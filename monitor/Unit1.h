@@ -225,6 +225,10 @@ private:
     // Platform
     FormPlatform platform_;
     LogBacklog logBacklog_; // lines refused by their file, until it takes them
+    // A link found where the log or the settings file should be: said once, not at every line.
+    bool logLinkReported_ = false;
+    bool settingsLinkReported_ = false;
+    bool SettingsFileIsLink();
 
     std::wstring openPortName_;
     // The open running away from the GUI thread, waited for as a step of the detection; an outcome

@@ -1,8 +1,6 @@
 // The data folder and the activity log: the paths worked out once at start-up, the folders
 // created (and shared with the machine's users when the monitor makes them), and one line per
 // message in the day's file, with the lines a busy file refused kept until it takes them.
-#include <utility>
-
 #include "monitor/Unit1.h"
 #include "storage/paths.h"
 
@@ -10,17 +8,21 @@ void TForm1::InitializePaths()
 {
     const std::wstring base = platform_.fileSystem.CommonAppDataFolder();
     ConfigPath = JoinPath(base, L"VORTIKA");
-    if (!platform_.fileSystem.DirectoryExists(ConfigPath)) {
-        platform_.fileSystem.ForceDirectories(ConfigPath);
-        // Created here, as a copied program does: every user of the machine shares it, as the
-        // setup program's folder is shared. A link found in its place (another user's, left
-        // dangling) would carry the grant to whatever it leads to.
-        if (!platform_.fileSystem.IsReparsePoint(ConfigPath))
-            platform_.fileSystem.GrantUsers(ConfigPath, UsersGrant{});
-    }
+    FileSystem& files = platform_.fileSystem;
+    // Created here, as a copied program does: every user of the machine shares them, with the
+    // rights the setup program gives. Both are made before either gets its rights, which leave
+    // their creator no right to add a folder. A link found in their place (another user's, left
+    // dangling) would carry the rights to whatever it leads to.
+    const bool dataIsLink = files.IsReparsePoint(ConfigPath);
+    const bool dataMissing = !files.DirectoryExists(ConfigPath);
     LogsPath = JoinPath(ConfigPath, L"logs");
-    if (!platform_.fileSystem.DirectoryExists(LogsPath))
-        platform_.fileSystem.ForceDirectories(LogsPath);
+    const bool logsMissing = !files.DirectoryExists(LogsPath);
+    if (logsMissing)
+        files.ForceDirectories(LogsPath);
+    if (dataMissing && !dataIsLink)
+        files.SecureFolder(ConfigPath, DataFolderRights());
+    if (logsMissing && !dataIsLink && !files.IsReparsePoint(LogsPath))
+        files.SecureFolder(LogsPath, LogsFolderRights());
     ConfigFile = JoinPath(ConfigPath, L"VORTikaMonitor.ini");
 }
 
@@ -37,9 +39,22 @@ void TForm1::WriteLogToFile(const std::wstring& message)
         // One clock reading per line: its time stamp and its file's date always agree, also
         // across midnight.
         const LocalDateTime now = platform_.localClock.Now();
+        const std::wstring separator = platform_.localClock.TimeSeparator();
         std::wstring path = JoinPath(LogsPath, LogFileName(now));
-        const std::wstring line = FormatLogLine(now, platform_.localClock.TimeSeparator(), message);
-        logBacklog_.Append(platform_.fileSystem, std::move(path), platform_.codePage.ToAnsi(line) + "\r\n");
+        FileSystem& files = platform_.fileSystem;
+        const auto keep = [&](const std::wstring& text) {
+            logBacklog_.Append(files, path, platform_.codePage.ToAnsi(FormatLogLine(now, separator, text)) + "\r\n");
+        };
+        // The file refuses a link (another user's, sending this user's lines where they choose):
+        // the refusal is kept with the lines, and written once the folder is sound again.
+        if (!logLinkReported_) {
+            const bool folderIsLink = files.IsReparsePoint(LogsPath);
+            if (folderIsLink || files.IsReparsePoint(path)) {
+                logLinkReported_ = true;
+                keep(L"Journal non écrit: " + (folderIsLink ? LogsPath : path) + L" est un lien");
+            }
+        }
+        keep(message);
     } catch (...) {
         // The log never fails towards its caller.
     }

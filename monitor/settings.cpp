@@ -21,9 +21,21 @@ void SelectExact(ComboBox& combo, const std::wstring& text)
 
 } // namespace
 
+// A link in the settings file's place (another user's) would steer the reads and the writes: the
+// monitor keeps its defaults and saves nothing, and says so once.
+bool TForm1::SettingsFileIsLink()
+{
+    if (!platform_.fileSystem.IsReparsePoint(ConfigFile))
+        return false;
+    if (!settingsLinkReported_)
+        AddLog(L"Paramètres ignorés: " + ConfigFile + L" est un lien");
+    settingsLinkReported_ = true;
+    return true;
+}
+
 void TForm1::LoadSettings()
 {
-    if (platform_.fileSystem.FileExists(ConfigFile)) {
+    if (!SettingsFileIsLink() && platform_.fileSystem.FileExists(ConfigFile)) {
         ProfileStore& ini = platform_.profile;
         const auto text = [&](const wchar_t* section, const wchar_t* key, const wchar_t* def) {
             return ini.GetString(section, key, def, kValueBufferChars, ConfigFile);
@@ -55,6 +67,8 @@ void TForm1::LoadSettings()
 
 void TForm1::SaveSettings()
 {
+    if (SettingsFileIsLink())
+        return;
     const auto write = [&](const wchar_t* section, const wchar_t* key, const std::wstring& value) {
         if (!platform_.profile.WriteString(section, key, value, ConfigFile))
             throw MonitorError(L"Impossible d'écrire dans " + ConfigFile);

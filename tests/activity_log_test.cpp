@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "storage/log_backlog.h"
 #include "storage/paths.h"
 #include "tests/fakes/monitor_harness.h"
@@ -145,6 +147,29 @@ TEST_F(ActivityLog, RefusedBeforeMidnight_EachLineGoesToTheFileOfItsOwnDate)
     EXPECT_EQ(File(L"2024-03-15"), "2024-03-15 23:59:58 - a\r\n");
     EXPECT_EQ(File(L"2024-03-16"), "2024-03-16 00:00:00 - b\r\n2024-03-16 00:00:00 - c\r\n"
                                    "2024-03-16 00:00:00 - d\r\n");
+}
+
+// Another user's mount point in place of logs\ (or a link in place of the day's file) would send
+// this user's lines, with the scanned text, into a file of their choosing.
+TEST_F(ActivityLog, LinkInPlaceOfTheFolderOrTheFile_NothingWritten_TheRefusalIsKeptOnceWithTheLines)
+{
+    for (const bool folder : {true, false}) {
+        MonitorHarness m;
+        m.form.InitializePaths();
+        m.localClock.SetNow({2024, 3, 15, 14, 5, 9});
+        const std::wstring file = m.form.LogsPath + L"\\VORTikaMonitor_2024-03-15.log";
+        const std::wstring link = folder ? m.form.LogsPath : file;
+        m.fileSystem.reparsePoints.insert(link);
+        m.form.AddLog(L"Reçu: A");
+        m.form.AddLog(L"Reçu: B");
+        EXPECT_TRUE(m.fileSystem.files.empty()) << folder;
+
+        m.fileSystem.reparsePoints.clear();
+        m.form.AddLog(L"Reçu: C");
+        EXPECT_EQ(m.LogMessages(), (std::vector<std::wstring>{L"Journal non écrit: " + link + L" est un lien",
+                                                              L"Reçu: A", L"Reçu: B", L"Reçu: C"}))
+            << folder;
+    }
 }
 
 TEST_F(ActivityLog, RefusedForLong_OnlyTheLatestLinesAreKept)

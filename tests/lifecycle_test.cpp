@@ -54,19 +54,17 @@ TEST(Lifecycle, DataFolderCreatedByTheProgram_IsSharedWithUsers_AnExistingOneIsL
 {
     MonitorHarness first;
     first.Create();
-    ASSERT_EQ(first.fileSystem.grants.size(), 1u);
-    EXPECT_EQ(first.fileSystem.grants[0].first, L"C:\\ProgramData\\VORTIKA");
-    const UsersGrant& grant = first.fileSystem.grants[0].second;
-    // The folder itself: list, traverse, read, create files and folders; never delete, rename or
-    // re-permission it (DELETE 0x10000, WRITE_DAC 0x40000, WRITE_OWNER 0x80000).
-    EXPECT_EQ(grant.OnFolder, 0x001200AFu);
-    EXPECT_EQ(grant.OnFolder & 0x000D0000u, 0u);
-    EXPECT_EQ(grant.OnContents, 0x001301BFu) << "modify, inherit-only: read, write, execute, delete";
+    ASSERT_EQ(first.fileSystem.secured.size(), 2u);
+    EXPECT_EQ(first.fileSystem.secured[0],
+              std::make_pair(std::wstring(L"C:\\ProgramData\\VORTIKA"), DataFolderRights()));
+    EXPECT_EQ(first.fileSystem.secured[1],
+              std::make_pair(std::wstring(L"C:\\ProgramData\\VORTIKA\\logs"), LogsFolderRights()));
 
     MonitorHarness next;
     next.fileSystem.dirs.insert(L"C:\\ProgramData\\VORTIKA");
+    next.fileSystem.dirs.insert(L"C:\\ProgramData\\VORTIKA\\logs");
     next.Create();
-    EXPECT_TRUE(next.fileSystem.grants.empty()) << "the setup program, or the first start, shared it";
+    EXPECT_TRUE(next.fileSystem.secured.empty()) << "the setup program, or the first start, shared it";
 }
 
 TEST(Lifecycle, DataFolderPathHoldingALink_IsNotShared)
@@ -75,7 +73,7 @@ TEST(Lifecycle, DataFolderPathHoldingALink_IsNotShared)
     MonitorHarness h;
     h.fileSystem.reparsePoints.insert(L"C:\\ProgramData\\VORTIKA");
     h.Create();
-    EXPECT_TRUE(h.fileSystem.grants.empty());
+    EXPECT_TRUE(h.fileSystem.secured.empty());
     EXPECT_EQ(h.form.ConfigPath, L"C:\\ProgramData\\VORTIKA");
 }
 

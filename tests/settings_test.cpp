@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -40,6 +42,20 @@ TEST(Settings, FirstStartWithoutFile_KeepsTheDefaults)
     EXPECT_EQ(h.cmbBaudRate.Text(), L"9600");
     EXPECT_EQ(h.MenuActiver.caption, L"Désactiver");
     EXPECT_FALSE(h.fileSystem.FileExists(kIni));
+}
+
+// A link in the settings file's place (another user's) steers neither the reads nor the writes.
+TEST(Settings, LinkInPlaceOfTheFile_DefaultsKept_NothingSaved_SaidOnce)
+{
+    MonitorHarness h;
+    h.fileSystem.reparsePoints.insert(kIni);
+    StartWith(h, "[Settings]\r\nEnabled=0\r\n");
+    EXPECT_TRUE(h.form.IsEnabled);
+    h.form.SaveSettings();
+    h.Destroy();
+    EXPECT_EQ(h.fileSystem.files[kIni], "[Settings]\r\nEnabled=0\r\n");
+    const auto messages = h.LogMessages();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), L"Paramètres ignorés: " + kIni + L" est un lien"), 1);
 }
 
 TEST(Settings, EnabledZero_StartsDisabledWithActiverAndGreyGlyph)

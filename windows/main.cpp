@@ -6,12 +6,14 @@
 #include <commctrl.h>
 
 #include "monitor/Unit1.h"
+#include "ui/named_objects.h"
 #include "windows/application.h"
 #include "windows/input.h"
 #include "windows/main_window.h"
 #include "windows/messages.h"
 #include "windows/port_opener.h"
 #include "windows/serial.h"
+#include "windows/setup_helpers.h"
 #include "windows/setup_requests.h"
 #include "windows/single_instance.h"
 #include "windows/storage.h"
@@ -80,6 +82,8 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
 
     // An error ends FormCreate at its step; the window exists all the same.
     app.Guarded([&form] { form.FormCreate(); });
+    if (instanceLock.FoundForeign())
+        form.AddLog(ForeignObjectLine(SharedObject::InstanceMutex));
     window.ShowTrayIcon();
     const int exitCode = app.Run();
     setup.StopPosting();
@@ -96,6 +100,9 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // The setup program's helper modes start nothing of the monitor.
+    if (const auto helperExit = RunSetupHelper())
+        return *helperExit;
     // One monitor per session: a later start hands over to it and ends.
     if (QuitRequested())
         return QuitRunningMonitor();

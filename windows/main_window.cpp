@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "ui/named_objects.h"
 #include "ui/shell_ids.h"
 #include "windows/input.h"
 #include "windows/messages.h"
@@ -135,6 +136,13 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             case Win32TrayIcon::Event::None:
                 break;
             }
+        }
+        return 0;
+    case win32::messages::kForeignObject:
+        if (form_ != nullptr) {
+            const std::wstring line = ForeignObjectLine(static_cast<SharedObject>(wParam));
+            TForm1* form = form_;
+            app_.Guarded([form, &line] { form->AddLog(line); });
         }
         return 0;
     case WM_COMMAND:

@@ -15,15 +15,16 @@ static_assert(kTrayCallback == kTrayCallbackMessage);
 inline constexpr UINT kActivateFront = WM_APP + 20;
 // A box asked for with ShowMessageLater, shown once the handler that asked has returned.
 inline constexpr UINT kShowPostedBox = WM_APP + 21;
+// A named object found in another user's hands (wParam: its SharedObject), logged by the window.
+inline constexpr UINT kForeignObject = WM_APP + 22;
 // A port open that ran on the worker has come back: the ticket as wParam, the outcome as lParam.
-inline constexpr UINT kPortOpened = WM_APP + 22;
+inline constexpr UINT kPortOpened = WM_APP + 24;
 // WM_POWERBROADCAST is sent and must return at once: its work comes back as this, wParam kept.
-inline constexpr UINT kPowerEvent = WM_APP + 23;
+inline constexpr UINT kPowerEvent = WM_APP + 25;
 
 // Sent by the shell to every top-level window when the taskbar is re-created.
 inline constexpr const wchar_t* kTaskbarCreatedName = L"TaskbarCreated";
-// Posted by a second start of the program and by /quit to the running monitor's main window.
-inline constexpr const wchar_t* kShowRequestName = L"VORTikaMonitor.Afficher-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
-inline constexpr const wchar_t* kQuitRequestName = L"VORTikaMonitor.Quitter-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
+// The messages a second start of the program and /quit post to the running monitor's main window
+// are named in ui/named_objects.h (kShowMessagePart, kQuitMessagePart), with the setup's.
 
 } // namespace win32::messages

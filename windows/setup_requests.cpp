@@ -1,33 +1,35 @@
-// The setup's requests (see setup_requests.h): the events, their rights, and the wait posted
-// to the main window as the /quit request.
+// The setup's requests (see setup_requests.h): the token read from HKLM, the events judged by
+// their owner, and the request posted to the main window as /quit's.
 #include "windows/setup_requests.h"
 
-#include <sddl.h>
-
+#include "ui/named_objects.h"
+#include "windows/messages.h"
+#include "windows/object_owner.h"
 #include "windows/single_instance.h"
 
 namespace {
 
-constexpr const wchar_t* kQuitEvent = L"VORTikaMonitor.Quitter-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
-constexpr const wchar_t* kReplacedEvent = L"VORTikaMonitor.Remplace-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
-// Users may wait; SYSTEM and Administrators may also set. A user's monitor
-// usually creates the events, and their creator would keep READ_CONTROL and
-// WRITE_DAC as owner and could give itself the right to set them: the OWNER
-// RIGHTS entry caps it at waiting too. Wine checks none of this (every process
-// there is an elevated administrator).
-constexpr const wchar_t* kEventRights = L"D:P(A;;0x1F0003;;;SY)(A;;0x1F0003;;;BA)(A;;0x100000;;;BU)(A;;0x100000;;;OW)";
 // The setup replaces the file within a second or two of the last monitor's end.
 constexpr DWORD kReplacementWaitMs = 120000;
+// The setup waits up to 15 s for the monitors' ends: a second's delay is little of it.
+constexpr DWORD kCheckPeriodMs = 1000;
 
-// Opens the event, or creates it with the rights above; waiting is all this
-// process asks, which is all a user may do with one that exists.
-win32::UniqueHandle OpenOrCreate(const std::wstring& name)
+// The token the setup published for its run; empty when none runs.
+std::wstring PublishedToken()
 {
-    win32::UniqueLocalSecurityDescriptor descriptor;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kEventRights, SDDL_REVISION_1, descriptor.Put(), nullptr))
+    wchar_t token[64] = {};
+    DWORD size = sizeof(token);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kRequestKeyPart, kRequestValuePart, RRF_RT_REG_SZ, nullptr, token, &size) !=
+        ERROR_SUCCESS)
         return {};
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
-    return win32::UniqueHandle(CreateEventExW(&attributes, name.c_str(), CREATE_EVENT_MANUAL_RESET, SYNCHRONIZE));
+    return token;
+}
+
+// Waiting and reading the owner is all a monitor asks of the setup's events.
+win32::UniqueHandle OpenRequestEvent(const wchar_t* part, const std::wstring& token)
+{
+    const std::wstring name = L"Global\\" + RequestEventName(part, token);
+    return win32::UniqueHandle(OpenEventW(SYNCHRONIZE | READ_CONTROL, FALSE, name.c_str()));
 }
 
 bool Elevated()
@@ -52,58 +54,67 @@ std::wstring ModulePath()
 
 } // namespace
 
-SetupRequests::SetupRequests()
-{
-    for (const wchar_t* space : {L"Global\\", L"Local\\"}) {
-        quit_ = OpenOrCreate(std::wstring(space) + kQuitEvent);
-        if (quit_) {
-            namespace_ = space;
-            break;
-        }
-    }
-}
-
 SetupRequests::~SetupRequests()
 {
     StopPosting();
 }
 
-// The wait runs on a thread of the pool and only posts the message: the monitor
-// itself stays on its one thread, and the request is seen also while a message
-// box or the tray menu runs its own loop, as /quit's is.
-void CALLBACK SetupRequests::OnQuit(PVOID context, BOOLEAN)
+// The check runs on a thread of the pool and only posts: the monitor itself stays on its one
+// thread, and the request is seen also while a message box or the tray menu runs its own loop, as
+// /quit's is.
+void CALLBACK SetupRequests::OnTick(PVOID context, BOOLEAN)
 {
-    PostMessageW(static_cast<SetupRequests*>(context)->window_, QuitMessage(), 0, 0);
+    auto* self = static_cast<SetupRequests*>(context);
+    if (self->checking_.exchange(true))
+        return;
+    self->Check();
+    self->checking_ = false;
+}
+
+void SetupRequests::Check()
+{
+    if (requested_)
+        return;
+    const std::wstring token = PublishedToken();
+    if (token == seen_ || !IsRequestToken(token))
+        return;
+    const win32::UniqueHandle quit = OpenRequestEvent(kQuitEventPart, token);
+    if (!quit)
+        return; // published before its events exist, or left by a setup that ended
+    seen_ = token;
+    win32::UniqueHandle replaced = OpenRequestEvent(kReplacedEventPart, token);
+    if (!IsTrustedOwner(OwnerOfObject(quit.Get())) || !replaced || !IsTrustedOwner(OwnerOfObject(replaced.Get()))) {
+        PostMessageW(window_, win32::messages::kForeignObject, static_cast<WPARAM>(SharedObject::SetupRequest), 0);
+        return;
+    }
+    if (WaitForSingleObject(quit.Get(), 0) != WAIT_OBJECT_0)
+        return;
+    // Opened before this monitor ends, so that the setup's "Remplacé" stays for it to wait on.
+    replaced_ = std::move(replaced);
+    requested_ = true;
+    PostMessageW(window_, QuitMessage(), 0, 0);
 }
 
 void SetupRequests::PostQuitTo(HWND window)
 {
-    if (!quit_ || wait_ != nullptr)
+    if (timer_ != nullptr)
         return;
     window_ = window;
-    if (!RegisterWaitForSingleObject(&wait_, quit_.Get(), &SetupRequests::OnQuit, this, INFINITE, WT_EXECUTEONLYONCE))
-        wait_ = nullptr;
+    if (!CreateTimerQueueTimer(&timer_, nullptr, &SetupRequests::OnTick, this, 0, kCheckPeriodMs, WT_EXECUTEDEFAULT))
+        timer_ = nullptr;
 }
 
 void SetupRequests::StopPosting()
 {
-    if (wait_ != nullptr)
-        UnregisterWaitEx(wait_, INVALID_HANDLE_VALUE); // and wait for a callback under way
-    wait_ = nullptr;
-}
-
-bool SetupRequests::QuitRequested() const
-{
-    return quit_ && WaitForSingleObject(quit_.Get(), 0) == WAIT_OBJECT_0;
+    if (timer_ != nullptr)
+        DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE); // and wait for a check under way
+    timer_ = nullptr;
 }
 
 bool SetupRequests::WaitForReplacement()
 {
-    // Opened before "Quitter" goes, so that the setup finds it to set.
-    const win32::UniqueHandle replaced = OpenOrCreate(namespace_ + kReplacedEvent);
     StopPosting();
-    quit_.Close();
-    return replaced && WaitForSingleObject(replaced.Get(), kReplacementWaitMs) == WAIT_OBJECT_0;
+    return replaced_ && WaitForSingleObject(replaced_.Get(), kReplacementWaitMs) == WAIT_OBJECT_0;
 }
 
 // The loader keeps the path the file had when this process started, also after

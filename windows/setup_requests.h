@@ -1,52 +1,59 @@
-// How the setup program reaches every running monitor without seeing its window: two named
-// events in the Global namespace, one asking the monitors to end as "Quitter" does, one telling
-// them the new program file is in place, so that each starts its successor with its own rights.
+// How the setup program reaches every running monitor without seeing its window: two events it
+// creates for each run, one asking the monitors to end as "Quitter" does, one telling them the new
+// program file is in place, so that each starts its successor with its own rights.
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "windows/owners.h"
 
 // The setup program's requests to every running monitor, in every session and
 // on every desktop. A deployment tool runs the setup as SYSTEM in session 0,
-// where FindWindow sees no user's window; named events in the Global\ namespace
-// reach every session (Local\ when Global\ is refused: then only this session's).
-// installer/VORTikaMonitor.nsi names the same events.
+// where FindWindow sees no user's window. Any user could take a fixed Global
+// name first, with rights of their own, and end or hold back every monitor; so
+// the setup creates the events itself, under names with a token it makes for
+// each run, and publishes the token in HKLM, where only administrators write
+// (installer/VORTikaMonitor.nsi; the names in ui/named_objects.h):
 //
-//   "Quitter"  each monitor holds it from its start and ends as "Quitter" does
-//              when the setup program or the uninstaller sets it;
-//   "Remplacé" each ending monitor opens it before it lets go of "Quitter"; the
-//              setup sets it once the program file is replaced (or removed), and
-//              each ending monitor then starts the file at its path again, if
-//              there is one, with its own user's rights.
+//   "Quitter"  set from its creation: each monitor that sees it ends as
+//              "Quitter" does;
+//   "Remplacé" opened by each monitor as it sees "Quitter"; the setup sets it
+//              once the program file is replaced (or removed), and each ended
+//              monitor then starts the file at its path again, if there is one,
+//              with its own user's rights.
 //
-// The setup learns that every monitor has ended when no handle to "Quitter" is
-// left (the event is gone); that also clears the request for the monitors that
-// start next.
+// A monitor honours the events only when SYSTEM or Administrators own them,
+// and logs one line otherwise. The setup learns that every monitor has ended
+// when no process maps the program file any more.
 class SetupRequests {
 public:
-    SetupRequests();
+    SetupRequests() = default;
     ~SetupRequests();
     SetupRequests(const SetupRequests&) = delete;
     SetupRequests& operator=(const SetupRequests&) = delete;
 
-    // From now on the request reaches the window as /quit's message.
+    // From now on a request reaches the window as /quit's message, and a foreign
+    // event as kForeignObject; looked for every second.
     void PostQuitTo(HWND window);
     // No more posts; before the window goes.
     void StopPosting();
-    bool QuitRequested() const;
-    // Once the shutdown is over: lets the setup go on, then waits until it has
-    // replaced the program file; true when it says so in time.
+    bool QuitRequested() const { return requested_; }
+    // Once the shutdown is over: waits until the setup has replaced the program
+    // file; true when it says so in time.
     bool WaitForReplacement();
 
 private:
-    static void CALLBACK OnQuit(PVOID context, BOOLEAN timedOut);
+    static void CALLBACK OnTick(PVOID context, BOOLEAN timedOut);
+    void Check();
 
-    std::wstring namespace_;
-    win32::UniqueHandle quit_;
-    HANDLE wait_ = nullptr;
+    HANDLE timer_ = nullptr;
     HWND window_ = nullptr;
+    std::wstring seen_; // the last token looked at: each run's events are judged once
+    win32::UniqueHandle replaced_;
+    std::atomic<bool> requested_{false};
+    std::atomic<bool> checking_{false}; // a slow check is not overlapped by the next tick's
 };
 
 // Starts the program file at this process's path again, as this session's user:

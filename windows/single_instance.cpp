@@ -4,14 +4,18 @@
 #include <shellapi.h>
 
 #include "ui/command_line.h"
+#include "ui/named_objects.h"
 #include "ui/shell_ids.h"
-#include "windows/messages.h"
+#include "windows/object_owner.h"
 
 namespace {
 
 // Local\: one monitor per logon session, as each session has its own tray.
-constexpr const wchar_t* kMutexName = L"Local\\VORTikaMonitor-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
-constexpr const wchar_t* kEndingName = L"Local\\VORTikaMonitor.Fin-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41";
+std::wstring LocalName(const wchar_t* part)
+{
+    return L"Local\\" + CrossProcessName(part);
+}
+
 // A shutdown closes the port and writes the log and the settings: a second or two.
 constexpr DWORD kEndingWaitMs = 30000;
 constexpr DWORD kQuitWaitMs = 10000;
@@ -22,7 +26,7 @@ constexpr DWORD kPollMs = 50;
 
 UINT ShowMessage()
 {
-    static const UINT message = RegisterWindowMessageW(win32::messages::kShowRequestName);
+    static const UINT message = RegisterWindowMessageW(CrossProcessName(kShowMessagePart).c_str());
     return message;
 }
 
@@ -56,7 +60,7 @@ HWND WaitForRunningMainWindow(DWORD timeoutMs)
 
 UINT QuitMessage()
 {
-    static const UINT message = RegisterWindowMessageW(win32::messages::kQuitRequestName);
+    static const UINT message = RegisterWindowMessageW(CrossProcessName(kQuitMessagePart).c_str());
     return message;
 }
 
@@ -66,14 +70,25 @@ UINT QuitMessage()
 // a running one from one that is shutting down.
 SingleInstance::SingleInstance()
 {
-    mutex_ = win32::UniqueHandle(CreateMutexW(nullptr, FALSE, kMutexName));
+    mutex_ = win32::UniqueHandle(CreateMutexW(nullptr, FALSE, LocalName(kInstanceMutexPart).c_str()));
     const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     if (!mutex_) {
         // A monitor running elevated owns a mutex this one may not open.
         first_ = GetLastError() != ERROR_ACCESS_DENIED;
         return;
     }
-    ending_ = win32::UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, kEndingName));
+    // Another user's (a process of theirs in this session): it would hold this monitor back.
+    if (existed && !IsTrustedOwner(OwnerOfObject(mutex_.Get()))) {
+        mutex_.Close();
+        foreign_ = true;
+        first_ = true;
+        return;
+    }
+    ending_ = win32::UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, LocalName(kEndingEventPart).c_str()));
+    if (ending_ && GetLastError() == ERROR_ALREADY_EXISTS && !IsTrustedOwner(OwnerOfObject(ending_.Get()))) {
+        ending_.Close();
+        foreign_ = true;
+    }
     const bool ending = ending_ && WaitForSingleObject(ending_.Get(), 0) == WAIT_OBJECT_0;
     first_ = Take(0);
     if (!first_ && ending)

@@ -18,6 +18,8 @@ public:
     SingleInstance();
     // False when another monitor of the session runs.
     bool IsFirst() const { return first_; }
+    // The mutex or the event was another user's: this monitor goes on without it.
+    bool FoundForeign() const { return foreign_; }
     // The loop has ended: a start from now on waits for this monitor's end
     // instead of asking it to show its window.
     void MarkEnding();
@@ -34,6 +36,7 @@ private:
     win32::UniqueHandle ending_;
     bool first_ = false;
     bool owned_ = false;
+    bool foreign_ = false;
 };
 
 // The command line holds /quit (or -quit).

@@ -32,6 +32,54 @@ std::optional<DWORD> TargetAttributes(const std::wstring& path)
     return info.dwFileAttributes;
 }
 
+// Opens the path itself, never what a link there leads to.
+win32::UniqueFile OpenNoLink(const std::wstring& path, DWORD access, DWORD flags, DWORD disposition = OPEN_EXISTING,
+                             DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)
+{
+    return win32::UniqueFile(::CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                           flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+std::optional<DWORD> AttributesOf(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info))
+        return std::nullopt;
+    return info.dwFileAttributes;
+}
+
+// The handle's attributes, and the path's own: Wine opens a Unix symbolic link's target even when
+// told not to.
+bool IsLink(HANDLE handle, const std::wstring& path)
+{
+    const auto attributes = AttributesOf(handle);
+    const DWORD own = ::GetFileAttributesW(path.c_str());
+    return !attributes ||
+           ((*attributes | (own == INVALID_FILE_ATTRIBUTES ? 0 : own)) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool IsFolder(HANDLE handle)
+{
+    const auto attributes = AttributesOf(handle);
+    return attributes &&
+           (*attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_DIRECTORY;
+}
+
+WELL_KNOWN_SID_TYPE WellKnownSidOf(Grantee who)
+{
+    switch (who) {
+    case Grantee::System:
+        return WinLocalSystemSid;
+    case Grantee::Administrators:
+        return WinBuiltinAdministratorsSid;
+    case Grantee::Users:
+        return WinBuiltinUsersSid;
+    case Grantee::OwnerRights:
+        return WinCreatorOwnerRightsSid;
+    }
+    return WinNullSid;
+}
+
 // Writes everything, in pieces when the text is larger than one WriteFile can take.
 bool WriteAll(HANDLE file, const std::string& bytes)
 {
@@ -51,11 +99,22 @@ bool WriteAll(HANDLE file, const std::string& bytes)
 // Sharing reading and writing: a reader that itself shares writing (a viewer that follows the
 // log) and the other session's monitor, appending at the same instant, then let the line in.
 // A program that shares reading only still refuses us (error 32): the caller keeps the line.
+// Neither the folder nor the file may be a link: another user's mount point in place of logs\ would
+// send this user's lines into a file of their choosing. The folder stays open meanwhile, without
+// sharing deletion, so that it cannot be swapped between the test and the file's open.
 bool OpenAndAppend(const std::wstring& path, const std::string& bytes)
 {
-    win32::UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    const auto cut = path.find_last_of(L"\\/");
+    win32::UniqueFile folder;
+    if (cut != std::wstring::npos) {
+        folder = OpenNoLink(path.substr(0, cut), FILE_LIST_DIRECTORY, FILE_FLAG_BACKUP_SEMANTICS, OPEN_EXISTING,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE);
+        if (!folder || IsLink(folder.Get(), path.substr(0, cut)))
+            return false;
+    }
+    win32::UniqueFile file =
+        OpenNoLink(path, FILE_APPEND_DATA, FILE_ATTRIBUTE_NORMAL, OPEN_ALWAYS, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!file || IsLink(file.Get(), path))
         return false;
     const bool written = WriteAll(file.Get(), bytes);
     return file.Close() && written;
@@ -105,56 +164,68 @@ void Win32FileSystem::ForceDirectories(const std::wstring& path)
         ::CreateDirectoryW(it->c_str(), nullptr); // failures show up as the next level's failure
 }
 
-static_assert(UsersGrant{}.OnFolder ==
-              (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY));
-static_assert(UsersGrant{}.OnContents == (FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE));
-
 bool Win32FileSystem::IsReparsePoint(const std::wstring& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str()); // the link's own, not its target's
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// The grant is merged into the folder's explicit rights; those it inherits from the machine-wide
-// data folder (SYSTEM and Administrators full control) stay in force (the list is left
-// unprotected). The folder is opened without following a link and its rights are set through that
-// handle, so a link put in its place after the caller's test cannot take the grant elsewhere.
-// Wine enforces none of these rights: only the unit tests see what is asked.
-void Win32FileSystem::GrantUsers(const std::wstring& path, const UsersGrant& grant)
+namespace {
+
+// The list replaces the folder's, protected from what ProgramData would pass down. The folder is
+// opened without following a link and its rights are set through that handle, so a link put in
+// its place after the caller's test cannot take them elsewhere. Wine enforces none of these
+// rights: only the unit tests see what is asked.
+bool ApplyRights(const std::wstring& path, const FolderRights& rights, bool toAdministrators)
 {
-    win32::UniqueFile folder(
-        ::CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!folder || !::GetFileInformationByHandle(folder.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        return;
-    BYTE usersSid[SECURITY_MAX_SID_SIZE] = {};
-    DWORD sidSize = sizeof(usersSid);
-    if (!::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, usersSid, &sidSize))
-        return;
-    PACL current = nullptr; // points into descriptor
-    win32::UniqueLocalSecurityDescriptor descriptor;
-    if (::GetSecurityInfo(folder.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current, nullptr,
-                          descriptor.Put()) != ERROR_SUCCESS)
-        return;
-    EXPLICIT_ACCESS_W access[2] = {};
-    access[0].grfAccessPermissions = grant.OnFolder;
-    access[0].grfInheritance = NO_INHERITANCE;
-    access[1].grfAccessPermissions = grant.OnContents;
-    access[1].grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT | INHERIT_ONLY;
-    for (EXPLICIT_ACCESS_W& entry : access) {
-        entry.grfAccessMode = GRANT_ACCESS;
-        entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-        entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-        entry.Trustee.ptstrName = reinterpret_cast<LPWSTR>(usersSid);
+    const DWORD access = READ_CONTROL | WRITE_DAC | (toAdministrators ? WRITE_OWNER : 0);
+    const win32::UniqueFile folder = OpenNoLink(path, access, FILE_FLAG_BACKUP_SEMANTICS);
+    if (!folder || !IsFolder(folder.Get()))
+        return false;
+    std::vector<EXPLICIT_ACCESS_W> entries;
+    std::vector<std::vector<BYTE>> sids;
+    sids.reserve(rights.size() + 1);
+    for (const FolderEntry& entry : rights) {
+        sids.emplace_back(SECURITY_MAX_SID_SIZE);
+        DWORD size = SECURITY_MAX_SID_SIZE;
+        if (!::CreateWellKnownSid(WellKnownSidOf(entry.who), nullptr, sids.back().data(), &size))
+            return false;
+        EXPLICIT_ACCESS_W e{};
+        e.grfAccessPermissions = entry.mask;
+        e.grfAccessMode = GRANT_ACCESS;
+        e.grfInheritance = entry.inherit;
+        e.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        e.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+        e.Trustee.ptstrName = reinterpret_cast<LPWSTR>(sids.back().data());
+        entries.push_back(e);
     }
-    win32::UniqueLocalAcl merged;
-    if (::SetEntriesInAclW(2, access, current, merged.Put()) != ERROR_SUCCESS)
-        return;
-    ::SetSecurityInfo(folder.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                      nullptr, nullptr, merged.Get(), nullptr);
+    win32::UniqueLocalAcl acl;
+    if (::SetEntriesInAclW(static_cast<ULONG>(entries.size()), entries.data(), nullptr, acl.Put()) != ERROR_SUCCESS)
+        return false;
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
+    PSID owner = nullptr;
+    if (toAdministrators) {
+        sids.emplace_back(SECURITY_MAX_SID_SIZE);
+        DWORD size = SECURITY_MAX_SID_SIZE;
+        if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sids.back().data(), &size))
+            return false;
+        owner = sids.back().data();
+        what |= OWNER_SECURITY_INFORMATION;
+    }
+    return ::SetSecurityInfo(folder.Get(), SE_FILE_OBJECT, what, owner, nullptr, acl.Get(), nullptr) == ERROR_SUCCESS;
+}
+
+} // namespace
+
+// A user's monitor cannot give the folder away: OWNER RIGHTS caps what its owner may do instead.
+void Win32FileSystem::SecureFolder(const std::wstring& path, const FolderRights& rights)
+{
+    ApplyRights(path, rights, false);
+}
+
+bool Win32FileSystem::SecureFolderAsAdministrators(const std::wstring& path, const FolderRights& rights)
+{
+    return ApplyRights(path, rights, true);
 }
 
 bool Win32FileSystem::FileExists(const std::wstring& path)

@@ -14,7 +14,9 @@ public:
     bool DirectoryExists(const std::wstring& path) override;
     void ForceDirectories(const std::wstring& path) override;
     bool IsReparsePoint(const std::wstring& path) override;
-    void GrantUsers(const std::wstring& path, const UsersGrant& grant) override;
+    void SecureFolder(const std::wstring& path, const FolderRights& rights) override;
+    // The same, and the folder given to Administrators: what the setup's helper does, elevated.
+    bool SecureFolderAsAdministrators(const std::wstring& path, const FolderRights& rights);
     bool FileExists(const std::wstring& path) override;
     bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
 };

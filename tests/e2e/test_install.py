@@ -1,13 +1,16 @@
 """The release under Wine: the setup program installs silently, the installed monitor runs once per
 session and ends cleanly with /quit, an upgrade ends the running monitor (also one the setup cannot
 see) and the monitor starts the new one, the uninstaller removes everything but the data folder, and
-what stands in the data folder's place is moved aside. The release is built by the e2e_release fixture
-(scripts/release)."""
+what stands in the data folder's place is moved aside. What the setup refuses leaves the machine as it
+was: a /D= folder it does not trust, a data folder it cannot move aside, a new program file it cannot
+write. Wine enforces no rights and its icacls is a stub: the rights themselves are left to the unit
+tests of their rules. The release is built by the e2e_release fixture (scripts/release)."""
 
 import re
+import shutil
 
 from wine_env import (INSTALL_DIR, OTHER_INSTALL_DIR, RELEASE_DIR, RUN_KEY, RUN_VALUE, SHORTCUT, SOURCE_DIR,
-                      UNINSTALL_KEY, MonitorTestCase, wait_until)
+                      UNINSTALL_KEY, WCTL_EXE, MonitorTestCase, to_wine_path, wait_until)
 # The module, not the name: its test class would run here too.
 import test_startup
 
@@ -16,6 +19,7 @@ CONNECTED = "VOR-TIKA détecté et connecté sur COM3"
 STARTED = START_UP[0]
 SHUTDOWN = ["Connexion fermée", "Surveillance des périphériques désactivée"]
 REG_LINE = re.compile(r"^ {4}(.+?) {4}(REG_\w+) {4}(.*)$")
+REQUEST_KEY = r"HKLM\Software\VORTIKA"
 
 
 def project_version() -> str:
@@ -39,9 +43,9 @@ class InstallTest(MonitorTestCase):
 
     # ---- helpers --------------------------------------------------------------------------------
 
-    def install(self, *options: str) -> None:
+    def install(self, *options: str, expected: int = 0) -> None:
         result = self.session.run([str(self.setup_exe), "/S", *options], timeout=180)
-        self.assertEqual(result.returncode, 0)
+        self.assertEqual(result.returncode, expected)
 
     def values(self, key: str) -> dict[str, tuple[str, str]]:
         """The values of a registry key: name -> (type, data); empty when the key is missing."""
@@ -89,7 +93,7 @@ class InstallTest(MonitorTestCase):
                                "Publisher": ("REG_SZ", "VORTIKA"),
                                "DisplayIcon": ("REG_SZ", f'"{self.exe()}",0'),
                                "UninstallString": ("REG_SZ", uninstaller),
-                               "QuietUninstallString": ("REG_SZ", uninstaller + " /S"),
+                               "QuietUninstallString": ("REG_SZ", f"{uninstaller} /S _?={INSTALL_DIR}"),
                                "NoModify": ("REG_DWORD", "0x1"),
                                "NoRepair": ("REG_DWORD", "0x1")}.items():
             self.assertEqual(entry.get(name), expected, name)
@@ -149,13 +153,15 @@ class InstallTest(MonitorTestCase):
         self.assertInOrder(s.log_messages(), [STARTED, CONNECTED, *SHUTDOWN, STARTED, CONNECTED])
         s.wait_monitor_window()
 
-        # The uninstaller as the system runs it: it goes on from a copy of itself, so wait for its work.
+        # The uninstaller as a deployment tool runs it: it returns when its work is done. Run in place,
+        # it leaves only itself, deleted at the next restart.
         _, quiet = self.values(UNINSTALL_KEY)["QuietUninstallString"]
-        command = re.fullmatch(r'"([^"]+)" (/S)', quiet)
-        self.assertEqual(s.run([command[1], command[2]], timeout=60).returncode, 0)
+        command = re.fullmatch(r'"([^"]+)" (/S) (_\?=.+)', quiet)
+        self.assertEqual(s.run([command[1], command[2], *unquoted(command[3])], timeout=60).returncode, 0)
         folder = s.unix_path(INSTALL_DIR)
-        wait_until(lambda: not folder.exists(), 60, what="the program folder removed")
-        wait_until(lambda: s.log_messages().count(SHUTDOWN[-1]) == 2, 30, what="the new monitor's shutdown")
+        self.assertEqual([p.name for p in folder.iterdir()], ["uninstall.exe"])
+        self.assertEqual(self.values(UNINSTALL_KEY), {})
+        self.assertEqual(s.log_messages().count(SHUTDOWN[-1]), 2, "the new monitor ended before the return")
         self.assertEqual(s.log_messages()[-2:], SHUTDOWN)
         self.assertIn("missing", s.wctl("window-info", "TForm1", check=False))
         self.assertFalse(s.unix_path(SHORTCUT).exists())
@@ -223,6 +229,66 @@ class InstallTest(MonitorTestCase):
         self.assertEqual(self.values(UNINSTALL_KEY), {})
         self.assertFalse(s.unix_path(SHORTCUT).exists())
         self.assertTrue((s.data_dir() / "logs").is_dir())
+
+    def assertNothingInstalled(self) -> None:
+        s = self.session
+        self.assertFalse(s.unix_path(INSTALL_DIR).exists())
+        self.assertEqual(self.values(UNINSTALL_KEY), {})
+        self.assertNotIn(RUN_VALUE, self.values(RUN_KEY))
+        self.assertFalse(s.unix_path(SHORTCUT).exists())
+        self.assertEqual(self.values(REQUEST_KEY), {}, "the request is withdrawn")
+
+    def test_DFolderItRefuses_InstallsNothing_ErrorLevel2(self):
+        # A folder already holding files, and a folder under a link (Wine shows a Unix symbolic link as
+        # one): the setup cannot tell who put them there. Rights and owners Wine does not enforce.
+        s = self.session
+        planted = s.unix_path(r"C:\Existant")
+        elsewhere = s.unix_path(r"C:\Ailleurs")
+        link = s.unix_path(r"C:\Lien")
+        self.addCleanup(lambda: (link.unlink(missing_ok=True), shutil.rmtree(planted, ignore_errors=True),
+                                 shutil.rmtree(elsewhere, ignore_errors=True)))
+        planted.mkdir(parents=True)
+        (planted / "version.dll").write_bytes(b"planted")
+        elsewhere.mkdir()
+        link.symlink_to(elsewhere)
+        for folder in (r"C:\Existant", r"C:\Lien\VOR-TIKA"):
+            self.install(*unquoted(f"/D={folder}"), expected=2)
+            self.assertNothingInstalled()
+        self.assertEqual([p.name for p in planted.iterdir()], ["version.dll"])
+        self.assertEqual(list(elsewhere.iterdir()), [])
+
+    def test_DataFolderThatCannotBeMovedAside_StopsTheSetup_ErrorLevel2(self):
+        # A file in the data folder's place, held open without sharing deletion: it cannot be renamed.
+        s = self.session
+        s.data_dir().parent.mkdir(parents=True, exist_ok=True)
+        s.data_dir().write_bytes(b"held")
+        out = s.tmp / "hold-data.out"
+        s.spawn([str(WCTL_EXE), "hold-file", to_wine_path(s.data_dir()), "600000", "read"], out.name)
+        wait_until(lambda: out.exists() and "held" in out.read_text(errors="replace"), 60, what="the file held")
+        self.install(expected=2)
+        self.assertNothingInstalled()
+        self.assertEqual(s.data_dir().read_bytes(), b"held")
+
+    def test_UpgradeWhoseWriteFails_KeepsTheOldProgram_ItsMonitorStartsItAgain(self):
+        s = self.session
+        self.install()
+        exe = s.unix_path(self.exe())
+        old = exe.read_bytes() + b"previous version"
+        exe.write_bytes(old)
+        s.emulator("COM3")
+        first = self.start_installed()
+        s.wait_log(CONNECTED, 120)
+        # The new file cannot be written where the setup puts it first.
+        (s.unix_path(INSTALL_DIR) / "VORTikaMonitor.exe.new").mkdir()
+
+        self.install(expected=2)
+        self.assertEqual(first.wait(30), 0)
+        s.monitor = None
+        self.assertEqual(exe.read_bytes(), old)
+        s.wait_log(CONNECTED, 120, count=2)
+        self.assertInOrder(s.log_messages(), [STARTED, CONNECTED, *SHUTDOWN, STARTED, CONNECTED])
+        wait_until(lambda: len(self.monitors()) == 1, 30, what="the old program running again")
+        self.assertEqual(self.values(REQUEST_KEY), {})
 
 
 if __name__ == "__main__":

@@ -82,6 +82,10 @@ void FakeFileSystem::ForceDirectories(const std::wstring& path)
 {
     if (refuseFolderCreation)
         return;
+    // The shared folders' rights let no one but administrators add a folder to them.
+    for (const auto& [folder, rights] : secured)
+        if (path.rfind(folder + L"\\", 0) == 0 && !dirs.count(path))
+            return;
     for (std::size_t pos = path.find(L'\\'); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1))
         dirs.insert(path.substr(0, pos));
     dirs.insert(path);
@@ -95,7 +99,9 @@ bool FakeFileSystem::ParentExists(const std::wstring& path) const
 
 bool FakeFileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
 {
-    if (readOnly.count(path) || !ParentExists(path))
+    const auto cut = path.rfind(L'\\');
+    if (readOnly.count(path) || !ParentExists(path) || reparsePoints.count(path) ||
+        (cut != std::wstring::npos && reparsePoints.count(path.substr(0, cut))))
         return false;
     files[path] += bytes;
     ++writes;

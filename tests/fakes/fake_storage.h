@@ -41,7 +41,10 @@ public:
     bool DirectoryExists(const std::wstring& path) override { return dirs.count(path) > 0; }
     void ForceDirectories(const std::wstring& path) override;
     bool IsReparsePoint(const std::wstring& path) override { return reparsePoints.count(path) > 0; }
-    void GrantUsers(const std::wstring& path, const UsersGrant& grant) override { grants.emplace_back(path, grant); }
+    void SecureFolder(const std::wstring& path, const FolderRights& rights) override
+    {
+        secured.emplace_back(path, rights);
+    }
     bool FileExists(const std::wstring& path) override { return files.count(path) > 0; }
     bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
     // Replaces the file's bytes, as the profile functions rewrite the settings file.
@@ -56,6 +59,6 @@ public:
     std::set<std::wstring> readOnly;
     std::set<std::wstring> reparsePoints; // links, dangling unless their path is also in dirs
     bool refuseFolderCreation = false;
-    std::vector<std::pair<std::wstring, UsersGrant>> grants;
+    std::vector<std::pair<std::wstring, FolderRights>> secured;
     int writes = 0;
 };

@@ -1,0 +1,27 @@
+// The access lists of the shared data folder and of its logs\ folder, as the setup and a monitor
+// that creates them set them.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+enum class Grantee { System, Administrators, Users, OwnerRights };
+
+// One allow entry; inherit holds the ACE flags (object 0x1, container 0x2, inherit-only 0x8).
+struct FolderEntry {
+    Grantee who;
+    std::uint32_t mask;
+    std::uint8_t inherit;
+    bool operator==(const FolderEntry&) const = default;
+};
+
+// A protected list (nothing inherited from above), given whole.
+using FolderRights = std::vector<FolderEntry>;
+
+// Every user of the machine shares the data folder: each may read and write the settings file
+// and create it, but no user may delete, rename or re-permission the folder or its files, so that
+// none can put a link in their place. OWNER RIGHTS caps whoever created a file (or, for a copied
+// monitor, the folder): an owner could otherwise always give themselves those rights.
+FolderRights DataFolderRights();
+// logs\: every user may create the day's file, append to every log file and read them; none may
+// write over, delete or re-permission a file or the folder.
+FolderRights LogsFolderRights();

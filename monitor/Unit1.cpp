@@ -45,6 +45,7 @@ void TForm1::FormCreate()
 
     RefreshPortList();
     LoadSettings();
+    ApplyMachinePolicy();
 
     Timer1.SetInterval(kTimer1Ms);
     Timer1.Stop();
@@ -57,6 +58,7 @@ void TForm1::FormCreate()
     UpdateTrayIcon();
     UpdateStatus(L"Déconnecté");
     AddLog(L"VOR-TIKA Monitor démarré - Version 1.0");
+    LogMachinePolicy();
     StartDeviceMonitoring();
 
     if (chkAutoConnect.Checked()) {
@@ -91,8 +93,10 @@ void TForm1::EndSession()
         return;
     Disconnect();
     App.Terminate();
-    if (const auto message = RunCatching([this] { FormDestroy(); }))
+    if (const auto message = RunCatching([this] { FormDestroy(); })) {
         AddLog(ErrorReportText(*message));
+        ReportToEventLog(EventKind::Error, {ErrorReportText(*message)});
+    }
 }
 
 void TForm1::StartDeviceMonitoring()
@@ -117,8 +121,9 @@ void TForm1::ApplyIdleLayout()
 {
     btnConnect.SetEnabled(true);
     btnDisconnect.SetEnabled(false);
-    cmbPorts.SetEnabled(true);
-    cmbBaudRate.SetEnabled(true);
+    // A list locked by machine policy stays disabled.
+    cmbPorts.SetEnabled(!Policy().port);
+    cmbBaudRate.SetEnabled(!Policy().baudRate);
 }
 
 // The text of cmbBaudRate as a decimal integer, 9600 when it is not one.

@@ -13,9 +13,11 @@
 #include "input/input_sink.h"
 #include "serial/com_ports.h"
 #include "serial/serial_registry.h"
+#include "storage/event_sink.h"
 #include "storage/file_system.h"
 #include "storage/local_clock.h"
 #include "storage/log_backlog.h"
+#include "storage/machine_policy.h"
 #include "storage/profile_store.h"
 #include "system/ansi_code_page.h"
 #include "system/clock.h"
@@ -56,6 +58,8 @@ struct FormPlatform {
     InputFocus& inputFocus;
     Clipboard& clipboard;
     ProfileStore& profile;
+    MachinePolicyKey& policyKey;
+    EventSink& events;
 };
 
 enum class OpenResult { Opened, OpenFailed, ReadStateFailed, SetStateFailed, SetTimeoutsFailed };
@@ -136,6 +140,14 @@ public:
     void MenuAfficherClick();
     void MenuQuitterClick();
 
+    // Machine policy and the event log (policy.cpp)
+    void ApplyMachinePolicy(); // at start-up, over the settings file
+    void LogMachinePolicy();   // after the start-up line
+    void PolicyChanged();      // Windows says policy changed
+    const MachinePolicy& Policy() const { return policyReading_.policy; }
+    std::optional<bool> PolicyRestoreClipboard() const { return Policy().restoreClipboard; }
+    void ReportToEventLog(EventKind kind, const std::vector<std::wstring>& strings);
+
     // The first rule of the link's state that the fields break, if any (link_state.cpp).
     std::optional<std::wstring> BrokenLinkRule() const;
 
@@ -173,6 +185,9 @@ private:
     void SearchPortsArrivedDuringSearch();
     const wchar_t* WhyInputCannotBeDelivered();
 
+    void SetMonitorEnabled(bool enabled);
+    void ApplyPolicyToControls(const MachinePolicy* before);
+
     void RememberDevicePort(const std::wstring& port);
     void StopDevicePortTries();
     void TryDevicePortWhenDue();
@@ -201,4 +216,5 @@ private:
     bool sessionAway_ = false; // this session is not at the console
     bool registryTypeErrorShown_ = false;
     std::set<std::wstring> registryTypeErrorsLogged_; // value names already reported
+    PolicyReading policyReading_;                     // the settings machine policy sets and locks
 };

@@ -75,6 +75,7 @@ void TForm1::PasteViaClipboard(const std::wstring& text)
 {
     if (const auto error = PlaceOnClipboard(platform_.clipboard, platform_.clock, text)) {
         AddLog(L"Erreur lors de la copie/collage: " + *error);
+        ReportToEventLog(EventKind::BurstNotDelivered, {L"Erreur lors de la copie/collage: " + *error});
         return;
     }
     AddLog(L"Données copiées et collées automatiquement: " + text);

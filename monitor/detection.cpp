@@ -249,6 +249,7 @@ void TForm1::CheckHandshakeReply()
            cmbPorts.Text());
     UpdateStatus(L"VOR-TIKA détecté sur " + cmbPorts.Text() + L" (" + cmbBaudRate.Text() + L" bauds)");
     AddLog(L"VOR-TIKA détecté et connecté sur " + cmbPorts.Text());
+    ReportToEventLog(EventKind::DeviceConnected, {cmbPorts.Text()});
     UpdateTrayIcon();
     DataBuffer.clear();
     SaveSettings();

@@ -30,6 +30,7 @@ void TForm1::TimerDeviceWatchTimer()
         if (!TestConnection()) {
             const std::wstring lost = OpenPortName();
             AddLog(L"Test de connexion échoué - Port déconnecté");
+            ReportToEventLog(EventKind::LinkLost, {lost});
             Disconnect();
             // No comparison on this tick: PreviousPortsList keeps its value.
             RememberDevicePort(lost);
@@ -134,6 +135,7 @@ void TForm1::HandleDeviceRemoval()
     // Disconnect forgets the open port's name: keep it for the log line.
     const std::wstring portName = OpenPortName();
     AddLog(L"Port COM connecté (" + portName + L") déconnecté - Fermeture automatique");
+    ReportToEventLog(EventKind::LinkLost, {portName});
     Disconnect();
     RememberDevicePort(portName);
     RefreshPortList();

@@ -60,6 +60,7 @@ void TForm1::ProcessBufferedData()
     // with nobody in front, a paste would only overwrite the user's clipboard.
     if (const wchar_t* reason = WhyInputCannotBeDelivered()) {
         AddLog(reason);
+        ReportToEventLog(EventKind::BurstNotDelivered, {reason});
         DataBuffer.clear();
         return;
     }
@@ -74,10 +75,13 @@ void TForm1::ProcessBufferedData()
     if (chkLF.Checked())
         typed += SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\n'));
     // Windows refuses input to an application with higher rights and does not say why.
-    if (typed.Refused > 0)
+    if (typed.Refused > 0) {
         AddLog(L"Données transmises en partie: Windows a refusé " + std::to_wstring(typed.Refused) + L" des " +
                std::to_wstring(typed.Events) +
                L" événements clavier (application au premier plan exécutée avec plus de droits ?)");
+        ReportToEventLog(EventKind::BurstDeliveredInPart,
+                         {std::to_wstring(typed.Refused), std::to_wstring(typed.Events)});
+    }
     DataBuffer.clear();
 }
 

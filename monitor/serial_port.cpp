@@ -134,6 +134,7 @@ std::wstring TForm1::ReadSerialData()
         if (!IsPortStillAvailable()) {
             const std::wstring lost = openPortName_;
             AddLog(L"Port COM connecté (" + lost + L") déconnecté - Fermeture automatique (erreur lecture)");
+            ReportToEventLog(EventKind::LinkLost, {lost});
             Disconnect();
             RememberDevicePort(lost);
         }

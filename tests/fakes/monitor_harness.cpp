@@ -32,7 +32,9 @@ MonitorHarness::MonitorHarness()
                         .keyboard = keyboard,
                         .inputFocus = inputFocus,
                         .clipboard = clipboard,
-                        .profile = profile})
+                        .profile = profile,
+                        .policyKey = policyKey,
+                        .events = events})
 {
     rbKeyboard.group = rbClipboard.group = {&rbKeyboard, &rbClipboard};
     toolkit.Timer1.OnTimer = [this] { form.Timer1Timer(); };

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "storage/event_sink.h"
 #include "ui/controls.h"
 #include "ui/open_boxes.h"
 #include "windows/base_window.h"
@@ -28,6 +29,8 @@ public:
     // The window whose keyboard navigation the loop handles and to which the
     // application window hands the focus.
     void SetMainWindow(HWND main) { main_ = main; }
+    // Every error box shown is also an error event.
+    void SetEventSink(EventSink* events) { events_ = events; }
 
     void ShowMessage(const std::wstring& text, MessageBoxKind kind) override;
     void ShowMessageLater(const std::wstring& text, MessageBoxKind kind) override;
@@ -49,5 +52,6 @@ private:
     HINSTANCE instance_;
     HWND main_ = nullptr;
     OpenBoxTexts openBoxes_;
+    EventSink* events_ = nullptr;
     std::deque<std::pair<std::wstring, MessageBoxKind>> postedBoxes_;
 };

@@ -7,8 +7,10 @@
 
 #include "monitor/Unit1.h"
 #include "windows/application.h"
+#include "windows/event_log.h"
 #include "windows/input.h"
 #include "windows/main_window.h"
+#include "windows/policy.h"
 #include "windows/serial.h"
 #include "windows/setup_requests.h"
 #include "windows/single_instance.h"
@@ -57,6 +59,9 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
     Win32Clipboard clipboard;
     clipboard.SetOwner(app.Handle());
     Win32ProfileStore profile;
+    Win32MachinePolicyKey policyKey;
+    Win32EventSink events;
+    app.SetEventSink(&events);
 
     TForm1 form(window.Controls(), FormPlatform{.clock = clock,
                                                 .localClock = localClock,
@@ -67,7 +72,9 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
                                                 .keyboard = keyboard,
                                                 .inputFocus = inputFocus,
                                                 .clipboard = clipboard,
-                                                .profile = profile});
+                                                .profile = profile,
+                                                .policyKey = policyKey,
+                                                .events = events});
     window.Attach(form);
 
     // An error ends FormCreate at its step; the window exists all the same.
@@ -78,6 +85,7 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
     instanceLock.MarkEnding();
     window.Detach();
     app.Guarded([&form] { form.FormDestroy(); });
+    app.SetEventSink(nullptr);
     return exitCode;
 }
 

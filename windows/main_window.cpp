@@ -11,6 +11,7 @@
 #include "ui/shell_ids.h"
 #include "windows/messages.h"
 #include "windows/newer_api.h"
+#include "windows/policy.h"
 #include "windows/single_instance.h"
 #include "windows/trace.h"
 
@@ -150,6 +151,10 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         else if (wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT)
             Run(&TForm1::SessionReturnedToConsole);
         return 0;
+    case WM_SETTINGCHANGE:
+        if (IsPolicyChange(lParam))
+            Run(&TForm1::PolicyChanged);
+        break;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC)
             Run(&TForm1::PowerResumed);

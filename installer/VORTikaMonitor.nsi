@@ -45,6 +45,8 @@ RequestExecutionLevel admin
 !define QUIT_MESSAGE "VORTikaMonitor.Quitter-3F6B2C1E-8D4A-4E7B-9A15-6C0D2E7F9B41"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VORTikaMonitor"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; The program's source in the Application log: its messages are the program's own message table.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\VOR-TIKA Monitor"
 ; Under $APPDATA once SetShellVarContext all: C:\ProgramData\VORTIKA.
 !define DATA_FOLDER "VORTIKA"
 ; Groups by their SIDs, so that it works on every language of Windows.
@@ -465,6 +467,9 @@ Section "${APP_NAME}" SecMain
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" "$0"
+  ; Error, warning and information.
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\${APP_EXE}"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 SectionEnd
 
 ; ---- uninstaller ---------------------------------------------------------------------------------
@@ -488,5 +493,6 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${APP_NAME}.lnk"
   DeleteRegValue HKLM "${RUN_KEY}" "${APP_NAME}"
   DeleteRegKey HKLM "${UNINST_KEY}"
+  DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
   ; $APPDATA\VORTIKA (logs and settings) stays.
 SectionEnd

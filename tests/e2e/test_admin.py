@@ -13,10 +13,24 @@ CONNECTED = "VOR-TIKA détecté et connecté sur COM5"
 NOT_FOR_US = "Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor"
 
 
-def wine_string(text: str) -> str:
-    """text as Wine's debugstr_w prints it."""
-    return 'L"' + "".join(c if 32 <= ord(c) < 127 and c not in '"\\' else f"\\x{ord(c):02x}"
-                          if ord(c) < 256 else f"\\x{ord(c):04x}" for c in text) + '"'
+def reported_events(output: str) -> list[tuple[int, int, list[str]]]:
+    """(type, id, strings) of each ReportEventW call in Wine's debug output: the fixme line gives the
+    type and id, the eventlog lines after it each string (trace for information, warn for a warning,
+    err for an error)."""
+    events = []
+    for line in output.splitlines():
+        call = re.search(r"ReportEventW \(\w+,0x(\w{4}),0x\w{4},0x(\w{8}),", line)
+        if call:
+            events.append((int(call[1], 16), int(call[2], 16), []))
+            continue
+        string = re.search(r":eventlog:ReportEventW L\"(.*)\"$", line)
+        if string and events:
+            events[-1][2].append(re.sub(r"\\([0-9a-f]{4}|.)", lambda m: chr(int(m[1], 16)) if len(m[1]) == 4
+                                        else {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1]), string[1]))
+    return events
+
+
+INFORMATION, WARNING = 4, 2
 
 
 class AdminTest(MonitorTestCase):
@@ -25,42 +39,45 @@ class AdminTest(MonitorTestCase):
         self.addCleanup(lambda: self.session.reg("delete", POLICY_KEY, "/f"))
 
     def start_monitor_with_events(self):
-        """The monitor with the eventlog channel on; returns a reader of its debug output."""
+        """The monitor with the eventlog channel on; returns the events reported so far."""
         s = self.session
         env = s.env
-        s.env = dict(env, WINEDEBUG="-all,warn+eventlog")
+        s.env = dict(env, WINEDEBUG="-all,+eventlog,fixme+advapi")
         try:
             s.start_monitor()
         finally:
             s.env = env
-        return lambda: (s.tmp / "monitor.out").read_bytes().decode("utf-8", "replace")
+        return lambda: reported_events((s.tmp / "monitor.out").read_bytes().decode("utf-8", "replace"))
 
     def policy(self, name: str, kind: str, data: str) -> None:
         self.session.reg("add", POLICY_KEY, "/v", name, "/t", kind, "/d", data, "/f")
 
     def state(self, control: int) -> str:
-        return self.session.wctl("control-state", str(control)).strip()
+        """The control's enabled and checked states ("enabled=0 checked=1"); the window is hidden."""
+        return re.sub(r" visible=\d", "", self.session.wctl("control-state", str(control)).strip())
 
     def test_Events_ConnectionRefusedBurstAndLoss_EachReportedWithItsStrings(self):
         s = self.session
         device = s.emulator("COM5")
-        output = self.start_monitor_with_events()
+        reports = self.start_monitor_with_events()
         s.wait_log(CONNECTED, 120)
-        reports = lambda: re.findall(r"ReportEventW (L\".*\")", output())
-        wait_until(lambda: wine_string("COM5") in reports(), 30, what="the connection's event")
+        connected = (INFORMATION, 1000, ["COM5"])
+        wait_until(lambda: connected in reports(), 30, what="the connection's event")
 
         s.wctl("menu", str(MENU_AFFICHER))
         wait_until(lambda: s.wctl("foreground-class", check=False).strip() == "TForm1", 30, interval=0.3,
                    what="the window in front")
         device.send("A")
         s.wait_log(NOT_FOR_US, 30)
-        wait_until(lambda: wine_string(NOT_FOR_US) in reports(), 30, what="the refused burst's event")
+        refused = (WARNING, 1002, [NOT_FOR_US])
+        wait_until(lambda: refused in reports(), 30, what="the refused burst's event")
 
         device.command("unplug")
         device.wait_line(r"^unplugged", 30)
         s.wait_log("Connexion fermée", 60)
-        wait_until(lambda: reports().count(wine_string("COM5")) == 2, 30, what="the loss's event")
-        self.assertEqual(reports(), [wine_string("COM5"), wine_string(NOT_FOR_US), wine_string("COM5")])
+        lost = (WARNING, 1001, ["COM5"])
+        wait_until(lambda: lost in reports(), 30, what="the loss's event")
+        self.assertEqual(reports(), [connected, refused, lost])
 
     def test_Policy_LocksItsControlsOverTheFile_AndFollowsAChange(self):
         s = self.session
@@ -76,9 +93,9 @@ class AdminTest(MonitorTestCase):
             "Surveillance des périphériques activée (mode timer)",
         ])
         s.wait_monitor_window()
-        self.assertEqual(self.state(CHK_LF), "enabled=0 visible=1 checked=1")
-        self.assertEqual(self.state(CHK_CR), "enabled=1 visible=1 checked=1")
-        self.assertEqual(self.state(CHK_AUTOCONNECT), "enabled=1 visible=1 checked=0")
+        self.assertEqual(self.state(CHK_LF), "enabled=0 checked=1")
+        self.assertEqual(self.state(CHK_CR), "enabled=1 checked=1")
+        self.assertEqual(self.state(CHK_AUTOCONNECT), "enabled=1 checked=0")
 
         # The administrator changes the policy; Windows says so to every window.
         self.policy("CR", "REG_DWORD", "0")
@@ -86,8 +103,8 @@ class AdminTest(MonitorTestCase):
         s.reg("delete", POLICY_KEY, "/v", "LF", "/f")
         s.wctl("setting-change", "Policy")
         s.wait_log("Stratégie de groupe: paramètres imposés: Enabled, CR", 30)
-        self.assertEqual(self.state(CHK_CR), "enabled=0 visible=1 checked=0")
-        self.assertEqual(self.state(CHK_LF), "enabled=1 visible=1 checked=1")
+        self.assertEqual(self.state(CHK_CR), "enabled=0 checked=0")
+        self.assertEqual(self.state(CHK_LF), "enabled=1 checked=1")
 
         # The tray menu's Désactiver is locked: its command does nothing.
         s.wctl("menu", str(MENU_ACTIVER))

@@ -16,13 +16,23 @@ set(VORTIKA_ICON ${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.ico)
 configure_file(${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.manifest.in ${VORTIKA_MANIFEST} @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/windows/VORTikaMonitor.rc.in ${CMAKE_BINARY_DIR}/VORTikaMonitor.rc @ONLY)
 
+# The event log's message table, English and French, from the UTF-8 text of the messages; the
+# resource script includes it from the build folder.
+find_program(VORTIKA_WINDMC NAMES x86_64-w64-mingw32-windmc windmc REQUIRED)
+set(VORTIKA_MESSAGES ${CMAKE_BINARY_DIR}/event_messages.rc ${CMAKE_BINARY_DIR}/MSG00409.bin
+                     ${CMAKE_BINARY_DIR}/MSG0040C.bin)
+add_custom_command(OUTPUT ${VORTIKA_MESSAGES}
+  COMMAND ${VORTIKA_WINDMC} -C 65001 -U -h ${CMAKE_BINARY_DIR} -r ${CMAKE_BINARY_DIR}
+          ${CMAKE_SOURCE_DIR}/windows/event_messages.mc
+  DEPENDS ${CMAKE_SOURCE_DIR}/windows/event_messages.mc VERBATIM)
+
 add_executable(VORTikaMonitor WIN32 ${WINDOWS_SOURCES} ${CMAKE_BINARY_DIR}/VORTikaMonitor.rc)
 target_link_libraries(VORTikaMonitor PRIVATE vortika_core)
 target_link_options(VORTikaMonitor PRIVATE -municode ${static_flags})
 target_link_libraries(VORTikaMonitor PRIVATE comctl32 shell32 gdi32 user32 advapi32 wtsapi32 ole32 oleaut32 uuid)
 set_target_properties(VORTikaMonitor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set_source_files_properties(${CMAKE_BINARY_DIR}/VORTikaMonitor.rc PROPERTIES
-  OBJECT_DEPENDS "${VORTIKA_MANIFEST};${VORTIKA_ICON}")
+  OBJECT_DEPENDS "${VORTIKA_MANIFEST};${VORTIKA_ICON};${VORTIKA_MESSAGES}")
 # Small Win32 helpers that the end-to-end tests drive.
 file(GLOB win_tools CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/win32/*.cpp)
 foreach(src IN LISTS win_tools)

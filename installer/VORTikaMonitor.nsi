@@ -56,6 +56,8 @@ RequestExecutionLevel admin
 !define REQUEST_RIGHTS "D:P(A;;0x1F0003;;;SY)(A;;0x1F0003;;;BA)(A;;0x120000;;;BU)"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VORTikaMonitor"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; The program's source in the Application log: its messages are the program's own message table.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\VOR-TIKA Monitor"
 ; Under $APPDATA once SetShellVarContext all: C:\ProgramData\VORTIKA.
 !define DATA_FOLDER "VORTIKA"
 ; Groups by their SIDs, so that it works on every language of Windows.
@@ -658,6 +660,9 @@ Section "${APP_NAME}" SecMain
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" "$0"
+  ; Error, warning and information.
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\${APP_EXE}"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 SectionEnd
 
 Function .onInstSuccess
@@ -690,6 +695,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${APP_NAME}.lnk"
   DeleteRegValue HKLM "${RUN_KEY}" "${APP_NAME}"
   DeleteRegKey HKLM "${UNINST_KEY}"
+  DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
   ; $APPDATA\VORTIKA (logs and settings) stays.
 SectionEnd
 

@@ -45,6 +45,7 @@ void TForm1::FormCreate()
 
     RefreshPortList();
     LoadSettings();
+    ApplyMachinePolicy();
 
     Timer1.SetInterval(kTimer1Ms);
     Timer1.Stop();
@@ -57,6 +58,7 @@ void TForm1::FormCreate()
     UpdateTrayIcon();
     UpdateStatus(L"Déconnecté");
     AddLog(L"VOR-TIKA Monitor démarré - Version 1.0");
+    LogMachinePolicy();
     StartDeviceMonitoring();
 
     // Started in a session nobody uses (an upgrade restarts every session's monitor): it must not
@@ -99,8 +101,10 @@ void TForm1::EndSession()
         return;
     Disconnect();
     App.Terminate();
-    if (const auto message = RunCatching([this] { FormDestroy(); }))
+    if (const auto message = RunCatching([this] { FormDestroy(); })) {
         AddLog(ErrorReportText(*message));
+        ReportToEventLog(EventKind::Error, {ErrorReportText(*message)});
+    }
 }
 
 void TForm1::StartDeviceMonitoring()
@@ -125,8 +129,9 @@ void TForm1::ApplyIdleLayout()
 {
     btnConnect.SetEnabled(true);
     btnDisconnect.SetEnabled(false);
-    cmbPorts.SetEnabled(true);
-    cmbBaudRate.SetEnabled(true);
+    // A list locked by machine policy stays disabled.
+    cmbPorts.SetEnabled(!Policy().port);
+    cmbBaudRate.SetEnabled(!Policy().baudRate);
 }
 
 // The text of cmbBaudRate as a decimal integer, 9600 when it is not one.

@@ -17,9 +17,11 @@
 #include "serial/com_ports.h"
 #include "serial/port_open.h"
 #include "serial/serial_registry.h"
+#include "storage/event_sink.h"
 #include "storage/file_system.h"
 #include "storage/local_clock.h"
 #include "storage/log_backlog.h"
+#include "storage/machine_policy.h"
 #include "storage/profile_store.h"
 #include "system/ansi_code_page.h"
 #include "system/clock.h"
@@ -65,6 +67,8 @@ struct FormPlatform {
     Clipboard& clipboard;
     ProfileStore& profile;
     SessionState& session;
+    MachinePolicyKey& policyKey;
+    EventSink& events;
 };
 
 // The monitor: its state, its controls (reached by their own names, inherited
@@ -154,6 +158,14 @@ public:
     void MenuAfficherClick();
     void MenuQuitterClick();
 
+    // Machine policy and the event log (policy.cpp)
+    void ApplyMachinePolicy(); // at start-up, over the settings file
+    void LogMachinePolicy();   // after the start-up line
+    void PolicyChanged();      // Windows says policy changed
+    const MachinePolicy& Policy() const { return policyReading_.policy; }
+    std::optional<bool> PolicyRestoreClipboard() const { return Policy().restoreClipboard; }
+    void ReportToEventLog(EventKind kind, const std::vector<std::wstring>& strings);
+
     // The first rule of the link's state that the fields break, if any (link_state.cpp).
     std::optional<std::wstring> BrokenLinkRule() const;
 
@@ -169,7 +181,8 @@ public:
     std::wstring ConfigPath;
     std::wstring LogsPath;
     std::wstring ConfigFile;
-    // Beyond the file's eight keys, read only: the clipboard's contents put back after each paste.
+    // Beyond the file's eight keys, read only: the clipboard's contents put back after each paste
+    // (machine policy, when it sets it, wins).
     bool RestoreClipboard = false;
 
 private:
@@ -193,7 +206,7 @@ private:
     void AbandonOpenInFlight();
     // The link lost without the user asking: the pending burst first, the reason, the close, and
     // the port remembered to be tried again.
-    void LoseLink(const std::wstring& reasonLine);
+    void LoseLink(const std::wstring& reasonLine, bool reportToEventLog = true);
     void StopPollAndClosePort();
     void NoteArrivalDuringSearch();
     void SearchPortsArrivedDuringSearch();
@@ -211,8 +224,12 @@ private:
     void DeliverBeforeClosing();
     void DeliverBurst(const std::wstring& text);
     void CheckPasteRead();
+    void NoteUnconfirmedPaste(const std::wstring& line);
     void PutBackClipboard();
     void ArmDeliveryTimerWhileWaiting();
+
+    void SetMonitorEnabled(bool enabled);
+    void ApplyPolicyToControls(const MachinePolicy* before);
 
     void RememberDevicePort(const std::wstring& port);
     void StopDevicePortTries();
@@ -264,4 +281,5 @@ private:
     bool clipboardSaved_ = false; // the operator's clipboard waits to be put back
     bool registryTypeErrorShown_ = false;
     std::set<std::wstring> registryTypeErrorsLogged_; // value names already reported
+    PolicyReading policyReading_;                     // the settings machine policy sets and locks
 };

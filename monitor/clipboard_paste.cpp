@@ -84,10 +84,11 @@ TypingOutcome TForm1::PasteViaClipboard(const std::wstring& text)
     // A copy is kept only of the operator's contents, not of a burst still waiting to be put back over.
     bool saved = false;
     const auto error =
-        PlaceOnClipboard(platform_.clipboard, platform_.clock, text, RestoreClipboard && !clipboardSaved_, saved);
+        PlaceOnClipboard(platform_.clipboard, platform_.clock, text, PolicyRestoreClipboard().value_or(RestoreClipboard) && !clipboardSaved_, saved);
     clipboardSaved_ = clipboardSaved_ || saved;
     if (error) {
         AddLog(L"Erreur lors de la copie/collage: " + *error);
+        ReportToEventLog(EventKind::BurstNotDelivered, {L"Erreur lors de la copie/collage: " + *error});
         return {};
     }
     AddLog(L"Données copiées et collées automatiquement: " + text);

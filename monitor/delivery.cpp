@@ -7,6 +7,31 @@
 #include "input/delivery_rule.h"
 #include "monitor/Unit1.h"
 
+namespace {
+
+std::wstring RefusalLine(BurstAction action, const std::wstring& text)
+{
+    switch (action) {
+    case BurstAction::RefuseThisProgram:
+        // Keys typed into our own window or menu would click its buttons and run its entries.
+        return L"Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor";
+    case BurstAction::RefuseShell:
+        return L"Données non transmises: la fenêtre au premier plan est le bureau ou la barre des tâches";
+    case BurstAction::RefuseNobody:
+        // With nobody in front, a paste would only overwrite the user's clipboard.
+        return L"Données non transmises: aucune application au premier plan (session verrouillée ou bureau sécurisé)";
+    case BurstAction::RefuseModifierKeys:
+        return L"Données non transmises: touche Maj, Ctrl, Alt ou Windows enfoncée depuis 10 s";
+    case BurstAction::RefuseOnClose:
+    case BurstAction::Deliver:
+    case BurstAction::Wait:
+        break;
+    }
+    return L"Données non transmises (fermeture de la connexion): " + text;
+}
+
+} // namespace
+
 void TForm1::TimerDeliveryTimer()
 {
     DeliverPendingBursts(false);
@@ -29,31 +54,13 @@ void TForm1::DeliverPendingBursts(bool closing)
             break;
         const std::wstring text = std::move(pendingBursts_.front().Text);
         pendingBursts_.pop_front();
-        switch (action) {
-        case BurstAction::Deliver:
+        if (action == BurstAction::Deliver) {
             DeliverBurst(text);
-            break;
-        case BurstAction::RefuseThisProgram:
-            // Keys typed into our own window or menu would click its buttons and run its entries.
-            AddLog(L"Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor");
-            break;
-        case BurstAction::RefuseShell:
-            AddLog(L"Données non transmises: la fenêtre au premier plan est le bureau ou la barre des tâches");
-            break;
-        case BurstAction::RefuseNobody:
-            // With nobody in front, a paste would only overwrite the user's clipboard.
-            AddLog(L"Données non transmises: aucune application au premier plan (session verrouillée ou bureau "
-                   L"sécurisé)");
-            break;
-        case BurstAction::RefuseModifierKeys:
-            AddLog(L"Données non transmises: touche Maj, Ctrl, Alt ou Windows enfoncée depuis 10 s");
-            break;
-        case BurstAction::RefuseOnClose:
-            AddLog(L"Données non transmises (fermeture de la connexion): " + text);
-            break;
-        case BurstAction::Wait:
-            break;
+            continue;
         }
+        const std::wstring reason = RefusalLine(action, text);
+        AddLog(reason);
+        ReportToEventLog(EventKind::BurstNotDelivered, {reason});
     }
     if (clipboardSaved_ && !pasteAwaitingRead_ && pendingBursts_.empty())
         PutBackClipboard();
@@ -81,10 +88,13 @@ void TForm1::DeliverBurst(const std::wstring& text)
     if (chkLF.Checked())
         typed += SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\n'));
     // Windows refuses input to an application with higher rights and does not say why.
-    if (typed.Refused > 0)
+    if (typed.Refused > 0) {
         AddLog(L"Données transmises en partie: Windows a refusé " + std::to_wstring(typed.Refused) + L" des " +
                std::to_wstring(typed.Events) +
                L" événements clavier (application au premier plan exécutée avec plus de droits ?)");
+        ReportToEventLog(EventKind::BurstDeliveredInPart,
+                         {std::to_wstring(typed.Refused), std::to_wstring(typed.Events)});
+    }
 }
 
 // The target reads the clipboard when its loop reaches the Ctrl+V; until then the paste is ours
@@ -98,17 +108,25 @@ void TForm1::CheckPasteRead()
         pasteAwaitingRead_.reset();
         return;
     case PlacedText::Replaced:
-        AddLog(L"Données peut-être non collées (Presse-papiers remplacé avant d'être lu): " + pasteAwaitingRead_->Text);
+        NoteUnconfirmedPaste(L"Données peut-être non collées (Presse-papiers remplacé avant d'être lu): " +
+                             pasteAwaitingRead_->Text);
         break;
     case PlacedText::Unread:
         if (platform_.clock.GetTickCount() - pasteAwaitingRead_->PastedAt < kPasteReadWaitMs)
             return;
-        AddLog(L"Données peut-être non collées (Presse-papiers non lu après 5 s): " + pasteAwaitingRead_->Text);
+        NoteUnconfirmedPaste(L"Données peut-être non collées (Presse-papiers non lu après 5 s): " +
+                             pasteAwaitingRead_->Text);
         break;
     }
     pasteAwaitingRead_.reset();
     // A late reader must still find the burst, and another program's text is not ours to replace.
     clipboardSaved_ = false;
+}
+
+void TForm1::NoteUnconfirmedPaste(const std::wstring& line)
+{
+    AddLog(line);
+    ReportToEventLog(EventKind::BurstNotDelivered, {line});
 }
 
 void TForm1::ArmDeliveryTimerWhileWaiting()

@@ -291,6 +291,7 @@ void TForm1::CheckHandshakeReply()
            cmbPorts.Text());
     UpdateStatus(L"VOR-TIKA détecté sur " + cmbPorts.Text() + L" (" + cmbBaudRate.Text() + L" bauds)");
     AddLog(L"VOR-TIKA détecté et connecté sur " + cmbPorts.Text());
+    ReportToEventLog(EventKind::DeviceConnected, {cmbPorts.Text()});
     UpdateTrayIcon();
     DataBuffer.clear();
     SaveSettings();
@@ -298,11 +299,14 @@ void TForm1::CheckHandshakeReply()
 
 // The link lost without the user asking. Every such path comes here with its own line, so that
 // the pending burst, the close and the tries of the device's port are handled once.
-void TForm1::LoseLink(const std::wstring& reasonLine)
+void TForm1::LoseLink(const std::wstring& reasonLine, bool reportToEventLog)
 {
     const std::wstring port = OpenPortName(); // Disconnect forgets it
     DeliverBeforeClosing();
     AddLog(reasonLine);
+    // A session switch or sleep is expected; a link that breaks is what an administrator alerts on.
+    if (reportToEventLog)
+        ReportToEventLog(EventKind::LinkLost, {port});
     Disconnect();
     RememberDevicePort(port);
 }

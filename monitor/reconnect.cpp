@@ -130,7 +130,7 @@ void TForm1::SessionLeftConsole()
     const std::wstring line =
         L"Session Windows quittée (changement d'utilisateur ou bureau à distance) - Fermeture de la connexion";
     if (IsConnected) {
-        LoseLink(line);
+        LoseLink(line, false);
         return;
     }
     AddLog(line);
@@ -167,7 +167,7 @@ void TForm1::SessionStateKnown(bool active)
 void TForm1::PowerSuspending()
 {
     if (IsConnected) {
-        LoseLink(L"Mise en veille de Windows - Fermeture de la connexion");
+        LoseLink(L"Mise en veille de Windows - Fermeture de la connexion", false);
         return;
     }
     // A search or a try holds a port too; the device's port is tried again after resume.

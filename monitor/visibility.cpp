@@ -47,7 +47,15 @@ void TForm1::TrayIcon1Click()
 // starts nothing by itself.
 void TForm1::MenuActiverClick()
 {
-    IsEnabled = !IsEnabled;
+    // Locked by machine policy: the entry is grayed, and a command that comes all the same does nothing.
+    if (Policy().enabled)
+        return;
+    SetMonitorEnabled(!IsEnabled);
+}
+
+void TForm1::SetMonitorEnabled(bool enabled)
+{
+    IsEnabled = enabled;
     if (IsEnabled) {
         MenuActiver.SetCaption(L"Désactiver");
         AddLog(L"VOR-TIKA Monitor activé");

@@ -32,6 +32,7 @@ public:
     virtual ~CheckBox() = default;
     virtual bool Checked() const = 0;
     virtual void SetChecked(bool checked) = 0;
+    virtual void SetEnabled(bool enabled) = 0;
 };
 
 // Checking one button of the group unchecks the others; unchecking leaves them.
@@ -63,6 +64,7 @@ class MenuItem {
 public:
     virtual ~MenuItem() = default;
     virtual void SetCaption(const std::wstring& caption) = 0;
+    virtual void SetEnabled(bool enabled) = 0; // grayed when false
 };
 
 // A message-driven timer. Arm() on a running timer leaves its period running;

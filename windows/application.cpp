@@ -81,6 +81,8 @@ int Win32Application::ShowModal(const std::wstring& text, UINT flags)
     // one inside another, until the stack overflows; the log records each event.
     if (!openBoxes_.Enter(text))
         return IDOK;
+    if ((flags & MB_ICONMASK) == MB_ICONERROR && events_ != nullptr)
+        events_->Report(EventKind::Error, {text});
     // Modal to every window of the program, the main window included, while
     // the box's own loop keeps the timers and the tray going.
     const bool mainWasEnabled = main_ != nullptr && IsWindowEnabled(main_);

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "storage/event_sink.h"
 #include "ui/controls.h"
 #include "ui/open_boxes.h"
 #include "windows/base_window.h"
@@ -33,6 +34,8 @@ public:
     {
         clipboardMessages_ = std::move(handler);
     }
+    // Every error box shown is also an error event.
+    void SetEventSink(EventSink* events) { events_ = events; }
 
     void ShowMessage(const std::wstring& text, MessageBoxKind kind) override;
     void ShowMessageLater(const std::wstring& text, MessageBoxKind kind) override;
@@ -54,6 +57,7 @@ private:
     HINSTANCE instance_;
     HWND main_ = nullptr;
     OpenBoxTexts openBoxes_;
+    EventSink* events_ = nullptr;
     std::deque<std::pair<std::wstring, MessageBoxKind>> postedBoxes_;
     std::function<bool(UINT, WPARAM)> clipboardMessages_;
 };

@@ -191,6 +191,11 @@ void Win32MenuItem::SetCaption(const std::wstring& caption)
     SetMenuItemInfoW(menu_, id_, FALSE, &info);
 }
 
+void Win32MenuItem::SetEnabled(bool enabled)
+{
+    EnableMenuItem(menu_, id_, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
 // --- Timer ---
 
 void Win32Timer::Attach(HWND hwnd)

@@ -46,6 +46,7 @@ class Win32CheckBox : public CheckBox, public Win32Control {
 public:
     bool Checked() const override { return IsChecked(); }
     void SetChecked(bool checked) override { Check(checked); }
+    void SetEnabled(bool enabled) override { Enable(enabled); }
 };
 
 // Plain BS_RADIOBUTTON: the group rule and the tab stop are ours, because the
@@ -55,6 +56,7 @@ public:
     void SetPartner(Win32RadioButton& partner) { partner_ = &partner; }
     bool Checked() const override { return IsChecked(); }
     void SetChecked(bool checked) override;
+    void SetEnabled(bool enabled) override { Enable(enabled); }
     void Clicked() { SetChecked(true); }
 
 private:
@@ -88,6 +90,7 @@ public:
     Win32MenuItem(UINT id, std::wstring caption) : id_(id), caption_(std::move(caption)) {}
     void Attach(HMENU menu) { menu_ = menu; }
     void SetCaption(const std::wstring& caption) override;
+    void SetEnabled(bool enabled) override;
 
 private:
     HMENU menu_ = nullptr;

@@ -8,9 +8,11 @@
 #include "monitor/Unit1.h"
 #include "ui/named_objects.h"
 #include "windows/application.h"
+#include "windows/event_log.h"
 #include "windows/input.h"
 #include "windows/main_window.h"
 #include "windows/messages.h"
+#include "windows/policy.h"
 #include "windows/port_opener.h"
 #include "windows/serial.h"
 #include "windows/setup_helpers.h"
@@ -65,6 +67,9 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
         [&clipboard](UINT msg, WPARAM wParam) { return clipboard.HandleOwnerMessage(msg, wParam); });
     Win32ProfileStore profile;
     Win32SessionState session;
+    Win32MachinePolicyKey policyKey;
+    Win32EventSink events;
+    app.SetEventSink(&events);
 
     TForm1 form(window.Controls(), FormPlatform{.clock = clock,
                                                 .localClock = localClock,
@@ -77,7 +82,9 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
                                                 .inputFocus = inputFocus,
                                                 .clipboard = clipboard,
                                                 .profile = profile,
-                                                .session = session});
+                                                .session = session,
+                                                .policyKey = policyKey,
+                                                .events = events});
     window.Attach(form);
 
     // An error ends FormCreate at its step; the window exists all the same.
@@ -93,6 +100,7 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
     // The clipboard keeps the last burst after the monitor has gone.
     clipboard.RenderPending();
     app.SetClipboardOwnerMessages(nullptr);
+    app.SetEventSink(nullptr);
     return exitCode;
 }
 

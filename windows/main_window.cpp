@@ -14,6 +14,7 @@
 #include "windows/input.h"
 #include "windows/messages.h"
 #include "windows/newer_api.h"
+#include "windows/policy.h"
 #include "windows/port_opener.h"
 #include "windows/single_instance.h"
 #include "windows/trace.h"
@@ -163,6 +164,10 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         else if (wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT)
             Run(&TForm1::SessionReturnedToConsole);
         return 0;
+    case WM_SETTINGCHANGE:
+        if (IsPolicyChange(lParam))
+            Run(&TForm1::PolicyChanged);
+        break;
     case WM_POWERBROADCAST:
         // Sent while the system waits: the close before sleep and the watch after resume (opens,
         // the removal box) run once it has returned.

@@ -45,6 +45,7 @@ OTHER_INSTALL_DIR = r"C:\Autre dossier"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VORTikaMonitor"
 RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = "VOR-TIKA Monitor"
+EVENT_SOURCE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VOR-TIKA Monitor"
 SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\VOR-TIKA Monitor.lnk"
 STAMP = ".vortika-prefix-ready"
 
@@ -385,6 +386,7 @@ class WineSession:
             # The registry is the running server's: cleaned before it stops.
             self.reg("delete", RUN_KEY, "/v", RUN_VALUE, "/f")
             self.reg("delete", UNINSTALL_KEY, "/f")
+            self.reg("delete", EVENT_SOURCE_KEY, "/f")
         self._stop_server()
         for path in installed:
             if path.is_dir():

@@ -40,7 +40,9 @@ public:
     explicit FakeCheckBox(bool initial = false) : checked(initial) {}
     bool Checked() const override { return checked; }
     void SetChecked(bool c) override { checked = c; }
+    void SetEnabled(bool e) override { enabled = e; }
     bool checked;
+    bool enabled = true;
 };
 
 class FakeRadioButton : public RadioButton {
@@ -55,7 +57,9 @@ public:
                 if (other != this)
                     other->checked = false;
     }
+    void SetEnabled(bool e) override { enabled = e; }
     bool checked;
+    bool enabled = true;
     std::vector<FakeRadioButton*> group;
 };
 
@@ -91,7 +95,9 @@ class FakeMenuItem : public MenuItem {
 public:
     std::wstring Caption() const { return caption; }
     void SetCaption(const std::wstring& c) override { caption = c; }
+    void SetEnabled(bool e) override { enabled = e; }
     std::wstring caption = L"Activer";
+    bool enabled = true;
 };
 
 struct BalloonRecord {

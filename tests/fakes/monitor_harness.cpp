@@ -36,7 +36,9 @@ MonitorHarness::MonitorHarness()
                         .inputFocus = inputFocus,
                         .clipboard = clipboard,
                         .profile = profile,
-                        .session = session})
+                        .session = session,
+                        .policyKey = policyKey,
+                        .events = events})
 {
     rbKeyboard.group = rbClipboard.group = {&rbKeyboard, &rbClipboard};
     toolkit.Timer1.OnTimer = [this] { form.Timer1Timer(); };

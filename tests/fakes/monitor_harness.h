@@ -6,6 +6,7 @@
 #include "monitor/Unit1.h"
 #include "tests/fakes/fake_controls.h"
 #include "tests/fakes/fake_input.h"
+#include "tests/fakes/fake_policy.h"
 #include "tests/fakes/fake_profile.h"
 #include "tests/fakes/fake_serial.h"
 #include "tests/fakes/fake_storage.h"
@@ -43,6 +44,8 @@ struct MonitorHarness {
     FakeClipboard clipboard;
     FakeSessionState session;
     FakeProfileStore profile{fileSystem, codePage};
+    FakeMachinePolicyKey policyKey;
+    FakeEventSink events;
 
     TForm1 form;
 

@@ -28,6 +28,8 @@
 //   wctl foreground CLASS           bring the window of CLASS to the front
 //   wctl foreground-class           print the class of the foreground window
 //   wctl dump-sink                  ask the sink to write its whole text to its record
+//   wctl setting-change TEXT        broadcast WM_SETTINGCHANGE with TEXT ("Policy"), as Group Policy
+//                                   does after a refresh; waits up to 10 s for the windows to handle it
 //   wctl close CLASS                post WM_CLOSE to the window of CLASS
 //   wctl children CLASS             print "client=W,H", then one line per descendant window:
 //                                   "id=N class=C parent=N visible=0|1 rect=L,T,R,B text=..." (rect in
@@ -588,7 +590,7 @@ int Usage()
           L" wait-window CLASS SECONDS | wait-gone CLASS SECONDS | window-info CLASS | dismiss-box [SECONDS] |"
           L" box-text [SECONDS] | tray-events MSG... | post CLASS MSG WPARAM LPARAM |"
           L" clipboard | set-clipboard TEXT | clipboard-formats | hold-file PATH MS [read|append] | foreground CLASS | "
-          L"foreground-class | dump-sink | close CLASS |"
+          L"foreground-class | dump-sink | setting-change TEXT | close CLASS |"
           L" count-windows CLASS | set-check ID 0|1 | tray-delete");
     return 2;
 }
@@ -611,6 +613,12 @@ int Run(const std::vector<std::wstring>& a)
         if (!hwnd)
             return 1;
         PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(num(1), 0), 0);
+        return 0;
+    }
+    if (cmd == L"setting-change" && a.size() == 2) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(a[1].c_str()),
+                            SMTO_ABORTIFHUNG, 10000, &result);
         return 0;
     }
     if (cmd == L"click-button" && a.size() == 2)

@@ -1,0 +1,36 @@
+// Fakes of the machine policy key and of the event log: the key's values as a test sets them, and
+// every event reported, in order.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "storage/event_sink.h"
+#include "storage/machine_policy.h"
+
+class FakeMachinePolicyKey : public MachinePolicyKey {
+public:
+    std::vector<PolicyValue> ReadValues() override { return values; }
+    void SetFlag(const std::wstring& name, std::uint32_t value) { Set({name, value, std::nullopt}); }
+    void SetText(const std::wstring& name, const std::wstring& text) { Set({name, std::nullopt, text}); }
+    void Set(PolicyValue value)
+    {
+        std::erase_if(values, [&](const PolicyValue& v) { return v.Name == value.Name; });
+        values.push_back(std::move(value));
+    }
+    std::vector<PolicyValue> values;
+};
+
+struct EventRecord {
+    EventKind Kind;
+    std::vector<std::wstring> Strings;
+    bool operator==(const EventRecord&) const = default;
+};
+
+class FakeEventSink : public EventSink {
+public:
+    void Report(EventKind kind, const std::vector<std::wstring>& strings) override
+    {
+        events.push_back({kind, strings});
+    }
+    std::vector<EventRecord> events;
+};

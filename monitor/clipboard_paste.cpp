@@ -83,8 +83,8 @@ TypingOutcome TForm1::PasteViaClipboard(const std::wstring& text)
 {
     // A copy is kept only of the operator's contents, not of a burst still waiting to be put back over.
     bool saved = false;
-    const auto error =
-        PlaceOnClipboard(platform_.clipboard, platform_.clock, text, PolicyRestoreClipboard().value_or(RestoreClipboard) && !clipboardSaved_, saved);
+    const auto error = PlaceOnClipboard(platform_.clipboard, platform_.clock, text,
+                                        PolicyRestoreClipboard().value_or(RestoreClipboard) && !clipboardSaved_, saved);
     clipboardSaved_ = clipboardSaved_ || saved;
     if (error) {
         AddLog(L"Erreur lors de la copie/collage: " + *error);

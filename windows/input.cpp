@@ -183,7 +183,10 @@ bool Win32Clipboard::SetUnicodeText(ClipboardBlock block)
         placed_ = PlacedText::Read;
         return true;
     }
-    if (::SetClipboardData(CF_UNICODETEXT, nullptr) == nullptr) {
+    // SetClipboardData returns the handle it was given, so NULL for a promise whether or not it
+    // took: the promise is there when the clipboard, just emptied by us, now offers the format.
+    ::SetClipboardData(CF_UNICODETEXT, nullptr);
+    if (::GetClipboardOwner() != owner_ || !::IsClipboardFormatAvailable(CF_UNICODETEXT)) {
         text.Release();
         return false;
     }

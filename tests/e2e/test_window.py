@@ -76,16 +76,11 @@ class WindowTest(MonitorTestCase):
             self.assertEqual(visible(s, "TApplication"), shown)
 
     def open_menu(self) -> None:
-        s = self.session
-        s.wctl("tray-rclick")
-        wait_until(lambda: "visible=1" in s.wctl("window-info", "#32768", check=False), 30, what="the tray menu")
+        self.session.open_tray_menu()
 
     def keys(self, *keys: str) -> None:
-        # After a wine server restart the X focus may be nowhere: give it to the virtual desktop, whose
-        # foreground window (the monitor's, during its menu) then gets the keys.
-        subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine desktop", "windowfocus", "--sync"],
-                       env=self.session.env, check=True, timeout=60)
-        subprocess.run(["xdotool", "key", *keys], env=self.session.env, check=True, timeout=60)
+        # The foreground window (the monitor's, during its menu) gets the keys.
+        self.session.xdotool("key", *keys)
 
     def test_TrayMenuFromTheKeyboard_DisableShowQuit(self):
         if not shutil.which("xdotool"):

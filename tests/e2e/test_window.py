@@ -4,7 +4,7 @@ window and keeps the connection; a double click on the icon toggles the window o
 import shutil
 import subprocess
 
-from wine_env import MENU_AFFICHER, MonitorTestCase, wait_until
+from wine_env import BTN_CONNECT, MENU_AFFICHER, MonitorTestCase, wait_until
 
 WM_SYSCOMMAND, SC_CLOSE = 0x0112, 0xF060
 RB_KEYBOARD, RB_CLIPBOARD = 205, 207
@@ -141,6 +141,28 @@ class WindowTest(MonitorTestCase):
         device.send(r"B\r\n")
         wait_until(lambda: sink.chars().startswith("B"), 60, what="the next burst in the sink")
         self.assertNotIn("Surveillance des périphériques désactivée", s.log_messages())
+
+    def test_TrayMenuDisableThenEnable_ForegroundBackToTheSink_NextBurstReachesIt(self):
+        if not shutil.which("xdotool"):
+            self.skipTest("no xdotool")
+        s = self.session
+        device = s.emulator("COM5")
+        sink = s.sink()
+        s.start_monitor()
+        s.wait_log(CONNECTED, 120)
+        sink.foreground()
+        for done in ("VOR-TIKA Monitor désactivé", "VOR-TIKA Monitor activé"):
+            # The first entry, "Désactiver" and then "Activer", chosen in the menu itself.
+            self.open_menu()
+            self.keys("Down", "Return")
+            s.wait_log(done, 30)
+            wait_until(lambda: s.wctl("foreground-class", check=False).strip() == "VorTikaSink", 30, interval=0.3,
+                       what=f"the sink in front after {done!r}")
+        s.wctl("click-button", str(BTN_CONNECT))
+        s.wait_log(CONNECTED, 120, count=2)
+        device.send(r"B\r\n")
+        wait_until(lambda: sink.chars() == "B\r\r\r", 60, what="the burst in the sink")
+        self.assertNotIn(NOT_FOR_US, s.log_messages())
 
     def test_WindowInFront_TabsAndEnterFromTheDevice_ClickNoButton(self):
         s = self.session

@@ -183,9 +183,10 @@ bool Win32Clipboard::SetUnicodeText(ClipboardBlock block)
         placed_ = PlacedText::Read;
         return true;
     }
-    // A promise returns NULL on success too: only the last error tells.
-    ::SetLastError(ERROR_SUCCESS);
-    if (::SetClipboardData(CF_UNICODETEXT, nullptr) == nullptr && ::GetLastError() != ERROR_SUCCESS) {
+    // SetClipboardData returns the handle it was given, so NULL for a promise whether or not it
+    // took: the promise is there when the clipboard, just emptied by us, now offers the format.
+    ::SetClipboardData(CF_UNICODETEXT, nullptr);
+    if (::GetClipboardOwner() != owner_ || !::IsClipboardFormatAvailable(CF_UNICODETEXT)) {
         text.Release();
         return false;
     }

@@ -4,7 +4,7 @@ window and keeps the connection; a double click on the icon toggles the window o
 import shutil
 import subprocess
 
-from wine_env import MENU_AFFICHER, MonitorTestCase, wait_until
+from wine_env import BTN_CONNECT, MENU_AFFICHER, MonitorTestCase, wait_until
 
 WM_SYSCOMMAND, SC_CLOSE = 0x0112, 0xF060
 RB_KEYBOARD, RB_CLIPBOARD = 205, 207
@@ -76,16 +76,11 @@ class WindowTest(MonitorTestCase):
             self.assertEqual(visible(s, "TApplication"), shown)
 
     def open_menu(self) -> None:
-        s = self.session
-        s.wctl("tray-rclick")
-        wait_until(lambda: "visible=1" in s.wctl("window-info", "#32768", check=False), 30, what="the tray menu")
+        self.session.open_tray_menu()
 
     def keys(self, *keys: str) -> None:
-        # After a wine server restart the X focus may be nowhere: give it to the virtual desktop, whose
-        # foreground window (the monitor's, during its menu) then gets the keys.
-        subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine desktop", "windowfocus", "--sync"],
-                       env=self.session.env, check=True, timeout=60)
-        subprocess.run(["xdotool", "key", *keys], env=self.session.env, check=True, timeout=60)
+        # The foreground window (the monitor's, during its menu) gets the keys.
+        self.session.xdotool("key", *keys)
 
     def test_TrayMenuFromTheKeyboard_DisableShowQuit(self):
         if not shutil.which("xdotool"):
@@ -146,6 +141,28 @@ class WindowTest(MonitorTestCase):
         device.send(r"B\r\n")
         wait_until(lambda: sink.chars().startswith("B"), 60, what="the next burst in the sink")
         self.assertNotIn("Surveillance des périphériques désactivée", s.log_messages())
+
+    def test_TrayMenuDisableThenEnable_ForegroundBackToTheSink_NextBurstReachesIt(self):
+        if not shutil.which("xdotool"):
+            self.skipTest("no xdotool")
+        s = self.session
+        device = s.emulator("COM5")
+        sink = s.sink()
+        s.start_monitor()
+        s.wait_log(CONNECTED, 120)
+        sink.foreground()
+        for done in ("VOR-TIKA Monitor désactivé", "VOR-TIKA Monitor activé"):
+            # The first entry, "Désactiver" and then "Activer", chosen in the menu itself.
+            self.open_menu()
+            self.keys("Down", "Return")
+            s.wait_log(done, 30)
+            wait_until(lambda: s.wctl("foreground-class", check=False).strip() == "VorTikaSink", 30, interval=0.3,
+                       what=f"the sink in front after {done!r}")
+        s.wctl("click-button", str(BTN_CONNECT))
+        s.wait_log(CONNECTED, 120, count=2)
+        device.send(r"B\r\n")
+        wait_until(lambda: sink.chars() == "B\r\r\r", 60, what="the burst in the sink")
+        self.assertNotIn(NOT_FOR_US, s.log_messages())
 
     def test_WindowInFront_TabsAndEnterFromTheDevice_ClickNoButton(self):
         s = self.session

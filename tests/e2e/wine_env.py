@@ -263,12 +263,14 @@ class Emulator:
 class Sink:
     """The sink window and its record of received keys and pastes."""
 
-    def __init__(self, session: "WineSession", name: str = "sink", light: bool = False):
+    def __init__(self, session: "WineSession", name: str = "sink", light: bool = False, busy_after_enter_ms: int = 0):
         self.session = session
         self.record = session.tmp / f"{name}.rec"
         if self.record.exists():
             self.record.unlink()
         argv = [str(SINK_EXE), to_wine_path(self.record)] + (["--light"] if light else [])
+        if busy_after_enter_ms:
+            argv += ["--busy-after-enter", str(busy_after_enter_ms)]
         self.proc = session.spawn(argv, f"{name}.out")
         wait_until(lambda: " ready " in self.text(), 60, what="the sink window")
         session.wctl("wait-window", "VorTikaSink", "30")
@@ -294,6 +296,15 @@ class Sink:
 
     def pastes(self) -> list[str]:
         return [unescape(d) for _, e, d in self.events() if e == "paste"]
+
+    def keydowns(self) -> list[tuple[int, int]]:
+        """(virtual key, scan code) of every WM_KEYDOWN, in order."""
+        out = []
+        for _, e, d in self.events():
+            if e == "keydown":
+                fields = dict(f.split("=", 1) for f in d.split())
+                out.append((int(fields["VK"], 16), int(fields["SC"], 16)))
+        return out
 
     def foreground(self) -> None:
         self.session.wctl("foreground", "VorTikaSink")
@@ -531,10 +542,25 @@ class WineSession:
         self.emulators.append(emulator)
         return emulator
 
-    def sink(self, name: str = "sink", light: bool = False) -> Sink:
-        sink = Sink(self, name, light)
+    def sink(self, name: str = "sink", light: bool = False, busy_after_enter_ms: int = 0) -> Sink:
+        sink = Sink(self, name, light, busy_after_enter_ms)
         self.sinks.append(sink)
         return sink
+
+    def xdotool(self, *args: str) -> None:
+        """Runs xdotool on this session's display, after giving the X keyboard focus to the Wine
+        desktop: after a wine server restart it may be nowhere, and synthetic keys would reach nobody.
+        Wine then hands the keys to its foreground window."""
+        if not shutil.which("xdotool"):
+            raise unittest.SkipTest("no xdotool")
+        subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine desktop", "windowfocus", "--sync"],
+                       env=self.env, check=True, timeout=60)
+        subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=60)
+
+    def open_tray_menu(self) -> None:
+        """A right click on the tray icon; returns once the monitor's popup menu is shown."""
+        self.wctl("tray-rclick")
+        wait_until(lambda: "visible=1" in self.wctl("window-info", "#32768", check=False), 30, what="the tray menu")
 
     def start_monitor(self) -> subprocess.Popen:
         self.monitor = self.spawn([str(MONITOR_EXE)], "monitor.out")

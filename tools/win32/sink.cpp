@@ -1,6 +1,6 @@
 // sink: a window that receives typed keys and pastes, and writes down every one of them.
 //
-//   sink.exe RECORD_FILE [--title TEXT] [--light]
+//   sink.exe RECORD_FILE [--title TEXT] [--light] [--busy-after-enter MS]
 //
 // One multi-line EDIT control fills the window and has the focus; the window puts itself in front at
 // start and whenever it receives the "foreground" request (WM_APP + 10, posted by `wctl foreground`).
@@ -10,15 +10,20 @@
 //
 //   ready hwnd=0x...           the window is shown and the edit has the focus
 //   char U+0041 A              WM_CHAR reaching the edit (Enter is U+000D, Ctrl+V is U+0016)
-//   keydown VK=0x0D            WM_KEYDOWN reaching the edit
+//   keydown VK=0x0D SC=0x1C    WM_KEYDOWN reaching the edit, with its scan code ((lParam >> 16) & 0xFF)
 //   paste <text>               WM_PASTE, with the clipboard's Unicode text (escaped)
 //   change <length>            the edit's text changed
 //   focus in|out               the edit gained or lost the keyboard focus
 //   text <text>                the whole edit text (escaped), on WM_APP + 11 and at exit
+//   busy <ms> / idle           with --busy-after-enter: the sleep after an Enter begins / ends
 //
 // With --light, typed printable characters are recorded but not inserted into the edit: under Wine the EDIT
 // control spends several milliseconds on each character, so a plain sink cannot keep up with fast
 // typing and would time its own processing instead of the sender's. The benchmarks use it.
+//
+// With --busy-after-enter MS, the window sleeps MS ms after handling each Enter (WM_CHAR U+000D)
+// without pumping messages, as an application that saves each entry does: keys and a Ctrl+V that
+// come meanwhile wait in its queue, and a paste reads the clipboard only when it wakes.
 //
 // Escapes in texts: \r \n \t \\ and \uXXXX for other control characters. The epoch column is the
 // wall clock (UTC, ms since 1970) so that Linux programs can put the events on their own time line.
@@ -40,6 +45,7 @@ HWND g_edit = nullptr;
 WNDPROC g_editProc = nullptr;
 double g_qpcPerMs = 0;
 bool g_light = false;
+DWORD g_busyAfterEnterMs = 0;
 
 std::string Utf8(const std::wstring& text)
 {
@@ -148,11 +154,19 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         Write(buf + Escape(std::wstring(1, c)));
         if (g_light && c >= 0x20) // control characters still reach the edit: Ctrl+V pastes
             return 0;
+        if (c == L'\r' && g_busyAfterEnterMs > 0) {
+            const LRESULT handled = CallWindowProcW(g_editProc, hwnd, msg, wp, lp);
+            Write(L"busy " + std::to_wstring(g_busyAfterEnterMs));
+            Sleep(g_busyAfterEnterMs);
+            Write(L"idle");
+            return handled;
+        }
         break;
     }
     case WM_KEYDOWN: {
-        wchar_t buf[32];
-        swprintf(buf, 32, L"keydown VK=0x%02X", static_cast<unsigned>(wp));
+        wchar_t buf[48];
+        swprintf(buf, 48, L"keydown VK=0x%02X SC=0x%02X", static_cast<unsigned>(wp),
+                 static_cast<unsigned>((lp >> 16) & 0xFF));
         Write(buf);
         break;
     }
@@ -219,7 +233,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc < 2) {
-        MessageBoxW(nullptr, L"usage: sink.exe RECORD_FILE [--title TEXT] [--light]", L"sink", MB_OK);
+        MessageBoxW(nullptr, L"usage: sink.exe RECORD_FILE [--title TEXT] [--light] [--busy-after-enter MS]", L"sink",
+                    MB_OK);
         return 2;
     }
     std::wstring title = L"Sink";
@@ -229,6 +244,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
             title = argv[++i];
         else if (a == L"--light")
             g_light = true;
+        else if (a == L"--busy-after-enter" && i + 1 < argc)
+            g_busyAfterEnterMs = static_cast<DWORD>(wcstoul(argv[++i], nullptr, 10));
     }
 
     LARGE_INTEGER freq;

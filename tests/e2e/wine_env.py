@@ -335,7 +335,7 @@ class WineSession:
     # ---- life cycle -------------------------------------------------------------------------
 
     def start(self) -> "WineSession":
-        for path in (MONITOR_EXE, WCTL_EXE, SINK_EXE, EMULATOR):
+        for path in (MONITOR_EXE, WCTL_EXE, SINK_EXE, EMULATOR, SLOW_TTY_LIB):
             if not path.exists():
                 raise RuntimeError(f"missing {path}: build the host and windows presets first")
         if not (self.prefix / STAMP).exists():

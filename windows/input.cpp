@@ -183,7 +183,10 @@ bool Win32Clipboard::SetUnicodeText(ClipboardBlock block)
         placed_ = PlacedText::Read;
         return true;
     }
-    if (::SetClipboardData(CF_UNICODETEXT, nullptr) == nullptr) {
+    // A promise has no handle to give back: it returns NULL whether it worked or not, and only the
+    // last error tells the two apart.
+    ::SetLastError(ERROR_SUCCESS);
+    if (::SetClipboardData(CF_UNICODETEXT, nullptr) == nullptr && ::GetLastError() != ERROR_SUCCESS) {
         text.Release();
         return false;
     }

@@ -274,6 +274,7 @@ private:
     std::uint32_t lastDevicePortTry_ = 0;
     std::wstring statusBeforeTry_;
     bool sessionAway_ = false;           // this session is not at the console
+    bool goingToSleep_ = false;          // between the system's suspend and its resume
     bool startupSearchWhenBack_ = false; // started away from the console with automatic connection
     // Bursts received and not yet delivered, in order; the paste not yet read by any program.
     std::deque<PendingBurst> pendingBursts_;

@@ -55,8 +55,8 @@ bool TForm1::DevicePortTryDue()
 void TForm1::TryDevicePortWhenDue()
 {
     // An arrival's search is about to start: it goes first.
-    if (!devicePortTries_ || sessionAway_ || IsConnected || IsDetecting || !IsEnabled || !chkAutoConnect.Checked() ||
-        TimerArrivalPause.Running())
+    if (!devicePortTries_ || sessionAway_ || goingToSleep_ || IsConnected || IsDetecting || !IsEnabled ||
+        !chkAutoConnect.Checked() || TimerArrivalPause.Running())
         return;
     // Without a delivery mode the poll reads nothing, so no answer could be heard.
     if (!rbKeyboard.Checked() && !rbClipboard.Checked())
@@ -166,6 +166,8 @@ void TForm1::SessionStateKnown(bool active)
 // adapters): the port is closed before sleep and opened again after it.
 void TForm1::PowerSuspending()
 {
+    // Programs still run for a moment after this: no try opens the port again before resume.
+    goingToSleep_ = true;
     if (IsConnected) {
         LoseLink(L"Mise en veille de Windows - Fermeture de la connexion", false);
         return;
@@ -178,6 +180,7 @@ void TForm1::PowerSuspending()
 // After sleep the adapter comes back within a second: look now, not up to 3 s later.
 void TForm1::PowerResumed()
 {
+    goingToSleep_ = false;
     devicePortTryCount_ = 0;
     TimerDeviceWatchTimer();
 }

@@ -29,6 +29,24 @@ TEST(Sleep, SuspendClosesAfterThePendingBurst_ResumeTriesTheDevicesPortAtOnce)
     EXPECT_EQ(h.comPorts.Device(L"COM4").opens, opensOfOther);
 }
 
+// Windows goes on running programs for a moment after announcing sleep: no try of the device's
+// port may open it then, or its handle would be kept across sleep after all.
+TEST(Sleep, NoTryOfTheDevicesPortBetweenSuspendAndResume)
+{
+    MonitorHarness h;
+    ASSERT_TRUE(h.StartConnected({L"COM3"}));
+    h.Dispatch([&] { h.form.PowerSuspending(); });
+    const int opens = h.comPorts.Device(L"COM3").opens;
+    h.RunFor(4 * kTimerDeviceWatchMs);
+    EXPECT_EQ(h.comPorts.Device(L"COM3").opens, opens);
+    EXPECT_FALSE(h.form.IsDetecting);
+
+    h.Dispatch([&] { h.form.PowerResumed(); });
+    h.RunFor(100);
+    EXPECT_TRUE(h.form.IsConnected);
+    EXPECT_EQ(h.comPorts.Device(L"COM3").opens, opens + 1);
+}
+
 // An open that blocks is one more step of the detection: the window stays busy on that port, the
 // reply wait bounds it, and the handle it brings back late is closed at once.
 TEST(SlowOpen, BoundedByTheReplyWait_TheLateHandleIsClosed_TheSearchGoesOn)

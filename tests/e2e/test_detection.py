@@ -1,8 +1,9 @@
 """The search for the device over pseudo-terminal COM ports, and the Disconnect button."""
 
 import datetime
+import time
 
-from wine_env import BTN_DISCONNECT, LBL_STATUS, MonitorTestCase, wait_until
+from wine_env import BTN_DISCONNECT, LBL_STATUS, SLOW_TTY_LIB, MonitorTestCase, wait_until
 
 QUERY = b"$VOR-TIKA?\r"
 
@@ -79,6 +80,42 @@ class DetectionTest(MonitorTestCase):
         # The connected port is saved as the last step of the connection.
         wait_until(lambda: s.read_settings().get("Connection", {}).get("Port") == "COM5", 30,
                    what="COM5 saved in the settings file")
+
+    def test_PortWhoseFirstUseBlocks8s_TheWindowKeepsAnswering_DeviceFoundAfterIt(self):
+        s = self.session
+        slow = s.emulator("COM3", "--silent")
+        s.emulator("COM5")
+        marks = s.tmp / "slow-tty.marks"
+
+        def stall() -> dict[str, float]:
+            lines = marks.read_text().splitlines() if marks.exists() else []
+            return {what: float(ms) for what, ms in (line.split() for line in lines)}
+
+        s.start_monitor({"LD_PRELOAD": str(SLOW_TTY_LIB), "VORTIKA_SLOW_TTY": slow.pty,
+                         "VORTIKA_SLOW_TTY_MS": "8000", "VORTIKA_SLOW_TTY_MARK": str(marks)})
+        wait_until(lambda: "begin" in stall(), 120, interval=0.05, what="the first use of COM3")
+        pings = []  # (sent, answered or given up, in wall-clock ms; answered in time)
+        end = time.monotonic() + 60
+        while "end" not in stall():
+            self.assertLess(time.monotonic(), end, "COM3 never got past its first use")
+            sent = time.time() * 1000
+            answered = s.ping_monitor(1500)
+            pings.append((sent, time.time() * 1000, answered))
+        begin, finished = stall()["begin"], stall()["end"]
+        self.assertGreaterEqual(finished - begin, 7900)
+        self.assertTrue(all(answered for _, _, answered in pings), pings)
+        self.assertGreaterEqual(len([p for p in pings if begin <= p[0] and p[1] <= finished]), 2, (begin, pings))
+
+        s.wait_log("VOR-TIKA détecté et connecté sur COM5", 120)
+        self.assertInOrder(s.log_messages(), [
+            "Test du port COM3",
+            "Impossible d'ouvrir le port COM3",
+            "Test du port COM5",
+            "VOR-TIKA détecté et connecté sur COM5",
+        ])
+        # The handle that came back late was closed at once, before a word was written on it.
+        wait_until(lambda: slow.status()["openers"] == "0", 30, interval=0.5, what="COM3 closed")
+        self.assertEqual(slow.received(), b"")
 
 
 if __name__ == "__main__":

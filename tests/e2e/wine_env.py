@@ -35,6 +35,8 @@ MONITOR_EXE = WINDOWS_BUILD / "VORTikaMonitor.exe"
 WCTL_EXE = WINDOWS_BUILD / "tools" / "wctl.exe"
 SINK_EXE = WINDOWS_BUILD / "tools" / "sink.exe"
 EMULATOR = HOST_BUILD / "tools" / "vortika_emulator"
+# Preloaded into the monitor's process: the first use of one pty blocks (tools/linux/slow_tty.c).
+SLOW_TTY_LIB = HOST_BUILD / "tools" / "libslow_tty.so"
 
 SERIALCOMM = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
 
@@ -345,7 +347,7 @@ class WineSession:
     # ---- life cycle -------------------------------------------------------------------------
 
     def start(self) -> "WineSession":
-        for path in (MONITOR_EXE, WCTL_EXE, SINK_EXE, EMULATOR):
+        for path in (MONITOR_EXE, WCTL_EXE, SINK_EXE, EMULATOR, SLOW_TTY_LIB):
             if not path.exists():
                 raise RuntimeError(f"missing {path}: build the host and windows presets first")
         if not (self.prefix / STAMP).exists():
@@ -477,10 +479,11 @@ class WineSession:
 
     # ---- running programs ---------------------------------------------------------------------
 
-    def spawn(self, argv: list[str], out_name: str) -> subprocess.Popen:
+    def spawn(self, argv: list[str], out_name: str, extra_env: dict | None = None) -> subprocess.Popen:
         out = open(self.tmp / out_name, "wb")
         self._out_files.append(out)
-        proc = subprocess.Popen(["wine", *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+        env = {**self.env, **(extra_env or {})}
+        proc = subprocess.Popen(["wine", *argv], env=env, stdin=subprocess.DEVNULL, stdout=out,
                                 stderr=subprocess.STDOUT, cwd=self.tmp)
         self.procs.append(proc)
         return proc
@@ -537,8 +540,8 @@ class WineSession:
                 pass
         return pids
 
-    def emulator(self, port: str, *options: str) -> Emulator:
-        emulator = Emulator(self, port, *options)
+    def emulator(self, port: str, *options: str, record: Path | None = None) -> Emulator:
+        emulator = Emulator(self, port, *options, record=record)
         self.emulators.append(emulator)
         return emulator
 
@@ -562,9 +565,14 @@ class WineSession:
         self.wctl("tray-rclick")
         wait_until(lambda: "visible=1" in self.wctl("window-info", "#32768", check=False), 30, what="the tray menu")
 
-    def start_monitor(self) -> subprocess.Popen:
-        self.monitor = self.spawn([str(MONITOR_EXE)], "monitor.out")
+    def start_monitor(self, extra_env: dict | None = None) -> subprocess.Popen:
+        """Starts the monitor; extra_env goes to its own process only (LD_PRELOAD for instance)."""
+        self.monitor = self.spawn([str(MONITOR_EXE)], "monitor.out", extra_env)
         return self.monitor
+
+    def ping_monitor(self, max_ms: int = 1500) -> bool:
+        """Whether the monitor's window handles a WM_NULL sent to it within max_ms."""
+        return self.wctl("ping", "TForm1", str(max_ms), check=False).startswith("answered")
 
     def wait_monitor_window(self, timeout: float = 60) -> None:
         self.wctl("wait-window", "TForm1", str(timeout), timeout=timeout + 30)

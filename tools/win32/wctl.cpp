@@ -17,6 +17,8 @@
 //   wctl tray-events MSG...         post the tray icon's callback with each mouse message in turn
 //                                   (down, up, dblclk, rdown, rup, or a number)
 //   wctl post CLASS MSG WPARAM LPARAM  post a message to the top-level window of CLASS
+//   wctl ping CLASS MS              send WM_NULL to the window of CLASS, waiting at most MS ms for it to
+//                                   be handled; print "answered MS" or "timeout MS" (the time waited)
 //   wctl clipboard                  print the clipboard's Unicode text
 //   wctl set-clipboard TEXT         put TEXT on the clipboard
 //   wctl clipboard-formats          print the clipboard's registered formats, one a line: "NAME" or,
@@ -588,7 +590,7 @@ int Usage()
 {
     Print(L"usage: wctl tray-click | tray-rclick | menu ID | click-button ID | control-text ID | control-state ID |"
           L" wait-window CLASS SECONDS | wait-gone CLASS SECONDS | window-info CLASS | dismiss-box [SECONDS] |"
-          L" box-text [SECONDS] | tray-events MSG... | post CLASS MSG WPARAM LPARAM |"
+          L" box-text [SECONDS] | tray-events MSG... | post CLASS MSG WPARAM LPARAM | ping CLASS MS |"
           L" clipboard | set-clipboard TEXT | clipboard-formats | hold-file PATH MS [read|append] | foreground CLASS | "
           L"foreground-class | dump-sink | setting-change TEXT | close CLASS |"
           L" count-windows CLASS | set-check ID 0|1 | tray-delete");
@@ -698,6 +700,17 @@ int Run(const std::vector<std::wstring>& a)
                      static_cast<WPARAM>(wcstoull(a[3].c_str(), nullptr, 0)),
                      static_cast<LPARAM>(wcstoll(a[4].c_str(), nullptr, 0)));
         return 0;
+    }
+    if (cmd == L"ping" && a.size() == 3) {
+        HWND hwnd = FindTopOrSayMissing(a[1]);
+        if (!hwnd)
+            return 1;
+        DWORD_PTR result = 0;
+        const ULONGLONG start = GetTickCount64();
+        const bool answered =
+            SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(num(2)), &result) != 0;
+        Print((answered ? L"answered " : L"timeout ") + std::to_wstring(GetTickCount64() - start));
+        return answered ? 0 : 1;
     }
     if (cmd == L"clipboard")
         return Clipboard();

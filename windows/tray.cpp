@@ -69,17 +69,16 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
     data_.uID = kTrayIconId;
     data_.uCallbackMessage = win32::messages::kTrayCallback;
 
-    menu_.Reset(win32::TraceIfFalse(CreatePopupMenu(), L"CreatePopupMenu"));
-    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuActiverId, L"Activer"), L"AppendMenuW Activer");
-    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_SEPARATOR, 0, nullptr), L"AppendMenuW separator");
-    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuAfficherId, L"Afficher"), L"AppendMenuW Afficher");
-    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter"), L"AppendMenuW Quitter");
+    menu_.Reset(VORTIKA_TRACE_IF_FALSE(CreatePopupMenu()));
+    VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_STRING, kMenuActiverId, L"Activer"));
+    VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_SEPARATOR, 0, nullptr));
+    VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_STRING, kMenuAfficherId, L"Afficher"));
+    VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter"));
 
     taskbarCreated_ = RegisterWindowMessageW(win32::messages::kTaskbarCreatedName);
     // An elevated program gets no message from the non-elevated shell unless it lets it through.
     if (taskbarCreated_ != 0)
-        win32::TraceIfFalse(ChangeWindowMessageFilterEx(owner, taskbarCreated_, MSGFLT_ALLOW, nullptr),
-                            L"ChangeWindowMessageFilterEx TaskbarCreated");
+        VORTIKA_TRACE_IF_FALSE(ChangeWindowMessageFilterEx(owner, taskbarCreated_, MSGFLT_ALLOW, nullptr));
 }
 
 bool Win32TrayIcon::HandleMessage(UINT msg, WPARAM wParam)
@@ -124,7 +123,7 @@ void Win32TrayIcon::Add()
     if (added_)
         KillTimer(data_.hWnd, kTrayRetryTimerId);
     else
-        win32::TraceIfFalse(SetTimer(data_.hWnd, kTrayRetryTimerId, kRetryMs, nullptr), L"SetTimer tray retry");
+        VORTIKA_TRACE_IF_FALSE(SetTimer(data_.hWnd, kTrayRetryTimerId, kRetryMs, nullptr));
 }
 
 // A busy shell can also report a failed add that took place: a change that goes
@@ -186,7 +185,7 @@ void Win32TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& t
     CopyField(balloon.szInfo, text);
     balloon.dwInfoFlags = infoFlags;
     balloon.uTimeout = timeoutMs;
-    win32::TraceIfFalse(Shell_NotifyIconW(NIM_MODIFY, &balloon), L"Shell_NotifyIconW NIM_MODIFY balloon");
+    VORTIKA_TRACE_IF_FALSE(Shell_NotifyIconW(NIM_MODIFY, &balloon));
 }
 
 namespace {

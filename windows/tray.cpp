@@ -81,19 +81,31 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
         VORTIKA_TRACE_IF_FALSE(ChangeWindowMessageFilterEx(owner, taskbarCreated_, MSGFLT_ALLOW, nullptr));
 }
 
-bool Win32TrayIcon::HandleMessage(UINT msg, WPARAM wParam)
+Win32TrayIcon::Outcome Win32TrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool menuOpens)
 {
     if (msg == taskbarCreated_ && msg != 0) {
         // The taskbar was re-created: the icon is added afresh.
         if (shown_)
             Add();
-        return true;
+        return Outcome::Handled;
     }
-    if (msg == WM_TIMER && wParam == kTrayRetryTimerId) {
+    if (msg == WM_TIMER && wParam == RetryTimerId()) {
         AddIfMissing();
-        return true;
+        return Outcome::Handled;
     }
-    return false;
+    if (msg != win32::messages::kTrayCallback)
+        return Outcome::NotTray;
+    switch (OnCallback(lParam)) {
+    case Event::Click:
+        return Outcome::Click;
+    case Event::ContextMenu:
+        if (menuOpens)
+            ShowPopupMenu();
+        return Outcome::Handled;
+    case Event::None:
+        break;
+    }
+    return Outcome::Handled;
 }
 
 // Start-up draws the icon twice and sets its tip twice before it settles: the shell is
@@ -121,9 +133,9 @@ void Win32TrayIcon::Add()
     add.hIcon = icon ? icon.Get() : initialIcon_;
     added_ = Shell_NotifyIconW(NIM_ADD, &add) != FALSE;
     if (added_)
-        KillTimer(data_.hWnd, kTrayRetryTimerId);
+        KillTimer(data_.hWnd, RetryTimerId());
     else
-        VORTIKA_TRACE_IF_FALSE(SetTimer(data_.hWnd, kTrayRetryTimerId, kRetryMs, nullptr));
+        VORTIKA_TRACE_IF_FALSE(SetTimer(data_.hWnd, RetryTimerId(), kRetryMs, nullptr));
 }
 
 // A busy shell can also report a failed add that took place: a change that goes
@@ -131,7 +143,7 @@ void Win32TrayIcon::Add()
 void Win32TrayIcon::AddIfMissing()
 {
     if (added_ || !shown_) {
-        KillTimer(data_.hWnd, kTrayRetryTimerId);
+        KillTimer(data_.hWnd, RetryTimerId());
         return;
     }
     NOTIFYICONDATAW probe = data_;
@@ -147,7 +159,7 @@ void Win32TrayIcon::Modify(NOTIFYICONDATAW& data)
         return; // Show() adds the picture and tip of the moment
     if (Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE) {
         added_ = true;
-        KillTimer(data_.hWnd, kTrayRetryTimerId);
+        KillTimer(data_.hWnd, RetryTimerId());
     } else {
         Add();
     }
@@ -228,7 +240,7 @@ Win32TrayIcon::Event Win32TrayIcon::OnCallback(LPARAM lParam)
 // WM_NULL lets the menu loop end cleanly. Afterwards the foreground goes back to the operator's
 // window (unless "Afficher" was chosen), before the command runs: the hidden owner would keep it,
 // and the next bursts would not reach the operator's application.
-void Win32TrayIcon::ShowPopupMenu(unsigned keepForegroundCommand)
+void Win32TrayIcon::ShowPopupMenu()
 {
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -240,8 +252,7 @@ void Win32TrayIcon::ShowPopupMenu(unsigned keepForegroundCommand)
         static_cast<UINT>(TrackPopupMenu(menu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
                                          cursor.x, cursor.y, 0, data_.hWnd, nullptr));
     PostMessageW(data_.hWnd, WM_NULL, 0, 0);
-    if (command != keepForegroundCommand && previous != nullptr && IsWindow(previous) &&
-        GetForegroundWindow() == data_.hWnd)
+    if (command != kMenuAfficherId && previous != nullptr && IsWindow(previous) && GetForegroundWindow() == data_.hWnd)
         SetForegroundWindow(previous);
     // As the menu itself would have sent it, after the menu loop.
     if (command != 0)

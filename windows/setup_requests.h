@@ -30,7 +30,6 @@
 class SetupRequests {
 public:
     SetupRequests() = default;
-    ~SetupRequests();
     SetupRequests(const SetupRequests&) = delete;
     SetupRequests& operator=(const SetupRequests&) = delete;
 
@@ -48,12 +47,13 @@ private:
     static void CALLBACK OnTick(PVOID context, BOOLEAN timedOut);
     void Check();
 
-    HANDLE timer_ = nullptr;
     HWND window_ = nullptr;
     std::wstring seen_; // the last token looked at: each run's events are judged once
     win32::UniqueHandle replaced_;
     std::atomic<bool> requested_{false};
     std::atomic<bool> checking_{false}; // a slow check is not overlapped by the next tick's
+    // Last, so that it goes first: its release waits for a check under way, which uses the above.
+    win32::UniqueTimerQueueTimer timer_;
 };
 
 // Starts the program file at this process's path again, as this session's user:

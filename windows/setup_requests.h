@@ -9,13 +9,13 @@
 
 #include "windows/owners.h"
 
-// The setup program's requests to every running monitor, in every session and
-// on every desktop. A deployment tool runs the setup as SYSTEM in session 0,
-// where FindWindow sees no user's window. Any user could take a fixed Global
-// name first, with rights of their own, and end or hold back every monitor; so
-// the setup creates the events itself, under names with a token it makes for
-// each run, and publishes the token in HKLM, where only administrators write
-// (installer/VORTikaMonitor.nsi; the names in ui/named_objects.h):
+// The requests reach every session and every desktop. A deployment tool runs
+// the setup as SYSTEM in session 0, where FindWindow sees no user's window. Any
+// user could take a fixed Global name first, with rights of their own, and end
+// or hold back every monitor; so the setup creates the events itself, under
+// names with a token it makes for each run, and publishes the token in HKLM,
+// where only administrators write (installer/VORTikaMonitor.nsi; the names in
+// ui/named_objects.h):
 //
 //   "Quitter"  set from its creation: each monitor that sees it ends as
 //              "Quitter" does;

@@ -36,5 +36,3 @@ inline constexpr unsigned kTimerDetectionId = 2;
 inline constexpr unsigned kTimerDeviceWatchId = 3;
 inline constexpr unsigned kTimerDeliveryId = 5;
 inline constexpr unsigned kTimerArrivalPauseId = 6;
-// The tray icon's own retry of an add the taskbar refused.
-inline constexpr unsigned kTrayRetryTimerId = 4;

@@ -14,9 +14,6 @@
 #include "ui/open_boxes.h"
 #include "windows/base_window.h"
 
-// The application object: its own zero-size top-level window, which carries the
-// title and the taskbar entry, owns the main window, the clipboard and the
-// message boxes; the message loop; and the default error report.
 class Win32Application : public Application, private win32::BaseWindow {
 public:
     explicit Win32Application(HINSTANCE instance);

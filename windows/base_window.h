@@ -19,9 +19,9 @@ struct WindowClass {
     HBRUSH Background = nullptr;
 };
 
-// One window of the program and its class. The procedure hands every message to HandleMessage
-// from WM_NCCREATE on, so the messages sent while CreateWindowExW runs reach the object too, and
-// nothing thrown there unwinds into user32: it goes to ReportError.
+// The procedure hands every message to HandleMessage from WM_NCCREATE on, so the messages sent
+// while CreateWindowExW runs reach the object too, and nothing thrown there unwinds into user32:
+// it goes to ReportError.
 class BaseWindow {
 public:
     BaseWindow(const BaseWindow&) = delete;

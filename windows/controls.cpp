@@ -208,14 +208,13 @@ void Win32Timer::Attach(HWND hwnd)
 void Win32Timer::SetInterval(std::uint32_t ms)
 {
     if (state_.SetInterval(ms))
-        win32::TraceIfFalse(SetTimer(hwnd_, design_.Id, ms, nullptr), std::wstring(L"SetTimer ") + design_.Name);
+        VORTIKA_TRACE_IF_FALSE_FOR(SetTimer(hwnd_, design_.Id, ms, nullptr), design_.Name);
 }
 
 void Win32Timer::Arm()
 {
     if (state_.Arm())
-        win32::TraceIfFalse(SetTimer(hwnd_, design_.Id, state_.Interval(), nullptr),
-                            std::wstring(L"SetTimer ") + design_.Name);
+        VORTIKA_TRACE_IF_FALSE_FOR(SetTimer(hwnd_, design_.Id, state_.Interval(), nullptr), design_.Name);
 }
 
 void Win32Timer::Stop()

@@ -11,10 +11,7 @@
 #include "ui/memo_text.h"
 #include "ui/timer_state.h"
 
-// The control surface bound to the child windows of the main window.
-
-// A child window of the main window, attached by its id once the window exists. The enabled
-// and checked states are the same window calls for every kind of control.
+// The enabled and checked states are the same window calls for every kind of control.
 class Win32Control {
 public:
     void Attach(HWND hwnd) { hwnd_ = hwnd; }

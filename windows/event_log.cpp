@@ -27,21 +27,15 @@ WORD EventType(EventLevel level)
 // of the message table.
 Win32EventSink::Win32EventSink() : source_(::RegisterEventSourceW(nullptr, kEventSource)) {}
 
-Win32EventSink::~Win32EventSink()
-{
-    if (source_ != nullptr)
-        ::DeregisterEventSource(source_);
-}
-
 void Win32EventSink::Report(EventKind kind, const std::vector<std::wstring>& strings)
 {
-    if (source_ == nullptr)
+    if (!source_)
         return;
     const EventEntry entry = EventEntryOf(kind);
     std::vector<LPCWSTR> pointers;
     pointers.reserve(strings.size());
     for (const std::wstring& s : strings)
         pointers.push_back(s.c_str());
-    ::ReportEventW(source_, EventType(entry.Level), 0, entry.Id, nullptr, static_cast<WORD>(pointers.size()), 0,
+    ::ReportEventW(source_.Get(), EventType(entry.Level), 0, entry.Id, nullptr, static_cast<WORD>(pointers.size()), 0,
                    pointers.empty() ? nullptr : pointers.data(), nullptr);
 }

@@ -4,15 +4,15 @@
 #include <windows.h>
 
 #include "storage/event_sink.h"
+#include "windows/owners.h"
 
 class Win32EventSink : public EventSink {
 public:
     Win32EventSink();
-    ~Win32EventSink() override;
     Win32EventSink(const Win32EventSink&) = delete;
     Win32EventSink& operator=(const Win32EventSink&) = delete;
     void Report(EventKind kind, const std::vector<std::wstring>& strings) override;
 
 private:
-    HANDLE source_ = nullptr;
+    win32::UniqueEventSource source_;
 };

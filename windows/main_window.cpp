@@ -116,29 +116,23 @@ void Win32MainWindow::Run(void (TForm1::*handler)())
 
 LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (tray_ != nullptr && tray_->HandleMessage(msg, wParam))
-        return 0;
+    if (tray_ != nullptr) {
+        switch (tray_->HandleMessage(msg, wParam, lParam, form_ != nullptr)) {
+        case Win32TrayIcon::Outcome::Click:
+            Run(&TForm1::TrayIcon1Click);
+            return 0;
+        case Win32TrayIcon::Outcome::Handled:
+            return 0;
+        case Win32TrayIcon::Outcome::NotTray:
+            break;
+        }
+    }
     // Another start asks to be shown, or /quit to end, as the tray menu does.
     if (const RemoteCommand command = RemoteCommandOf(msg); command != RemoteCommand::None) {
         Run(command == RemoteCommand::Quit ? &TForm1::MenuQuitterClick : &TForm1::MenuAfficherClick);
         return 0;
     }
     switch (msg) {
-    case win32::messages::kTrayCallback:
-        if (tray_ != nullptr) {
-            switch (tray_->OnCallback(lParam)) {
-            case Win32TrayIcon::Event::Click:
-                Run(&TForm1::TrayIcon1Click);
-                break;
-            case Win32TrayIcon::Event::ContextMenu:
-                if (form_ != nullptr)
-                    tray_->ShowPopupMenu(kMenuAfficherId);
-                break;
-            case Win32TrayIcon::Event::None:
-                break;
-            }
-        }
-        return 0;
     case win32::messages::kForeignObject:
         if (form_ != nullptr) {
             const std::wstring line = ForeignObjectLine(static_cast<SharedObject>(wParam));

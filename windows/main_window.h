@@ -14,9 +14,6 @@
 #include "windows/owners.h"
 #include "windows/tray.h"
 
-// Form1's window: class "TForm1", owned by the application window, created
-// hidden with its controls laid out for its DPI; it owns the timers and the
-// tray icon, and turns window messages into TForm1's handlers.
 class Win32MainWindow : public MainWindow, private win32::BaseWindow {
 public:
     explicit Win32MainWindow(Win32Application& app);

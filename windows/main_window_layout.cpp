@@ -92,18 +92,17 @@ void Win32MainWindow::CreateControls()
 {
     for (const ControlSpec& entry : kFormLayout) {
         const CreateParams params = ParamsFor(entry);
-        win32::TraceIfFalse(CreateWindowExW(params.ExStyle, params.ClassName, entry.Caption, params.Style, 0, 0, 0, 0,
-                                            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.Id)),
-                                            app_.Instance(), nullptr),
-                            std::wstring(L"CreateWindowExW ") + entry.Name);
+        VORTIKA_TRACE_IF_FALSE_FOR(CreateWindowExW(params.ExStyle, params.ClassName, entry.Caption, params.Style, 0, 0,
+                                                   0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.Id)),
+                                                   app_.Instance(), nullptr),
+                                   entry.Name);
     }
     // The group box paints its frame under its check boxes, not over them; it
     // takes no focus, so its place in the z-order leaves the tab order alone.
     ::SetWindowPos(Control(kGroupBox1Id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     AttachControls();
 
-    win32::TraceIfFalse(SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, kMemoSubclassId, 0),
-                        L"SetWindowSubclass memoLastData");
+    VORTIKA_TRACE_IF_FALSE(SetWindowSubclass(Control(kMemoLastDataId), &MemoSubclassProc, kMemoSubclassId, 0));
     // An edit control holds about 32,000 characters unless told otherwise; 0 lifts the limit.
     SendMessageW(Control(kMemoLastDataId), EM_SETLIMITTEXT, 0, 0);
 

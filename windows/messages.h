@@ -1,11 +1,10 @@
-// One home for the window messages the program defines or registers (see below).
+// Every window message of the program's own, in one place: the numbers its windows post to
+// themselves, and the names of the messages it registers with RegisterWindowMessageW.
 #pragma once
 #include <windows.h>
 
 #include "ui/shell_ids.h"
 
-// Every window message of the program's own, in one place: the numbers its windows post to
-// themselves, and the names of the messages it registers with RegisterWindowMessageW.
 namespace win32::messages {
 
 // The tray icon's callback (shared with the test helpers through ui/shell_ids.h).

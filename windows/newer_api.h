@@ -3,8 +3,6 @@
 #pragma once
 #include <windows.h>
 
-// The functions newer than Windows 7 that the program uses, looked up at run time so that the
-// import table names none of them; each falls back to what Windows 7 has.
 namespace win32 {
 
 // The DPI the process was started with: that of every window before Windows 8.1.

@@ -11,10 +11,9 @@ namespace {
 
 bool IsThisUser(PSID owner)
 {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+    win32::UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put()))
         return false;
-    const win32::UniqueHandle token(raw);
     DWORD size = 0;
     GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
     std::vector<BYTE> buffer(size);

@@ -1,6 +1,6 @@
 // The owners of every Win32 resource the program holds: one move-only template with the release
-// function and the invalid value as parameters, an alias per kind of resource, and the scoped DC
-// and font selection of a measure or a paint.
+// function and the invalid value as parameters, an alias per kind of resource, the two handles of
+// a started process, and the scoped DC and font selection of a measure or a paint.
 #pragma once
 #include <windows.h>
 
@@ -28,6 +28,14 @@ inline bool Released(void* result) noexcept
 template <class T> HLOCAL LocalFreeOf(T block) noexcept
 {
     return ::LocalFree(reinterpret_cast<HLOCAL>(block));
+}
+
+// A timer of the default timer queue deleted, once a callback under way has returned
+// (INVALID_HANDLE_VALUE): what the callback uses may go right after. Never from the callback itself,
+// which would wait for its own end.
+inline BOOL DeleteTimerQueueTimerWaiting(HANDLE timer) noexcept
+{
+    return ::DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
 }
 
 } // namespace detail
@@ -102,6 +110,36 @@ using UniqueLocalAcl = UniqueAny<PACL, &detail::LocalFreeOf<PACL>>;
 using UniqueLocalSecurityDescriptor = UniqueAny<PSECURITY_DESCRIPTOR, &detail::LocalFreeOf<PSECURITY_DESCRIPTOR>>;
 using UniqueArgumentVector = UniqueAny<LPWSTR*, &detail::LocalFreeOf<LPWSTR*>>;
 using UniqueGlobal = UniqueAny<HGLOBAL, &::GlobalFree>;
+using UniqueSid = UniqueAny<PSID, &::FreeSid>;                         // AllocateAndInitializeSid
+using UniqueEventSource = UniqueAny<HANDLE, &::DeregisterEventSource>; // RegisterEventSourceW
+// CreateTimerQueueTimer's timer on the default queue; its release waits for a running callback.
+using UniqueTimerQueueTimer = UniqueAny<HANDLE, &detail::DeleteTimerQueueTimerWaiting>;
+
+// The process and thread handles CreateProcessW hands back, closed together.
+class UniqueProcessInformation {
+public:
+    UniqueProcessInformation() noexcept = default;
+    UniqueProcessInformation(const UniqueProcessInformation&) = delete;
+    UniqueProcessInformation& operator=(const UniqueProcessInformation&) = delete;
+    ~UniqueProcessInformation() { Reset(); }
+
+    const PROCESS_INFORMATION& Get() const noexcept { return info_; }
+    // For CreateProcessW's out-parameter.
+    PROCESS_INFORMATION* Put() noexcept
+    {
+        Reset();
+        return &info_;
+    }
+    void Reset() noexcept
+    {
+        const UniqueHandle thread(info_.hThread);
+        const UniqueHandle process(info_.hProcess);
+        info_ = {};
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
 
 // The device context of a window's client area (the screen's for NULL), released with the same window.
 class WindowDc {

@@ -27,10 +27,9 @@ constexpr int kNotStarted = 7;
 // This process's own account: the setup runs elevated, as an administrator or as SYSTEM.
 bool IsOwnAccount(PSID sid)
 {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+    win32::UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put()))
         return false;
-    const win32::UniqueHandle token(raw);
     DWORD size = 0;
     GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
     std::vector<BYTE> buffer(size);
@@ -47,16 +46,13 @@ Trustee TrusteeOf(PSID sid)
         return Trustee::System;
     if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsOwnAccount(sid))
         return Trustee::Administrators;
-    PSID ti = nullptr;
+    win32::UniqueSid ti;
     // NT SERVICE\TrustedInstaller: S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464.
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     if (AllocateAndInitializeSid(&nt, 6, 80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u, 0, 0,
-                                 &ti)) {
-        const bool same = EqualSid(sid, ti) != FALSE;
-        FreeSid(ti);
-        if (same)
-            return Trustee::TrustedInstaller;
-    }
+                                 ti.Put()) &&
+        EqualSid(sid, ti.Get()))
+        return Trustee::TrustedInstaller;
     return Trustee::Other;
 }
 
@@ -157,10 +153,9 @@ int SecureFolder(const std::wstring& which, const std::wstring& path)
 
 bool RunsAsSystem()
 {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+    win32::UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put()))
         return true;
-    const win32::UniqueHandle token(raw);
     DWORD size = 0;
     GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
     std::vector<BYTE> buffer(size);

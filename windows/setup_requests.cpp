@@ -34,10 +34,9 @@ win32::UniqueHandle OpenRequestEvent(const wchar_t* part, const std::wstring& to
 
 bool Elevated()
 {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+    win32::UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put()))
         return false;
-    const win32::UniqueHandle token(raw);
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
     return GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
@@ -53,11 +52,6 @@ std::wstring ModulePath()
 }
 
 } // namespace
-
-SetupRequests::~SetupRequests()
-{
-    StopPosting();
-}
 
 // The check runs on a thread of the pool and only posts: the monitor itself stays on its one
 // thread, and the request is seen also while a message box or the tray menu runs its own loop, as
@@ -97,18 +91,18 @@ void SetupRequests::Check()
 
 void SetupRequests::PostQuitTo(HWND window)
 {
-    if (timer_ != nullptr)
+    if (timer_)
         return;
     window_ = window;
-    if (!CreateTimerQueueTimer(&timer_, nullptr, &SetupRequests::OnTick, this, 0, kCheckPeriodMs, WT_EXECUTEDEFAULT))
-        timer_ = nullptr;
+    if (!CreateTimerQueueTimer(timer_.Put(), nullptr, &SetupRequests::OnTick, this, 0, kCheckPeriodMs,
+                               WT_EXECUTEDEFAULT))
+        timer_.Release(); // nothing was created
 }
 
+// Waits for a check under way.
 void SetupRequests::StopPosting()
 {
-    if (timer_ != nullptr)
-        DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE); // and wait for a check under way
-    timer_ = nullptr;
+    timer_.Reset();
 }
 
 bool SetupRequests::WaitForReplacement()
@@ -141,10 +135,7 @@ void StartSuccessor()
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    win32::UniqueProcessInformation process;
+    CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                   process.Put());
 }

@@ -9,13 +9,13 @@
 
 #include "windows/owners.h"
 
-// The setup program's requests to every running monitor, in every session and
-// on every desktop. A deployment tool runs the setup as SYSTEM in session 0,
-// where FindWindow sees no user's window. Any user could take a fixed Global
-// name first, with rights of their own, and end or hold back every monitor; so
-// the setup creates the events itself, under names with a token it makes for
-// each run, and publishes the token in HKLM, where only administrators write
-// (installer/VORTikaMonitor.nsi; the names in ui/named_objects.h):
+// The requests reach every session and every desktop. A deployment tool runs
+// the setup as SYSTEM in session 0, where FindWindow sees no user's window. Any
+// user could take a fixed Global name first, with rights of their own, and end
+// or hold back every monitor; so the setup creates the events itself, under
+// names with a token it makes for each run, and publishes the token in HKLM,
+// where only administrators write (installer/VORTikaMonitor.nsi; the names in
+// ui/named_objects.h):
 //
 //   "Quitter"  set from its creation: each monitor that sees it ends as
 //              "Quitter" does;
@@ -30,7 +30,6 @@
 class SetupRequests {
 public:
     SetupRequests() = default;
-    ~SetupRequests();
     SetupRequests(const SetupRequests&) = delete;
     SetupRequests& operator=(const SetupRequests&) = delete;
 
@@ -48,12 +47,13 @@ private:
     static void CALLBACK OnTick(PVOID context, BOOLEAN timedOut);
     void Check();
 
-    HANDLE timer_ = nullptr;
     HWND window_ = nullptr;
     std::wstring seen_; // the last token looked at: each run's events are judged once
     win32::UniqueHandle replaced_;
     std::atomic<bool> requested_{false};
     std::atomic<bool> checking_{false}; // a slow check is not overlapped by the next tick's
+    // Last, so that it goes first: its release waits for a check under way, which uses the above.
+    win32::UniqueTimerQueueTimer timer_;
 };
 
 // Starts the program file at this process's path again, as this session's user:

@@ -1,16 +1,13 @@
 // One monitor per session: the session's mutex owned by the running monitor and its "ending"
-// event, the requests a second start or /quit posts to it, and the wait for a monitor that ends.
+// event, the requests a second start or /quit posts to it (show the running monitor's window, or
+// end it as "Quitter" does), and the wait for a monitor that ends.
 #pragma once
 #include <windows.h>
 
 #include "windows/owners.h"
 
-// One monitor per session. A later start hands over to the running one: it
-// shows the running monitor's window, or with /quit ends it as "Quitter" does.
-
-// Held for the monitor's whole life: the session's named mutex, owned by the
-// running monitor until its shutdown is over, and the session's "ending" event,
-// set once its message loop has ended.
+// Held for the monitor's whole life: the mutex until its shutdown is over; the event is set once
+// its message loop has ended.
 class SingleInstance {
 public:
     // Takes the mutex; when the monitor that holds it is ending, waits for its

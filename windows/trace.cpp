@@ -1,14 +1,23 @@
-// The trace helper (see trace.h).
+// The trace of failed calls (see trace.h).
 #include "windows/trace.h"
 
-namespace win32 {
+#include <string>
 
-void TraceFailure(const std::wstring& call)
+namespace win32::detail {
+
+void TraceFailure(const wchar_t* call, const wchar_t* what)
 {
     const DWORD code = ::GetLastError();
-    const std::wstring line = L"VORTikaMonitor: " + call + L" failed (error " + std::to_wstring(code) + L")\n";
+    std::wstring line = L"VORTikaMonitor: ";
+    line += call;
+    line += L" failed";
+    if (what != nullptr) {
+        line += L" for ";
+        line += what;
+    }
+    line += L" (error " + std::to_wstring(code) + L")\n";
     ::OutputDebugStringW(line.c_str());
     ::SetLastError(code);
 }
 
-} // namespace win32
+} // namespace win32::detail

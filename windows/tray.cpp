@@ -69,32 +69,43 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
     data_.uID = kTrayIconId;
     data_.uCallbackMessage = win32::messages::kTrayCallback;
 
-    menu_.Reset(win32::TraceIfFalse(CreatePopupMenu(), L"CreatePopupMenu"));
-    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuActiverId, L"Activer"), L"AppendMenuW Activer");
-    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_SEPARATOR, 0, nullptr), L"AppendMenuW separator");
-    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuAfficherId, L"Afficher"), L"AppendMenuW Afficher");
-    win32::TraceIfFalse(AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter"), L"AppendMenuW Quitter");
+    menu_.Reset(VORTIKA_TRACE_IF_FALSE(CreatePopupMenu()));
+    VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_STRING, kMenuActiverId, L"Activer"));
+    VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_SEPARATOR, 0, nullptr));
+    VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_STRING, kMenuAfficherId, L"Afficher"));
+    VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter"));
 
     taskbarCreated_ = RegisterWindowMessageW(win32::messages::kTaskbarCreatedName);
     // An elevated program gets no message from the non-elevated shell unless it lets it through.
     if (taskbarCreated_ != 0)
-        win32::TraceIfFalse(ChangeWindowMessageFilterEx(owner, taskbarCreated_, MSGFLT_ALLOW, nullptr),
-                            L"ChangeWindowMessageFilterEx TaskbarCreated");
+        VORTIKA_TRACE_IF_FALSE(ChangeWindowMessageFilterEx(owner, taskbarCreated_, MSGFLT_ALLOW, nullptr));
 }
 
-bool Win32TrayIcon::HandleMessage(UINT msg, WPARAM wParam)
+Win32TrayIcon::Outcome Win32TrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool menuOpens)
 {
     if (msg == taskbarCreated_ && msg != 0) {
         // The taskbar was re-created: the icon is added afresh.
         if (shown_)
             Add();
-        return true;
+        return Outcome::Handled;
     }
-    if (msg == WM_TIMER && wParam == kTrayRetryTimerId) {
+    if (msg == WM_TIMER && wParam == RetryTimerId()) {
         AddIfMissing();
-        return true;
+        return Outcome::Handled;
     }
-    return false;
+    if (msg != win32::messages::kTrayCallback)
+        return Outcome::NotTray;
+    switch (OnCallback(lParam)) {
+    case Event::Click:
+        return Outcome::Click;
+    case Event::ContextMenu:
+        if (menuOpens)
+            ShowPopupMenu();
+        return Outcome::Handled;
+    case Event::None:
+        break;
+    }
+    return Outcome::Handled;
 }
 
 // Start-up draws the icon twice and sets its tip twice before it settles: the shell is
@@ -122,9 +133,9 @@ void Win32TrayIcon::Add()
     add.hIcon = icon ? icon.Get() : initialIcon_;
     added_ = Shell_NotifyIconW(NIM_ADD, &add) != FALSE;
     if (added_)
-        KillTimer(data_.hWnd, kTrayRetryTimerId);
+        KillTimer(data_.hWnd, RetryTimerId());
     else
-        win32::TraceIfFalse(SetTimer(data_.hWnd, kTrayRetryTimerId, kRetryMs, nullptr), L"SetTimer tray retry");
+        VORTIKA_TRACE_IF_FALSE(SetTimer(data_.hWnd, RetryTimerId(), kRetryMs, nullptr));
 }
 
 // A busy shell can also report a failed add that took place: a change that goes
@@ -132,7 +143,7 @@ void Win32TrayIcon::Add()
 void Win32TrayIcon::AddIfMissing()
 {
     if (added_ || !shown_) {
-        KillTimer(data_.hWnd, kTrayRetryTimerId);
+        KillTimer(data_.hWnd, RetryTimerId());
         return;
     }
     NOTIFYICONDATAW probe = data_;
@@ -148,7 +159,7 @@ void Win32TrayIcon::Modify(NOTIFYICONDATAW& data)
         return; // Show() adds the picture and tip of the moment
     if (Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE) {
         added_ = true;
-        KillTimer(data_.hWnd, kTrayRetryTimerId);
+        KillTimer(data_.hWnd, RetryTimerId());
     } else {
         Add();
     }
@@ -186,7 +197,7 @@ void Win32TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& t
     CopyField(balloon.szInfo, text);
     balloon.dwInfoFlags = infoFlags;
     balloon.uTimeout = timeoutMs;
-    win32::TraceIfFalse(Shell_NotifyIconW(NIM_MODIFY, &balloon), L"Shell_NotifyIconW NIM_MODIFY balloon");
+    VORTIKA_TRACE_IF_FALSE(Shell_NotifyIconW(NIM_MODIFY, &balloon));
 }
 
 namespace {
@@ -229,7 +240,7 @@ Win32TrayIcon::Event Win32TrayIcon::OnCallback(LPARAM lParam)
 // WM_NULL lets the menu loop end cleanly. Afterwards the foreground goes back to the operator's
 // window (unless "Afficher" was chosen), before the command runs: the hidden owner would keep it,
 // and the next bursts would not reach the operator's application.
-void Win32TrayIcon::ShowPopupMenu(unsigned keepForegroundCommand)
+void Win32TrayIcon::ShowPopupMenu()
 {
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -241,8 +252,7 @@ void Win32TrayIcon::ShowPopupMenu(unsigned keepForegroundCommand)
         static_cast<UINT>(TrackPopupMenu(menu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
                                          cursor.x, cursor.y, 0, data_.hWnd, nullptr));
     PostMessageW(data_.hWnd, WM_NULL, 0, 0);
-    if (command != keepForegroundCommand && previous != nullptr && IsWindow(previous) &&
-        GetForegroundWindow() == data_.hWnd)
+    if (command != kMenuAfficherId && previous != nullptr && IsWindow(previous) && GetForegroundWindow() == data_.hWnd)
         SetForegroundWindow(previous);
     // As the menu itself would have sent it, after the menu loop.
     if (command != 0)

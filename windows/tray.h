@@ -1,5 +1,7 @@
-// The notification-area icon: one class that keeps its data, adds itself again when the taskbar
-// comes back or refused it, and shows its menu so that the foreground returns where it was.
+// The notification-area icon of the main window and its popup menu: one class that keeps its
+// NOTIFYICONDATAW and the last picture, adds itself again when the taskbar is re-created
+// (TaskbarCreated) or refused it (its own retry timer on the owner window), routes its own
+// messages, and shows its menu so that the foreground returns where it was.
 #pragma once
 #include <windows.h>
 
@@ -9,10 +11,6 @@
 #include "ui/tray_rules.h"
 #include "windows/owners.h"
 
-// The notification-area icon of the main window and its popup menu.
-// It keeps its NOTIFYICONDATAW and the last picture, so that it can put
-// itself back when the taskbar is re-created (TaskbarCreated) or refused
-// it (its own retry timer on the owner window).
 class Win32TrayIcon : public TrayIcon {
 public:
     Win32TrayIcon(HWND owner, HICON initialIcon);
@@ -28,17 +26,27 @@ public:
     HMENU PopupMenu1() const { return menu_.Get(); }
     // Adds the icon, once start-up has given it its picture and tip.
     void Show();
-    // TaskbarCreated and the retry timer; true when the message was the tray's.
-    bool HandleMessage(UINT msg, WPARAM wParam);
+    // What the owner window does once the tray has seen a message.
+    enum class Outcome {
+        NotTray, // not the tray's: the window handles it itself
+        Handled, // nothing more to do
+        Click,   // the icon was clicked: the window runs TrayIcon1Click
+    };
+    // The tray's own messages: TaskbarCreated, its retry timer, and its callback, whose right click
+    // opens PopupMenu1 when `menuOpens` (the form is there to take its commands).
+    Outcome HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool menuOpens);
 
+private:
     enum class Event { None, Click, ContextMenu };
     // The mouse message of a tray callback, as the program sees it.
     Event OnCallback(LPARAM lParam);
     // Opens PopupMenu1 at the cursor; its commands come as WM_COMMAND to the owner, after the
-    // foreground went back to the operator's window for every command but `keepForegroundCommand`.
-    void ShowPopupMenu(unsigned keepForegroundCommand);
+    // foreground went back to the operator's window for every command but "Afficher".
+    void ShowPopupMenu();
+    // The retry timer's id is this object's address: none of the owner window's own timers
+    // (small numbers, ui/shell_ids.h) can have it.
+    UINT_PTR RetryTimerId() const { return reinterpret_cast<UINT_PTR>(this); }
 
-private:
     void Add();
     void AddIfMissing();
     void Modify(NOTIFYICONDATAW& data);

@@ -8,13 +8,6 @@
 
 namespace {
 
-void SelectExact(ComboBox& combo, const std::wstring& text)
-{
-    const std::vector<std::wstring> items = combo.Items();
-    if (const auto it = std::ranges::find(items, text); it != items.end())
-        combo.SetItemIndex(static_cast<int>(it - items.begin()));
-}
-
 } // namespace
 
 // Right after LoadSettings: a value set wins over the file's. Its lines wait for LogMachinePolicy.

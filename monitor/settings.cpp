@@ -12,13 +12,6 @@ namespace {
 // Text values are read through a buffer of this many characters, terminator included.
 constexpr std::size_t kValueBufferChars = 2048;
 
-void SelectExact(ComboBox& combo, const std::wstring& text)
-{
-    const std::vector<std::wstring> items = combo.Items();
-    if (const auto it = std::ranges::find(items, text); it != items.end())
-        combo.SetItemIndex(static_cast<int>(it - items.begin()));
-}
-
 } // namespace
 
 // A link in the settings file's place (another user's) would steer the reads and the writes: the

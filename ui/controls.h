@@ -27,6 +27,17 @@ public:
     }
 };
 
+// Selects the first item exactly equal to `text` (letter case counts); none equal leaves the selection.
+inline void SelectExact(ComboBox& combo, const std::wstring& text)
+{
+    const std::vector<std::wstring> items = combo.Items();
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i] == text) {
+            combo.SetItemIndex(static_cast<int>(i));
+            return;
+        }
+}
+
 class CheckBox {
 public:
     virtual ~CheckBox() = default;

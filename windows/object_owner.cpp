@@ -7,9 +7,7 @@
 
 #include "windows/owners.h"
 
-namespace {
-
-bool IsThisUser(PSID owner)
+bool IsThisProcessUser(PSID sid)
 {
     win32::UniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put()))
@@ -19,10 +17,8 @@ bool IsThisUser(PSID owner)
     std::vector<BYTE> buffer(size);
     if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size))
         return false;
-    return EqualSid(owner, reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid) != FALSE;
+    return EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid) != FALSE;
 }
-
-} // namespace
 
 ObjectOwner OwnerOfObject(HANDLE object)
 {
@@ -37,5 +33,5 @@ ObjectOwner OwnerOfObject(HANDLE object)
         return ObjectOwner::System;
     if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid))
         return ObjectOwner::Administrators;
-    return IsThisUser(owner) ? ObjectOwner::ThisUser : ObjectOwner::Other;
+    return IsThisProcessUser(owner) ? ObjectOwner::ThisUser : ObjectOwner::Other;
 }

@@ -7,3 +7,6 @@
 // SYSTEM, Administrators, this process's own user, none recorded, or anyone else (also when the
 // owner cannot be read: an object whose owner is hidden is not trusted).
 ObjectOwner OwnerOfObject(HANDLE object);
+
+// The account this process runs as.
+bool IsThisProcessUser(PSID sid);

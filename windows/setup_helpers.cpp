@@ -16,6 +16,7 @@
 
 #include "storage/folder_rights.h"
 #include "storage/install_folder.h"
+#include "windows/object_owner.h"
 #include "windows/owners.h"
 #include "windows/storage.h"
 
@@ -24,27 +25,14 @@ namespace {
 constexpr int kRefused = 6;
 constexpr int kNotStarted = 7;
 
-// This process's own account: the setup runs elevated, as an administrator or as SYSTEM.
-bool IsOwnAccount(PSID sid)
-{
-    win32::UniqueHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put()))
-        return false;
-    DWORD size = 0;
-    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size))
-        return false;
-    return EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid) != FALSE;
-}
-
 // The administrator running the setup counts as one of the Administrators: what they own (a
 // folder they made, under a "creator owns" policy, or anything under Wine) is theirs already.
 Trustee TrusteeOf(PSID sid)
 {
     if (IsWellKnownSid(sid, WinLocalSystemSid))
         return Trustee::System;
-    if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsOwnAccount(sid))
+    // The setup runs elevated: its own account is an administrator or SYSTEM.
+    if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsThisProcessUser(sid))
         return Trustee::Administrators;
     win32::UniqueSid ti;
     // NT SERVICE\TrustedInstaller: S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464.

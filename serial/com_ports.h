@@ -6,8 +6,9 @@
 using PortHandle = std::uintptr_t;
 inline constexpr PortHandle kNoPort = ~PortHandle{0};
 
-// The DCB as the driver reports it. Every field is carried so that a
-// read-modify-write leaves the fields the monitor does not set untouched.
+// The DCB as the driver reports it. Every field is carried so that a read-modify-write leaves the
+// fields the monitor does not set untouched: unused as they look, they are pinned by
+// SerialOpen.AppliesLineSettingsAndTimeoutsAndNothingElse.
 struct CommState {
     std::uint32_t DCBlength = 0;
     std::uint32_t BaudRate = 0;

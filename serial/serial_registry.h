@@ -6,6 +6,8 @@
 
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
+// Binary and DWORD are never compared: any type but text is skipped and reported; the tests'
+// odd values use them (SerialPortList.NonTextValue_*).
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
 

@@ -115,7 +115,6 @@ public:
             completed(request.Ticket, outcome);
         return true;
     }
-    std::size_t Pending() const { return pending_.size(); }
 
     bool holding = false;
     std::vector<std::wstring> started;

@@ -1,3 +1,5 @@
+// The COM port seam: the port calls shaped as the Win32 ones (reads and writes synchronous), and
+// the DCB and time-outs they carry, its values checked against <windows.h> in windows/serial.cpp.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -40,7 +42,6 @@ struct CommTimeouts {
     bool operator==(const CommTimeouts&) const = default;
 };
 
-// The COM port calls, shaped as the Win32 ones. Reads and writes are synchronous.
 class ComPorts {
 public:
     virtual ~ComPorts() = default;

@@ -1,3 +1,5 @@
+// The serial-ports key, HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, as the port list reads it: each value's
+// name, type and data; the types checked against <windows.h> in windows/serial.cpp.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -18,7 +20,7 @@ struct RegistryValue {
     std::wstring Data;
 };
 
-// HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, read only, never created.
+// Read only, never created.
 class SerialCommRegistry {
 public:
     virtual ~SerialCommRegistry() = default;

@@ -1,3 +1,4 @@
+// The profile seam over the fake file system, through the INI format of ini_file.h.
 #pragma once
 #include <map>
 #include <set>

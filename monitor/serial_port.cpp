@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "monitor/Unit1.h"
+#include "serial/error_codes.h"
 #include "serial/port_names.h"
 #include "ui/errors.h"
 
@@ -15,11 +16,6 @@ namespace {
 // One byte more than a read asks for, so the byte after the last one received is always zero.
 constexpr std::size_t kReceiveBufferSize = 256;
 constexpr std::uint32_t kReadChunk = 255;
-
-constexpr std::uint32_t kErrorBadCommand = 22;
-constexpr std::uint32_t kErrorGenFailure = 31;
-constexpr std::uint32_t kErrorSemTimeout = 121;
-constexpr std::uint32_t kErrorOperationAborted = 995;
 
 bool IsTextType(std::uint32_t type)
 {

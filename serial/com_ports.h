@@ -1,3 +1,5 @@
+// The COM port seam: the port calls shaped as the Win32 ones (reads and writes synchronous), and
+// the DCB and time-outs they carry, its values checked against <windows.h> in windows/serial.cpp.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -6,8 +8,9 @@
 using PortHandle = std::uintptr_t;
 inline constexpr PortHandle kNoPort = ~PortHandle{0};
 
-// The DCB as the driver reports it. Every field is carried so that a
-// read-modify-write leaves the fields the monitor does not set untouched.
+// The DCB as the driver reports it. Every field is carried so that a read-modify-write leaves the
+// fields the monitor does not set untouched: unused as they look, they are pinned by
+// SerialOpen.AppliesLineSettingsAndTimeoutsAndNothingElse.
 struct CommState {
     std::uint32_t DCBlength = 0;
     std::uint32_t BaudRate = 0;
@@ -39,7 +42,6 @@ struct CommTimeouts {
     bool operator==(const CommTimeouts&) const = default;
 };
 
-// The COM port calls, shaped as the Win32 ones. Reads and writes are synchronous.
 class ComPorts {
 public:
     virtual ~ComPorts() = default;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "serial/com_ports.h"
+#include "serial/error_codes.h"
 
 enum class OpenResult { Opened, OpenFailed, ReadStateFailed, SetStateFailed, SetTimeoutsFailed };
 
@@ -31,4 +32,4 @@ public:
 
 // An open that has not come back within this bound counts as failed: ERROR_SEM_TIMEOUT, which is
 // what a Bluetooth port out of reach gives in the end.
-inline constexpr std::uint32_t kOpenTimedOutError = 121;
+inline constexpr std::uint32_t kOpenTimedOutError = kErrorSemTimeout;

@@ -1,3 +1,5 @@
+// The serial-ports key, HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, as the port list reads it: each value's
+// name, type and data; the types checked against <windows.h> in windows/serial.cpp.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -6,6 +8,8 @@
 
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
+// Binary and DWORD are never compared: any type but text is skipped and reported; the tests'
+// odd values use them (SerialPortList.NonTextValue_*).
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
 
@@ -16,7 +20,7 @@ struct RegistryValue {
     std::wstring Data;
 };
 
-// HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, read only, never created.
+// Read only, never created.
 class SerialCommRegistry {
 public:
     virtual ~SerialCommRegistry() = default;

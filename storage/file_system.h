@@ -1,10 +1,10 @@
+// The file system seam: folders and files as the data folder and the activity log need them.
 #pragma once
 #include <cstdint>
 #include <string>
 
 #include "storage/folder_rights.h"
 
-// Folders and files as the data folder and the activity log need them.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;

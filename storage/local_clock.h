@@ -1,3 +1,4 @@
+// The local clock seam: the wall clock and the user's locale time separator, for the log's lines.
 #pragma once
 #include <string>
 
@@ -5,7 +6,6 @@ struct LocalDateTime {
     int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
 };
 
-// The local wall clock and the user's locale time separator.
 class LocalClock {
 public:
     virtual ~LocalClock() = default;

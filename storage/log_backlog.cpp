@@ -1,3 +1,4 @@
+// The lines kept while their file refuses them (see log_backlog.h).
 #include "storage/log_backlog.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The activity log's lines that their file refused for now, kept and written later in order.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Paths, log file names and log lines (see paths.h).
 #include "storage/paths.h"
 
 #include <cwchar>

@@ -1,3 +1,4 @@
+// Paths and the activity log's file names and lines, as text.
 #pragma once
 #include <string>
 

@@ -1,3 +1,4 @@
+// The profile integer and Boolean parse (see profile_bool.h).
 #include "storage/profile_bool.h"
 
 namespace {

@@ -1,3 +1,5 @@
+// The settings file's numbers and Boolean keys read as GetPrivateProfileIntW reads them: the monitor
+// reads text through the profile seam and parses it here, so that a key's text is judged one way.
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -1,8 +1,8 @@
+// The profile seam: the private profile (INI) functions, shaped as the Win32 calls are.
 #pragma once
 #include <cstddef>
 #include <string>
 
-// The platform's private profile (INI) functions, shaped as the Win32 calls are.
 class ProfileStore {
 public:
     virtual ~ProfileStore() = default;

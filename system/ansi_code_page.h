@@ -1,7 +1,9 @@
+// The code page seam: text to and from the system's ANSI code page, as the device's bytes and
+// the settings file are.
 #pragma once
 #include <string>
 
-// The system's ANSI code page (GetACP), both directions, conversion flags 0.
+// GetACP's code page, both directions, conversion flags 0.
 class AnsiCodePage {
 public:
     virtual ~AnsiCodePage() = default;

@@ -1,7 +1,7 @@
+// The clock seam: milliseconds since system start (wrapping after 2^32 ms) and the blocking sleep.
 #pragma once
 #include <cstdint>
 
-// Milliseconds since system start (wraps after 2^32 ms) and the blocking sleep.
 class Clock {
 public:
     virtual ~Clock() = default;

@@ -1,3 +1,4 @@
+// The rule that chooses how to wait about 1 ms between typed keys, from how late each way ran.
 #pragma once
 #include <cstdint>
 

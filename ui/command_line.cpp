@@ -1,3 +1,4 @@
+// The program's one option (see command_line.h).
 #include "ui/command_line.h"
 
 bool IsQuitOption(std::wstring_view argument)

@@ -1,3 +1,4 @@
+// The program's command line: its one option.
 #pragma once
 #include <string_view>
 

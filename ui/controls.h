@@ -1,10 +1,10 @@
+// The control surface: the controls, timers, tray icon, window and application as the monitor's
+// logic reads and writes them; windows/ binds them to real controls, tests/fakes/ to recorders.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-// The control surface: the controls as the monitor's logic reads and writes them.
 
 class ComboBox {
 public:

@@ -1,3 +1,4 @@
+// The guard of every handler (see error_guard.h).
 #include "ui/error_guard.h"
 
 #include <exception>

@@ -1,3 +1,4 @@
+// The error report's guard: what escapes a handler, caught and turned into its message.
 #pragma once
 #include <functional>
 #include <optional>

@@ -1,3 +1,4 @@
+// The error report's text (see errors.h).
 #include "ui/errors.h"
 
 std::wstring ErrorReportText(const std::wstring& message)

@@ -1,3 +1,4 @@
+// The error the monitor does not catch, and the text the default error report shows for it.
 #pragma once
 #include <stdexcept>
 #include <string>

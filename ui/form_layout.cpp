@@ -1,3 +1,4 @@
+// The layout table and its arithmetic (see form_layout.h).
 #include "ui/form_layout.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
+// The main window as designed at 96 DPI (the layout table, the timers' periods) and the
+// arithmetic that places it at any DPI.
 #pragma once
 #include <array>
 #include <cstdint>
 
 #include "ui/shell_ids.h"
-
-// The main window as designed at 96 DPI, and the arithmetic that places it.
 
 enum class ControlKind { PushButton, DropDownList, RadioButton, Memo, CheckBox, GroupBox, Label };
 

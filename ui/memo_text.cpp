@@ -1,3 +1,4 @@
+// The memo's lines (see memo_text.h).
 #include "ui/memo_text.h"
 
 std::wstring AppendMemoLine(const std::wstring& text, const std::wstring& line)

@@ -1,3 +1,4 @@
+// The memo's text as lines, as an edit control holds them.
 #pragma once
 #include <string>
 #include <vector>

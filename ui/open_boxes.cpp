@@ -1,3 +1,4 @@
+// The boxes open at the moment (see open_boxes.h).
 #include "ui/open_boxes.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The rule that keeps modal boxes from stacking: one box per text at a time.
 #pragma once
 #include <string>
 #include <vector>

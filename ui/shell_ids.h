@@ -1,5 +1,6 @@
+// Identifiers of the window shell (title, classes, messages, control, menu and timer ids), shared
+// with the helper programs that drive it.
 #pragma once
-// Identifiers of the window shell, shared with the helper programs that drive it.
 
 inline constexpr const wchar_t* kAppTitle = L"VOR-TIKA Monitor";
 inline constexpr const wchar_t* kAppWindowClass = L"TApplication";

@@ -1,3 +1,4 @@
+// The tray glyph's pixels (see status_glyph.h).
 #include "ui/status_glyph.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// The tray glyph drawn in the status colour, as pixels the shell turns into an icon.
 #pragma once
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// The timer rule that the window's timers on WM_TIMER and the tests' fake timers share.
 #pragma once
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// The tray icon's rules (see tray_rules.h).
 #include "ui/tray_rules.h"
 
 std::wstring FitField(const std::wstring& text, std::size_t capacity)

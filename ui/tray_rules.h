@@ -1,8 +1,8 @@
+// The tray icon's rules, kept apart from the shell calls so they can be tested: what makes a
+// click, and the tip's length.
 #pragma once
 #include <cstddef>
 #include <string>
-
-// The tray icon's rules, kept apart from the shell calls so they can be tested.
 
 // A tray click is a left release after a left press over the icon; the second
 // press of a double click arrives as a double-click message and does not arm.

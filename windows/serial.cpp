@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "serial/error_codes.h"
+#include "serial/port_open.h"
 #include "windows/owners.h"
 
 namespace {
@@ -18,7 +20,14 @@ static_assert(kRegExpandSz == REG_EXPAND_SZ);
 static_assert(kRegBinary == REG_BINARY);
 static_assert(kRegDword == REG_DWORD);
 
+// The error codes the monitor tells apart after a failed read, write or open.
+static_assert(kErrorBadCommand == ERROR_BAD_COMMAND && kErrorGenFailure == ERROR_GEN_FAILURE);
+static_assert(kErrorSemTimeout == ERROR_SEM_TIMEOUT && kErrorOperationAborted == ERROR_OPERATION_ABORTED);
+static_assert(kOpenTimedOutError == ERROR_SEM_TIMEOUT);
+
+// The line settings the monitor writes into the DCB.
 static_assert(sizeof(DCB) == kDcbLength);
+static_assert(kNoParity == NOPARITY && kOneStopBit == ONESTOPBIT);
 // The bit fields fBinary ... fAbortOnError share the one 32-bit word after BaudRate.
 constexpr std::size_t kDcbFlagsOffset = offsetof(DCB, BaudRate) + sizeof(DWORD);
 static_assert(kDcbFlagsOffset + sizeof(std::uint32_t) == offsetof(DCB, wReserved));

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "ui/command_line.h"
+#include "ui/instance_rule.h"
 #include "ui/named_objects.h"
 #include "ui/shell_ids.h"
 #include "windows/object_owner.h"
@@ -67,18 +68,27 @@ UINT QuitMessage()
 // The mutex is owned, not merely opened, by the running monitor: a start can
 // tell a monitor that has gone (the mutex free, or abandoned by a process that
 // ended without releasing it) from one that runs, and the "ending" event tells
-// a running one from one that is shutting down.
+// a running one from one that is shutting down. What the start then does is the
+// rule of ui/instance_rule.h.
 SingleInstance::SingleInstance()
 {
     mutex_ = win32::UniqueHandle(CreateMutexW(nullptr, FALSE, LocalName(kInstanceMutexPart).c_str()));
-    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    if (!mutex_) {
-        // A monitor running elevated owns a mutex this one may not open.
-        first_ = GetLastError() != ERROR_ACCESS_DENIED;
+    const DWORD error = GetLastError();
+    MutexFound found = MutexFound::New;
+    if (!mutex_)
+        found = error == ERROR_ACCESS_DENIED ? MutexFound::Denied : MutexFound::Failed;
+    else if (error == ERROR_ALREADY_EXISTS)
+        found = MutexFound::Existing;
+    const bool existed = found == MutexFound::Existing;
+    switch (JudgeMutex(found, existed ? OwnerOfObject(mutex_.Get()) : ObjectOwner::ThisUser)) {
+    case MutexVerdict::TryToTake:
+        break;
+    case MutexVerdict::Refuse:
         return;
-    }
-    // Another user's (a process of theirs in this session): it would hold this monitor back.
-    if (existed && !IsTrustedOwner(OwnerOfObject(mutex_.Get()))) {
+    case MutexVerdict::RunWithout:
+        first_ = true;
+        return;
+    case MutexVerdict::RunForeign:
         mutex_.Close();
         foreign_ = true;
         first_ = true;
@@ -90,14 +100,17 @@ SingleInstance::SingleInstance()
         foreign_ = true;
     }
     const bool ending = ending_ && WaitForSingleObject(ending_.Get(), 0) == WAIT_OBJECT_0;
-    first_ = Take(0);
-    if (!first_ && ending)
-        first_ = Take(kEndingWaitMs);
-    // A monitor older than the ownership holds the mutex without owning it, and
-    // never sets the event.
-    if (first_ && existed && !ending) {
-        Release();
-        first_ = false;
+    bool waited = false;
+    for (;;) {
+        const TakeVerdict verdict = JudgeTake(Take(waited ? kEndingWaitMs : 0), existed, ending, waited);
+        if (verdict == TakeVerdict::WaitForEnd) {
+            waited = true;
+            continue;
+        }
+        if (verdict == TakeVerdict::ReleaseAndRefuse)
+            Release();
+        first_ = verdict == TakeVerdict::Run;
+        break;
     }
     if (first_ && ending_)
         ResetEvent(ending_.Get());

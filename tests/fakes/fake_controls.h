@@ -1,3 +1,4 @@
+// Fakes of the control surface (ui/controls.h): each control keeps what the monitor set on it.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,3 +1,5 @@
+// Fakes of the input seams: the keyboard records every SendInput call, the focus is set by the
+// test, the clipboard keeps its blocks and who read them, the session's state is scripted.
 #pragma once
 #include <cstdint>
 #include <map>

@@ -10,13 +10,6 @@
 class FakeMachinePolicyKey : public MachinePolicyKey {
 public:
     std::vector<PolicyValue> ReadValues() override { return values; }
-    void SetFlag(const std::wstring& name, std::uint32_t value) { Set({name, value, std::nullopt}); }
-    void SetText(const std::wstring& name, const std::wstring& text) { Set({name, std::nullopt, text}); }
-    void Set(PolicyValue value)
-    {
-        std::erase_if(values, [&](const PolicyValue& v) { return v.Name == value.Name; });
-        values.push_back(std::move(value));
-    }
     std::vector<PolicyValue> values;
 };
 

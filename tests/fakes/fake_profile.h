@@ -1,8 +1,7 @@
+// The profile seam over the fake file system, through the INI format of ini_file.h.
 #pragma once
-#include <map>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "storage/profile_store.h"
@@ -10,9 +9,8 @@
 #include "tests/fakes/fake_storage.h"
 #include "tests/fakes/ini_file.h"
 
-// The private profile functions over the fake file system: each call reads the
-// file's bytes and each write stores them back at once, as WritePrivateProfileStringW
-// does. The file is in the ANSI code page.
+// Each call reads the file's bytes and each write stores them back at once, as
+// WritePrivateProfileStringW does. The file is in the ANSI code page.
 class FakeProfileStore : public ProfileStore {
 public:
     FakeProfileStore(FakeFileSystem& files, AnsiCodePage& codePage) : files_(files), codePage_(codePage) {}
@@ -20,21 +18,17 @@ public:
     std::wstring GetString(const std::wstring& section, const std::wstring& key, const std::wstring& def,
                            std::size_t bufferChars, const std::wstring& file) override
     {
-        const auto seeded = values.find({section, key});
-        if (seeded != values.end())
-            return seeded->second.substr(0, bufferChars - 1);
         return IniGetString(Text(file), section, key, def, bufferChars);
     }
     // Refused, as on Windows, for a read-only file or a missing folder.
     bool WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                      const std::wstring& file) override
     {
-        if (refuseWrites || refusedKeys.count(key))
+        if (refusedKeys.count(key))
             return false;
         const std::wstring text = IniWriteValue(Text(file), section, key, value);
         if (!files_.CreateAndWrite(file, codePage_.ToAnsi(text)))
             return false;
-        values[{section, key}] = value;
         writes.push_back(key);
         return true;
     }
@@ -49,10 +43,6 @@ public:
         return codePage_.ToWide(it->second);
     }
 
-    // Each key as last written. A test may also seed a key here to stand for a file
-    // entry: a seeded key (same spelling) is read before the file.
-    std::map<std::pair<std::wstring, std::wstring>, std::wstring> values;
-    bool refuseWrites = false;
     std::set<std::wstring> refusedKeys; // a platform failure in the middle of a save
     std::vector<std::wstring> writes;   // keys written, in order
     int flushes = 0;

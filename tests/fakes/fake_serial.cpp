@@ -1,3 +1,4 @@
+// The fake COM ports and their devices (see fake_serial.h).
 #include "tests/fakes/fake_serial.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Fakes of the serial seams: the registry's values, COM ports with a scripted device behind each,
+// and the opener that runs each open when the test says.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -115,7 +117,6 @@ public:
             completed(request.Ticket, outcome);
         return true;
     }
-    std::size_t Pending() const { return pending_.size(); }
 
     bool holding = false;
     std::vector<std::wstring> started;

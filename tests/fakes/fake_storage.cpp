@@ -1,3 +1,4 @@
+// Code page 1252, the local clock and the in-memory file system (see fake_storage.h).
 #include "tests/fakes/fake_storage.h"
 
 #include <array>

@@ -1,3 +1,5 @@
+// Fakes of the storage and system seams: code page 1252, the local clock on the virtual clock,
+// an in-memory file system.
 #pragma once
 #include <map>
 #include <set>

@@ -1,3 +1,4 @@
+// The message loop on the virtual clock (see fake_toolkit.h).
 #include "tests/fakes/fake_toolkit.h"
 
 #include "ui/error_guard.h"

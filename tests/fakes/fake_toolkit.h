@@ -1,3 +1,5 @@
+// The fake toolkit: the message loop on a virtual clock, with its timers, modal boxes, the
+// one-time pump, posted work, the default error report and termination.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -57,8 +59,6 @@ struct MessageBoxRecord {
     std::uint64_t At;
 };
 
-// The message loop on the virtual clock: timers, modal boxes, the one-time pump,
-// the default error report and termination.
 class FakeToolkit : public Application {
 public:
     FakeToolkit();

@@ -1,3 +1,4 @@
+// The INI format under the fake profile seam (see ini_file.h).
 #include "tests/fakes/ini_file.h"
 
 #include <vector>

@@ -1,3 +1,5 @@
+// The INI format under the fake profile seam: the settings file's bytes as Windows' profile
+// functions read and rewrite them, so the settings tests can assert the file's exact text.
 #pragma once
 #include <cstddef>
 #include <optional>

@@ -1,9 +1,9 @@
+// Log lines, status texts and call names as the tests compare them.
 #pragma once
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-// Log lines, status texts and call names as the tests compare them.
 using Lines = std::vector<std::wstring>;
 
 inline Lines Concat(std::initializer_list<Lines> parts)

@@ -1,3 +1,4 @@
+// The harness's wiring and start-ups (see monitor_harness.h).
 #include "tests/fakes/monitor_harness.h"
 
 #include <regex>

@@ -1,3 +1,5 @@
+// A whole monitor on fakes, where every scenario starts: the controls as designed, the platform
+// scripted, and TForm1 wired to them the way the window shell wires it.
 #pragma once
 #include <functional>
 #include <string>
@@ -17,8 +19,6 @@
 using LinkRuleReporter = void (*)(const std::string& rule);
 LinkRuleReporter& LinkRuleReport();
 
-// A whole monitor on fakes: the controls as designed, the platform scripted,
-// and TForm1 wired to them the way the window shell wires it.
 struct MonitorHarness {
     MonitorHarness();
 

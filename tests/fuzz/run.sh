@@ -1,15 +1,16 @@
 #!/bin/sh
 # Builds the libFuzzer targets with the "fuzz" preset and runs each for a bounded time: the data
-# path (what a device sends, through the real monitor on the test fakes) and the settings file's
-# reader. Exits non-zero when a build fails or a fuzzer finds a crash.
+# path (what a device sends) and the settings (the settings file and the policy key's values as the
+# monitor reads them), both through the real monitor on the test fakes. Exits non-zero when a
+# build fails or a fuzzer finds a crash.
 # Usage: tests/fuzz/run.sh [seconds per target]   (default 15)
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=${1:-15}
 cd "$root"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target data_path_fuzz ini_fuzz
-for target in data_path_fuzz ini_fuzz; do
+cmake --build --preset fuzz --target data_path_fuzz settings_fuzz
+for target in data_path_fuzz settings_fuzz; do
   corpus="$root/build/fuzz/corpus/$target"
   mkdir -p "$corpus"
   dict=""

@@ -3,13 +3,6 @@
 
 namespace {
 
-constexpr std::uint32_t kFullControl = 0x001F01FF;
-// List, traverse, read, and create files: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | FILE_ADD_FILE.
-constexpr std::uint32_t kListAndAddFile = 0x001200AB;
-// Read, write, append, execute, without DELETE: FILE_GENERIC_READ | WRITE | EXECUTE.
-constexpr std::uint32_t kReadWriteFile = 0x001201BF;
-// Read and append only: FILE_GENERIC_READ | FILE_APPEND_DATA.
-constexpr std::uint32_t kReadAppendFile = 0x0012008D;
 constexpr std::uint8_t kThisAndBelow = 0x1 | 0x2;
 constexpr std::uint8_t kFilesOnly = 0x1 | 0x8;
 

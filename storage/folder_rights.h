@@ -6,6 +6,15 @@
 
 enum class Grantee { System, Administrators, Users, OwnerRights };
 
+// The access masks the entries grant, as Windows numbers them (checked in windows/storage.cpp).
+inline constexpr std::uint32_t kFullControl = 0x001F01FF; // FILE_ALL_ACCESS
+// List, traverse, read, and create files: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | FILE_ADD_FILE.
+inline constexpr std::uint32_t kListAndAddFile = 0x001200AB;
+// Read, write, append, execute, without DELETE: FILE_GENERIC_READ | WRITE | EXECUTE.
+inline constexpr std::uint32_t kReadWriteFile = 0x001201BF;
+// Read and append only: FILE_GENERIC_READ | FILE_APPEND_DATA.
+inline constexpr std::uint32_t kReadAppendFile = 0x0012008D;
+
 // One allow entry; inherit holds the ACE flags (object 0x1, container 0x2, inherit-only 0x8).
 struct FolderEntry {
     Grantee who;

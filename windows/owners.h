@@ -103,7 +103,6 @@ using UniqueIcon = UniqueAny<HICON, &::DestroyIcon>;
 using UniqueMenu = UniqueAny<HMENU, &::DestroyMenu>;
 using UniqueDesktop = UniqueAny<HDESK, &::CloseDesktop>;
 using UniqueKey = UniqueAny<HKEY, &::RegCloseKey>;
-using UniqueLocal = UniqueAny<HLOCAL, &::LocalFree>;
 // What LocalFree releases, by what it holds, so that no cast is needed at Put().
 using UniqueLocalString = UniqueAny<wchar_t*, &detail::LocalFreeOf<wchar_t*>>;
 using UniqueLocalAcl = UniqueAny<PACL, &detail::LocalFreeOf<PACL>>;

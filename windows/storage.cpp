@@ -9,8 +9,17 @@
 #include <aclapi.h>
 #include <shlobj.h>
 
+#include "storage/folder_rights.h"
+#include "storage/install_folder.h"
 #include "storage/paths.h"
 #include "windows/owners.h"
+
+// The portable layer's copies of the access masks it grants or refuses.
+static_assert(kFullControl == FILE_ALL_ACCESS);
+static_assert(kListAndAddFile == (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | FILE_ADD_FILE));
+static_assert(kReadWriteFile == (FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE));
+static_assert(kReadAppendFile == (FILE_GENERIC_READ | FILE_APPEND_DATA));
+static_assert(kFolderTakeoverRights == (DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD | GENERIC_ALL));
 
 namespace {
 

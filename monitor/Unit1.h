@@ -126,7 +126,7 @@ public:
     void SessionLeftConsole();
     void SessionReturnedToConsole();
     // What Windows says of the session now (at start-up, and once its notifications are registered).
-    void SessionStateKnown(bool active);
+    void SessionNotificationsRegistered();
     void PowerSuspending();
     void PowerResumed();
 
@@ -244,6 +244,7 @@ private:
     LogBacklog logBacklog_; // lines refused by their file, until it takes them
     // A link found where the log or the settings file should be: said once, not at every line.
     bool logLinkReported_ = false;
+    std::wstring logLinkCheckedFor_; // the day's file last looked at for a link
     bool settingsLinkReported_ = false;
     bool SettingsFileIsLink();
 

@@ -47,7 +47,10 @@ void TForm1::WriteLogToFile(const std::wstring& message)
         };
         // The file refuses a link (another user's, sending this user's lines where they choose):
         // the refusal is kept with the lines, and written once the folder is sound again.
-        if (!logLinkReported_) {
+        // Looked at when the day's file is new to the monitor and while lines are being refused: a
+        // link makes the append fail, so a sound file needs no look of its own at every line.
+        if (!logLinkReported_ && (path != logLinkCheckedFor_ || logBacklog_.Kept() > 0)) {
+            logLinkCheckedFor_ = path;
             const bool folderIsLink = files.IsReparsePoint(LogsPath);
             if (folderIsLink || files.IsReparsePoint(path)) {
                 logLinkReported_ = true;

@@ -154,9 +154,12 @@ void TForm1::SessionReturnedToConsole()
 
 // A session started disconnected, or left before its notifications could be registered, brings
 // no message: Windows is asked instead.
-void TForm1::SessionStateKnown(bool active)
+void TForm1::SessionNotificationsRegistered()
 {
-    if (active)
+    const std::optional<bool> active = platform_.session.Active();
+    if (!active)
+        return; // Windows cannot say: nothing is known
+    if (*active)
         SessionReturnedToConsole();
     else
         SessionLeftConsole();

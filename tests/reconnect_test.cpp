@@ -193,7 +193,8 @@ TEST(Reconnect, StartedInASessionNobodyUses_SearchesOnlyOnceTheSessionIsUsed)
     h.RunFor(20'000);
     EXPECT_EQ(device.opens, 0);
     EXPECT_FALSE(h.form.IsConnected);
-    h.Dispatch([&] { h.form.SessionStateKnown(true); });
+    h.session.active = true;
+    h.Dispatch([&] { h.form.SessionNotificationsRegistered(); });
     h.RunFor(100);
     EXPECT_TRUE(h.form.IsConnected);
     EXPECT_EQ(std::ranges::count(h.LogMessages(), L"Connexion automatique au démarrage activée"), 1);

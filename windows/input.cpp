@@ -78,11 +78,16 @@ InputTarget Win32InputFocus::Target()
     const std::wstring ours = DesktopName(::GetThreadDesktop(::GetCurrentThreadId()));
     if (!ours.empty() && _wcsicmp(DesktopName(input.Get()).c_str(), ours.c_str()) != 0)
         return InputTarget::Nobody;
+    return WindowKindOf(foreground);
+}
+
+InputTarget WindowKindOf(HWND window)
+{
     DWORD process = 0;
-    ::GetWindowThreadProcessId(foreground, &process);
+    ::GetWindowThreadProcessId(window, &process);
     if (process == ::GetCurrentProcessId())
         return InputTarget::ThisProgram;
-    return IsShellWindow(foreground) ? InputTarget::Shell : InputTarget::OtherApplication;
+    return IsShellWindow(window) ? InputTarget::Shell : InputTarget::OtherApplication;
 }
 
 // After a tray menu the foreground is often the taskbar or the desktop.

@@ -31,6 +31,8 @@ public:
 
 // The taskbar, its overflow or the desktop, where Enter opens whatever is selected.
 bool IsShellWindow(HWND window);
+// Whose a window is: this program's, the shell's, or the operator's (another application's).
+InputTarget WindowKindOf(HWND window);
 
 class Win32Clipboard : public Clipboard {
 public:

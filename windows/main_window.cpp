@@ -11,7 +11,6 @@
 
 #include "ui/named_objects.h"
 #include "ui/shell_ids.h"
-#include "windows/input.h"
 #include "windows/messages.h"
 #include "windows/newer_api.h"
 #include "windows/policy.h"
@@ -307,10 +306,7 @@ void Win32MainWindow::RegisterSessionNotifications()
     sessionNotifications_ = WTSRegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
     if (!sessionNotifications_ || form_ == nullptr)
         return;
-    if (const std::optional<bool> active = Win32SessionState().Active()) {
-        TForm1* form = form_;
-        app_.Guarded([form, active] { form->SessionStateKnown(*active); });
-    }
+    Run(&TForm1::SessionNotificationsRegistered);
 }
 
 // --- MainWindow ---

@@ -205,11 +205,7 @@ namespace {
 // The window the operator works in: neither this program's nor the shell's.
 bool IsOperatorWindow(HWND window)
 {
-    if (window == nullptr || IsShellWindow(window))
-        return false;
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    return process != GetCurrentProcessId();
+    return window != nullptr && WindowKindOf(window) == InputTarget::OtherApplication;
 }
 
 } // namespace

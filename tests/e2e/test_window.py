@@ -78,6 +78,18 @@ class WindowTest(MonitorTestCase):
     def open_menu(self) -> None:
         self.session.open_tray_menu()
 
+    def connected_with_sink_in_front(self):
+        """The monitor connected to a device on COM5, the sink in front; needs xdotool for the menu."""
+        if not shutil.which("xdotool"):
+            self.skipTest("no xdotool")
+        s = self.session
+        device = s.emulator("COM5")
+        sink = s.sink()
+        s.start_monitor()
+        s.wait_log(CONNECTED, 120)
+        sink.foreground()
+        return device, sink
+
     def keys(self, *keys: str) -> None:
         # The foreground window (the monitor's, during its menu) gets the keys.
         self.session.xdotool("key", *keys)
@@ -118,14 +130,8 @@ class WindowTest(MonitorTestCase):
         self.assertEqual(s.read_settings()["Settings"]["Enabled"], "0")
 
     def test_TrayMenuOpen_BurstEndingInEnter_RunsNoEntry_ForegroundComesBackAfterEscape(self):
-        if not shutil.which("xdotool"):
-            self.skipTest("no xdotool")
         s = self.session
-        device = s.emulator("COM5")
-        sink = s.sink()
-        s.start_monitor()
-        s.wait_log(CONNECTED, 120)
-        sink.foreground()
+        device, sink = self.connected_with_sink_in_front()
         self.open_menu()
         self.keys("Up")  # "Quitter" highlighted: an Enter typed into the menu would run it
         device.send(r"A\r\n")
@@ -143,14 +149,8 @@ class WindowTest(MonitorTestCase):
         self.assertNotIn("Surveillance des périphériques désactivée", s.log_messages())
 
     def test_TrayMenuDisableThenEnable_ForegroundBackToTheSink_NextBurstReachesIt(self):
-        if not shutil.which("xdotool"):
-            self.skipTest("no xdotool")
         s = self.session
-        device = s.emulator("COM5")
-        sink = s.sink()
-        s.start_monitor()
-        s.wait_log(CONNECTED, 120)
-        sink.foreground()
+        device, sink = self.connected_with_sink_in_front()
         for done in ("VOR-TIKA Monitor désactivé", "VOR-TIKA Monitor activé"):
             # The first entry, "Désactiver" and then "Activer", chosen in the menu itself.
             self.open_menu()

@@ -3,7 +3,7 @@
 import datetime
 import time
 
-from wine_env import BTN_DISCONNECT, LBL_STATUS, SLOW_TTY_LIB, MonitorTestCase, wait_until
+from wine_env import BTN_DISCONNECT, LBL_STATUS, MonitorTestCase, wait_until
 
 QUERY = b"$VOR-TIKA?\r"
 
@@ -91,8 +91,7 @@ class DetectionTest(MonitorTestCase):
             lines = marks.read_text().splitlines() if marks.exists() else []
             return {what: float(ms) for what, ms in (line.split() for line in lines)}
 
-        s.start_monitor({"LD_PRELOAD": str(SLOW_TTY_LIB), "VORTIKA_SLOW_TTY": slow.pty,
-                         "VORTIKA_SLOW_TTY_MS": "8000", "VORTIKA_SLOW_TTY_MARK": str(marks)})
+        s.start_monitor(s.slow_port_env(slow.pty, 8000, marks))
         wait_until(lambda: "begin" in stall(), 120, interval=0.05, what="the first use of COM3")
         pings = []  # (sent, answered or given up, in wall-clock ms; answered in time)
         end = time.monotonic() + 60

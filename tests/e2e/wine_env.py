@@ -2,8 +2,10 @@
 device emulator and the helper programs.
 
 A prefix costs about 12 s and 700 MB, so one is made per test run (``python3 wine_env.py
-make-prefix``, run by CTest as a fixture) and brought back to a clean state between tests. Each test
-module runs one X server and one persistent wine server for all its tests (``WineSession``).
+make-prefix N``, run by CTest as a fixture), copied for each of the N workers that run tests side by
+side, and brought back to a clean state before every test. A test runs in the prefix of the worker
+CTest gave it (its "wine" resource), with an X server and a persistent wine server of its own
+(``WineSession``).
 
 Everything started here is stopped again, also when a test fails: processes are tracked by the
 session and ended by their own ids.
@@ -14,6 +16,7 @@ from __future__ import annotations
 import datetime
 import glob
 import os
+import queue
 import re
 import shutil
 import subprocess
@@ -28,7 +31,19 @@ HERE = Path(__file__).resolve().parent
 SOURCE_DIR = Path(os.environ.get("VORTIKA_SOURCE_DIR", HERE.parent.parent)).resolve()
 HOST_BUILD = Path(os.environ.get("VORTIKA_HOST_BUILD", SOURCE_DIR / "build" / "host")).resolve()
 WINDOWS_BUILD = Path(os.environ.get("VORTIKA_WINDOWS_BUILD", SOURCE_DIR / "build" / "windows")).resolve()
-PREFIX = Path(os.environ.get("VORTIKA_E2E_PREFIX", HOST_BUILD / "e2e-prefix")).resolve()
+
+
+def worker_prefix(worker: int) -> Path:
+    return HOST_BUILD / ("e2e-prefix" if worker == 0 else f"e2e-prefix-{worker}")
+
+
+def _worker() -> int:
+    """The worker CTest allotted to this test ("id:N,slots:1" of its "wine" resource); 0 outside it."""
+    m = re.match(r"id:(\d+)", os.environ.get("CTEST_RESOURCE_GROUP_0_WINE", ""))
+    return int(m[1]) if m else 0
+
+
+PREFIX = Path(os.environ.get("VORTIKA_E2E_PREFIX", worker_prefix(_worker()))).resolve()
 RELEASE_DIR = SOURCE_DIR / "build" / "release"
 
 MONITOR_EXE = WINDOWS_BUILD / "VORTikaMonitor.exe"
@@ -66,10 +81,13 @@ def log(msg: str) -> None:
 
 def wait_until(condition, timeout: float, interval: float = 0.1, what: str = "condition"):
     """Polls condition() until it returns something true; returns that value or raises."""
-    end = time.monotonic() + timeout
+    started = time.monotonic()
+    end = started + timeout
     while True:
         value = condition()
         if value:
+            if time.monotonic() - started >= 2:
+                log(f"waited {time.monotonic() - started:.1f} s for {what}")
             return value
         if time.monotonic() >= end:
             raise TimeoutError(f"timed out after {timeout:.0f} s waiting for {what}")
@@ -118,7 +136,7 @@ class Xvfb:
 
 def wine_env(prefix: Path, display: str = "") -> dict:
     env = dict(os.environ)
-    env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+    env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
                LC_ALL="C.UTF-8")
     if display:
         env["DISPLAY"] = display
@@ -155,6 +173,31 @@ def make_prefix(prefix: Path = PREFIX) -> None:
         xvfb.stop()
     (prefix / STAMP).write_text("ok\n")
     log(f"prefix ready in {time.monotonic() - started:.1f} s: {prefix}")
+
+
+def copy_prefix(source: Path, dest: Path) -> None:
+    """A worker's own prefix: a copy of a ready one (about 2 s)."""
+    started = time.monotonic()
+    if dest.exists():
+        subprocess.run(["wineserver", "-k"], env=wine_env(dest), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        release_immutable(dest / "drive_c" / "ProgramData")
+        shutil.rmtree(dest)
+    subprocess.run(["cp", "-a", str(source), str(dest)], check=True, timeout=600)
+    log(f"prefix copied in {time.monotonic() - started:.1f} s: {dest}")
+
+
+def make_prefixes(workers: int) -> None:
+    """The prefix, and a copy of it for each further worker."""
+    make_prefix(PREFIX)
+    for worker in range(1, workers):
+        copy_prefix(PREFIX, worker_prefix(worker))
+
+
+def require(path: Path, what: str = "build the host and windows presets first") -> Path:
+    if not path.exists():
+        raise RuntimeError(f"missing {path}: {what}")
+    return path
 
 
 def release_immutable(folder: Path) -> None:
@@ -323,6 +366,57 @@ class Sink:
                 self.proc.wait()
 
 
+class WctlServer:
+    """``wctl serve``: requests on its standard input, answers on its standard output, each ended by
+    a line holding \\x1e and the exit code."""
+
+    def __init__(self, session: "WineSession"):
+        self.proc = subprocess.Popen(["wine", str(WCTL_EXE), "serve"], env=session.env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, cwd=session.tmp)
+        self.lines: queue.Queue = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self) -> None:
+        for line in self.proc.stdout:
+            self.lines.put(line.decode("utf-8", "replace"))
+        self.lines.put(None)
+
+    def call(self, args: list[str], timeout: float) -> tuple[int, str]:
+        try:
+            self.proc.stdin.write(("\t".join(args) + "\n").encode("utf-8"))
+            self.proc.stdin.flush()
+        except OSError as error:
+            self.stop()
+            raise RuntimeError(f"wctl serve ended before {args}") from error
+        out = []
+        end = time.monotonic() + timeout
+        while True:
+            try:
+                line = self.lines.get(timeout=max(0.0, end - time.monotonic()))
+            except queue.Empty:
+                self.stop()
+                raise subprocess.TimeoutExpired(["wctl", *args], timeout) from None
+            if line is None:
+                self.stop()
+                raise RuntimeError(f"wctl serve ended during {args}: {''.join(out)}")
+            if line.startswith("\x1e"):
+                return int(line[1:]), "".join(out)
+            out.append(line)
+
+    def stop(self) -> None:
+        if self.proc.poll() is None:
+            self.proc.kill()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            pass
+        for stream in (self.proc.stdin, self.proc.stdout):
+            try:
+                stream.close()
+            except OSError:
+                pass
+
+
 def unescape(text: str) -> str:
     return re.sub(r"\\(u[0-9A-Fa-f]{4}|.)",
                   lambda m: {"r": "\r", "n": "\n", "t": "\t", "\\": "\\"}.get(m.group(1), "")
@@ -343,13 +437,13 @@ class WineSession:
         self.monitor: subprocess.Popen | None = None
         self.tmp = Path(tempfile.mkdtemp(prefix="vortika-e2e-"))
         self._out_files = []
+        self._wctl: WctlServer | None = None
 
     # ---- life cycle -------------------------------------------------------------------------
 
     def start(self) -> "WineSession":
-        for path in (MONITOR_EXE, WCTL_EXE, SINK_EXE, EMULATOR, SLOW_TTY_LIB):
-            if not path.exists():
-                raise RuntimeError(f"missing {path}: build the host and windows presets first")
+        for path in (MONITOR_EXE, WCTL_EXE, SINK_EXE, EMULATOR):
+            require(path)
         if not (self.prefix / STAMP).exists():
             make_prefix(self.prefix)
         display = self.xvfb.start()
@@ -363,6 +457,9 @@ class WineSession:
         return self
 
     def _stop_server(self) -> None:
+        if self._wctl is not None:
+            self._wctl.stop()
+            self._wctl = None
         # -k also writes the registry to disk and ends every Windows process of the prefix.
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
@@ -401,11 +498,13 @@ class WineSession:
             self.reg("delete", UNINSTALL_KEY, "/f")
             self.reg("delete", EVENT_SOURCE_KEY, "/f")
         self._stop_server()
+        # The uninstaller leaves itself to be deleted at the next start of the prefix: wineboot may
+        # remove it while this runs.
         for path in installed:
             if path.is_dir():
-                shutil.rmtree(path)
+                shutil.rmtree(path, ignore_errors=True)
             else:
-                path.unlink()
+                path.unlink(missing_ok=True)
         data = self.data_dir()
         # What the setup moved aside, and a file a test put in the data folder's place.
         for path in [*data.parent.glob(data.name + ".*"), data]:
@@ -495,12 +594,15 @@ class WineSession:
         with tempfile.TemporaryFile(dir=self.tmp) as out:
             proc = subprocess.Popen(["wine", *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
                                     stderr=subprocess.DEVNULL, cwd=self.tmp)
+            started = time.monotonic()
             try:
                 rc = proc.wait(timeout)
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait()
                 raise
+            if time.monotonic() - started >= 2:
+                log(f"{time.monotonic() - started:.1f} s: {' '.join(argv)}")
             out.seek(0)
             return subprocess.CompletedProcess(argv, rc, out.read(), b"")
 
@@ -509,11 +611,22 @@ class WineSession:
         return result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
 
     def wctl(self, *args: str, check: bool = True, timeout: float = 120) -> str:
-        result = self.run([str(WCTL_EXE), *args], timeout=timeout)
-        out = result.stdout.decode("utf-8", "replace")
-        if check and result.returncode != 0:
-            raise RuntimeError(f"wctl {' '.join(args)} failed ({result.returncode}): {out.strip()}")
+        # Wine gives a process the work area of the moment it first asks: a fresh process for it.
+        if args[:1] == ("work-area",) or any("\t" in a or "\n" in a for a in args):
+            result = self.run([str(WCTL_EXE), *args], timeout=timeout)
+            returncode, out = result.returncode, result.stdout.decode("utf-8", "replace")
+        else:
+            returncode, out = self._wctl_server().call(list(args), timeout)
+        if check and returncode != 0:
+            raise RuntimeError(f"wctl {' '.join(args)} failed ({returncode}): {out.strip()}")
         return out
+
+    def _wctl_server(self) -> "WctlServer":
+        """One wctl for a test's many requests (a Wine process costs about 0.1 s of CPU to start);
+        started again after the wine server was."""
+        if self._wctl is None or self._wctl.proc.poll() is not None:
+            self._wctl = WctlServer(self)
+        return self._wctl
 
     def serial_values(self) -> list[str]:
         names = []
@@ -564,6 +677,13 @@ class WineSession:
         """A right click on the tray icon; returns once the monitor's popup menu is shown."""
         self.wctl("tray-rclick")
         wait_until(lambda: "visible=1" in self.wctl("window-info", "#32768", check=False), 30, what="the tray menu")
+
+    def slow_port_env(self, pty: str, ms: int, marks: Path) -> dict:
+        """The monitor's environment for a port whose first use blocks ms (tools/linux/slow_tty.c);
+        the library writes when the stall begins and ends to marks."""
+        require(SLOW_TTY_LIB, "build the host preset's slow_tty target first")
+        return {"LD_PRELOAD": str(SLOW_TTY_LIB), "VORTIKA_SLOW_TTY": pty, "VORTIKA_SLOW_TTY_MS": str(ms),
+                "VORTIKA_SLOW_TTY_MARK": str(marks)}
 
     def start_monitor(self, extra_env: dict | None = None) -> subprocess.Popen:
         """Starts the monitor; extra_env goes to its own process only (LD_PRELOAD for instance)."""
@@ -684,8 +804,8 @@ class MonitorTestCase(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if sys.argv[1:] == ["make-prefix"]:
-        make_prefix()
+    if sys.argv[1:2] == ["make-prefix"] and len(sys.argv) <= 3:
+        make_prefixes(int(sys.argv[2]) if len(sys.argv) == 3 else 1)
     else:
-        print("usage: wine_env.py make-prefix", file=sys.stderr)
+        print("usage: wine_env.py make-prefix [workers]", file=sys.stderr)
         sys.exit(2)

@@ -40,6 +40,9 @@
 //   wctl tray-balloon [SECONDS]     wait for a shown balloon of the notification area; print "text=..."
 //                                   (Wine's tool tips answer TTM_GETTITLE with nothing: no title, no icon)
 //   wctl work-area                  print the primary monitor's work area "L,T,R,B" as the system gives it
+//   wctl serve                      run the commands of standard input, one a line (UTF-8, arguments
+//                                   separated by tabs), each followed by a line "\x1e" and its exit
+//                                   code: the tests' many small requests without a process each
 //
 // Output is UTF-8 with LF line ends. Exit code 0 on success, 1 when the window or control is missing
 // or a wait ran out, 2 on bad usage, 3 when a button is disabled.
@@ -760,6 +763,37 @@ int Run(const std::vector<std::wstring>& a)
     return Usage();
 }
 
+std::wstring FromUtf8(const std::string& bytes)
+{
+    const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+    return text;
+}
+
+int Serve()
+{
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    std::string line;
+    char c = 0;
+    DWORD read = 0;
+    while (ReadFile(in, &c, 1, &read, nullptr) && read == 1) {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        std::vector<std::wstring> args;
+        size_t start = 0;
+        for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+            args.push_back(FromUtf8(line.substr(start, tab - start)));
+        args.push_back(FromUtf8(line.substr(start)));
+        line.clear();
+        const int code = Run(args);
+        Print(L"\x1e" + std::to_wstring(code));
+    }
+    return 0;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -770,5 +804,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
     LocalFree(argv);
+    if (args.size() == 1 && args[0] == L"serve")
+        return Serve();
     return Run(args);
 }

@@ -438,6 +438,7 @@ class WineSession:
         self.tmp = Path(tempfile.mkdtemp(prefix="vortika-e2e-"))
         self._out_files = []
         self._wctl: WctlServer | None = None
+        self.fresh = False  # reset and untouched since
 
     # ---- life cycle -------------------------------------------------------------------------
 
@@ -529,6 +530,7 @@ class WineSession:
             raise RuntimeError(f"serial ports still listed after reset: {self.serial_values()}")
         for link in glob.glob(str(self.prefix / "dosdevices" / "com*")):
             os.unlink(link)
+        self.fresh = True
 
     def unix_path(self, windows_path: str) -> Path:
         """The prefix's file behind a C: path."""
@@ -790,7 +792,10 @@ class MonitorTestCase(unittest.TestCase):
         cls.session.stop()
 
     def setUp(self) -> None:
-        self.session.reset()
+        # A session just started is clean already: each test runs in a process of its own.
+        if not self.session.fresh:
+            self.session.reset()
+        self.session.fresh = False
         self.addCleanup(self.session.stop_processes)
 
     def assertInOrder(self, messages: list[str], expected: list[str]) -> None:

@@ -11,6 +11,19 @@ BurstAction DecideBurst(const BurstConditions& now)
     case InputTarget::Shell:
         refusal = BurstAction::RefuseShell;
         break;
+    case InputTarget::ShellHost:
+        refusal = BurstAction::RefuseShellHost;
+        break;
+    case InputTarget::HigherRights:
+        refusal = BurstAction::RefuseHigherRights;
+        break;
+    case InputTarget::Menu:
+        // The operator closes the menu and the burst goes.
+        if (now.WaitedMs >= kMenuWaitMs)
+            refusal = BurstAction::RefuseMenu;
+        else
+            return now.Closing ? BurstAction::RefuseOnClose : BurstAction::Wait;
+        break;
     case InputTarget::Nobody:
         if (now.WaitedMs >= kNoForegroundWaitMs)
             refusal = BurstAction::RefuseNobody;

@@ -9,6 +9,8 @@
 inline constexpr std::uint32_t kNoForegroundWaitMs = 1500;
 // Shift, Ctrl, Alt or Windows held would turn the burst's keys into shortcuts.
 inline constexpr std::uint32_t kModifierWaitMs = 10000;
+// An open menu would take the burst's letters as its items and Enter as a command.
+inline constexpr std::uint32_t kMenuWaitMs = 10000;
 // A paste that no program reads within this bound may not have been pasted.
 inline constexpr std::uint32_t kPasteReadWaitMs = 5000;
 
@@ -25,8 +27,11 @@ enum class BurstAction {
     Wait,
     RefuseThisProgram,
     RefuseShell,
+    RefuseShellHost,
+    RefuseHigherRights,
     RefuseNobody,
     RefuseModifierKeys,
+    RefuseMenu,
     RefuseOnClose // waiting is over: one line that holds the text
 };
 

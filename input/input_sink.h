@@ -33,10 +33,14 @@ public:
 // Where synthesised input would go now.
 enum class InputTarget {
     OtherApplication,
-    ThisProgram, // its window, tray menu or a message box is in front
-    Shell,       // the taskbar, its overflow or the desktop, where Enter opens what is selected
-    Nobody       // no foreground window or input desktop: locked, secure desktop, session away,
-                 // or for a moment while activation moves between windows
+    ThisProgram,  // its window, tray menu or a message box is in front
+    Shell,        // the taskbar, its overflow or the desktop, where Enter opens what is selected
+    ShellHost,    // Start, Search, Task View, Alt+Tab or another Explorer window than a folder's:
+                  // a burst there starts programs or switches windows
+    Menu,         // a menu is open in front: letters choose its items and Enter runs one
+    HigherRights, // an application run as administrator: Windows drops the keys, often silently
+    Nobody        // no foreground window or input desktop: locked, secure desktop, session away,
+                  // or for a moment while activation moves between windows
 };
 
 class InputFocus {

@@ -1,9 +1,9 @@
 // Bursts go out in the order they came, each at once when nothing holds it. A burst waits, without
 // blocking the loop, while the operator holds Shift, Ctrl, Alt or a Windows key (they would turn
-// its keys into shortcuts), while nobody is in front for a moment, and in clipboard mode until a
-// program has read the last paste (a busy target reads it late, and a new text would overtake
-// it). It is refused with one line when it cannot reach an application; a connection that closes
-// delivers what it can and names the text of what it cannot.
+// its keys into shortcuts), while a menu is open in front, while nobody is in front for a moment,
+// and in clipboard mode until a program has read the last paste (a busy target reads it late, and
+// a new text would overtake it). It is refused with one line when it cannot reach an application;
+// a connection that closes delivers what it can and names the text of what it cannot.
 #include "input/delivery_rule.h"
 #include "monitor/Unit1.h"
 
@@ -17,6 +17,15 @@ std::wstring RefusalLine(BurstAction action, const std::wstring& text)
         return L"Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor";
     case BurstAction::RefuseShell:
         return L"Données non transmises: la fenêtre au premier plan est le bureau ou la barre des tâches";
+    case BurstAction::RefuseShellHost:
+        // Start's or Search's box runs what Enter finds; Task View and Alt+Tab switch windows.
+        return L"Données non transmises: la fenêtre au premier plan est le menu Démarrer, la recherche, "
+               L"l'affichage des tâches ou une fenêtre de l'Explorateur";
+    case BurstAction::RefuseHigherRights:
+        // Windows drops keys sent to higher rights, and may still report them sent.
+        return L"Données non transmises: l'application au premier plan est exécutée en tant qu'administrateur";
+    case BurstAction::RefuseMenu:
+        return L"Données non transmises: un menu est ouvert au premier plan depuis 10 s";
     case BurstAction::RefuseNobody:
         // With nobody in front, a paste would only overwrite the user's clipboard.
         return L"Données non transmises: aucune application au premier plan (session verrouillée ou bureau sécurisé)";

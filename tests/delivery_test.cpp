@@ -533,10 +533,17 @@ TEST_F(Delivery, NothingInFrontToReceiveIt_BurstIsLoggedAndShownButNeitherTypedN
         L"Données non transmises: aucune application au premier plan (session verrouillée ou bureau sécurisé)";
     const std::wstring shell =
         L"Données non transmises: la fenêtre au premier plan est le bureau ou la barre des tâches";
+    // Start's or Search's box runs what Enter finds; Windows drops keys sent to higher rights.
+    const std::wstring shellHost = L"Données non transmises: la fenêtre au premier plan est le menu Démarrer, la "
+                                   L"recherche, l'affichage des tâches ou une fenêtre de l'Explorateur";
+    const std::wstring admin =
+        L"Données non transmises: l'application au premier plan est exécutée en tant qu'administrateur";
     const Case cases[] = {
-        {InputTarget::ThisProgram, false, own}, {InputTarget::ThisProgram, true, own},
-        {InputTarget::Shell, false, shell},     {InputTarget::Shell, true, shell},
-        {InputTarget::Nobody, false, nobody},   {InputTarget::Nobody, true, nobody},
+        {InputTarget::ThisProgram, false, own},     {InputTarget::ThisProgram, true, own},
+        {InputTarget::Shell, false, shell},         {InputTarget::Shell, true, shell},
+        {InputTarget::Nobody, false, nobody},       {InputTarget::Nobody, true, nobody},
+        {InputTarget::ShellHost, false, shellHost}, {InputTarget::ShellHost, true, shellHost},
+        {InputTarget::HigherRights, false, admin},  {InputTarget::HigherRights, true, admin},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.target) * 2 + (c.clipboardMode ? 1 : 0));
@@ -588,6 +595,10 @@ TEST(DeliveryRule, HoldsWhileItMustAndRefusesWhenItCannotReach)
         {InputTarget::Shell, false, false, 0, RefuseShell, RefuseOnClose},
         {InputTarget::Nobody, false, false, kNoForegroundWaitMs - 1, Wait, RefuseOnClose},
         {InputTarget::Nobody, false, false, kNoForegroundWaitMs, RefuseNobody, RefuseOnClose},
+        {InputTarget::ShellHost, false, false, 0, RefuseShellHost, RefuseOnClose},
+        {InputTarget::HigherRights, true, true, 0, RefuseHigherRights, RefuseOnClose},
+        {InputTarget::Menu, true, true, kMenuWaitMs - 1, Wait, RefuseOnClose},
+        {InputTarget::Menu, false, false, kMenuWaitMs, RefuseMenu, RefuseOnClose},
         {other, true, false, kModifierWaitMs - 1, Wait, RefuseOnClose},
         {other, true, false, kModifierWaitMs, RefuseModifierKeys, RefuseOnClose},
         {other, false, true, 60000, Wait, RefuseOnClose},
@@ -661,6 +672,29 @@ TEST_F(Delivery, HeldModifier_BurstWaitsForItsRelease_OrIsGivenUpAfter10s)
     h.Dispatch([&] { h.form.btnDisconnectClick(); });
     EXPECT_EQ(h.NewLogMessages(),
               (Lines{L"Données non transmises (fermeture de la connexion): M3", L"Connexion fermée"}));
+}
+
+// In a menu, letters choose its items and Enter runs the selected one: the burst waits for the
+// menu to close, and is given up after 10 s.
+TEST_F(Delivery, MenuOpenInFront_BurstWaitsForItToClose_OrIsGivenUpAfter10s)
+{
+    h.chkCR.checked = true;
+    h.inputFocus.target = InputTarget::Menu;
+    m.Feed("M1");
+    h.RunFor(3000);
+    EXPECT_TRUE(m.Typed().empty());
+    h.inputFocus.target = InputTarget::OtherApplication;
+    h.RunFor(100);
+    EXPECT_EQ(m.Typed(), (Keys{L"M", L"1", L"{Enter}"}));
+
+    h.inputFocus.target = InputTarget::Menu;
+    m.Feed("M2");
+    h.RunFor(400);
+    h.NewLogMessages();
+    h.RunFor(kMenuWaitMs);
+    EXPECT_EQ(h.NewLogMessages(), Lines{L"Données non transmises: un menu est ouvert au premier plan depuis 10 s"});
+    EXPECT_EQ(m.Typed().size(), 3u);
+    EXPECT_FALSE(h.toolkit.TimerDelivery.Running());
 }
 
 TEST_F(Delivery, NoForegroundForAMoment_TheBurstGoesOutWhenAWindowComesToTheFront)

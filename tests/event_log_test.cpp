@@ -2,6 +2,7 @@
 // would alert on, and none for what the user asked.
 #include <gtest/gtest.h>
 
+#include "input/delivery_rule.h"
 #include "tests/fakes/monitor_harness.h"
 
 namespace {
@@ -51,6 +52,21 @@ TEST(EventLog, EachSituationReportsItsEvent)
          },
          {{EventKind::BurstNotDelivered,
            {L"Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor"}}}},
+        {"an application run as administrator in front",
+         [](MonitorHarness& h) {
+             h.inputFocus.target = InputTarget::HigherRights;
+             h.comPorts.Device(L"COM3").rx = "A";
+             h.RunFor(400);
+         },
+         {{EventKind::BurstNotDelivered,
+           {L"Données non transmises: l'application au premier plan est exécutée en tant qu'administrateur"}}}},
+        {"a menu open in front for 10 s",
+         [](MonitorHarness& h) {
+             h.inputFocus.target = InputTarget::Menu;
+             h.comPorts.Device(L"COM3").rx = "A";
+             h.RunFor(400 + kMenuWaitMs);
+         },
+         {{EventKind::BurstNotDelivered, {L"Données non transmises: un menu est ouvert au premier plan depuis 10 s"}}}},
         {"keys refused",
          [](MonitorHarness& h) {
              h.keyboard.refusesInput = true;

@@ -4,6 +4,8 @@
 
 #include <set>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "ui/error_guard.h"
 #include "ui/errors.h"
@@ -164,6 +166,55 @@ TEST(TrayClick, DoubleClick_TogglesOnce)
 }
 
 // --- Timers ---------------------------------------------------------------
+
+// After the tray menu the foreground goes back to the operator's last window before the menu
+// opened, not to one taken at the tray's callback, nor to one that came to the front meanwhile.
+TEST(TrayMenuForeground, GivesBackTheOperatorsLastWindowBeforeTheMenu_OrLeavesTheForegroundAlone)
+{
+    constexpr std::uintptr_t sink = 0x10, editor = 0x20, taskbar = 0x30, menu = 0x40;
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::uintptr_t, bool>> beforeMenu; // windows in front, operator's or not
+        std::vector<std::pair<std::uintptr_t, bool>> duringMenu;
+        unsigned command;
+        bool ownerInFront;
+        std::set<std::uintptr_t> stillOperators; // the windows still there as the operator's
+        std::uintptr_t expected;
+    };
+    const Case cases[] = {
+        {"the last of two",
+         {{sink, true}, {editor, true}, {taskbar, false}},
+         {},
+         kMenuActiverId,
+         true,
+         {sink, editor},
+         editor},
+        {"the overflow's flyout in front", {{sink, true}, {taskbar, false}, {menu, false}}, {}, 0, true, {sink}, sink},
+        {"a window in front during the menu",
+         {{sink, true}},
+         {{editor, true}},
+         kMenuQuitterId,
+         true,
+         {sink, editor},
+         sink},
+        {"Afficher", {{sink, true}}, {}, kMenuAfficherId, true, {sink}, 0},
+        {"a click elsewhere took the foreground", {{sink, true}}, {}, 0, false, {sink}, 0},
+        {"the window closed", {{sink, true}}, {}, kMenuActiverId, true, {}, 0},
+        {"no operator's window yet", {{taskbar, false}}, {}, kMenuActiverId, true, {sink}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OperatorWindowTracker tracker;
+        for (const auto& [window, operators] : c.beforeMenu)
+            tracker.ForegroundChanged(window, operators);
+        tracker.MenuOpens();
+        for (const auto& [window, operators] : c.duringMenu)
+            tracker.ForegroundChanged(window, operators);
+        EXPECT_EQ(tracker.WindowToGiveBack(c.command, c.ownerInFront,
+                                           [&](std::uintptr_t window) { return c.stillOperators.contains(window); }),
+                  c.expected);
+    }
+}
 
 TEST(TimerRules, ArmingARunningTimer_DoesNotRestartIt)
 {

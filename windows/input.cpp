@@ -7,9 +7,11 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <string_view>
 #include <vector>
 
 #include "input/virtual_keys.h"
+#include "input/window_kind.h"
 #include "windows/owners.h"
 
 // The portable layer's copies of the flags it puts in keyboard records, and of the keys it sends.
@@ -81,33 +83,84 @@ InputTarget Win32InputFocus::Target()
     return WindowKindOf(foreground);
 }
 
-InputTarget WindowKindOf(HWND window)
+namespace {
+
+// The last sub-authority of the token's mandatory label: SECURITY_MANDATORY_MEDIUM_RID and so on.
+std::optional<std::uint32_t> IntegrityOf(HANDLE process)
 {
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(window, &process);
-    if (process == ::GetCurrentProcessId())
-        return InputTarget::ThisProgram;
-    return IsShellWindow(window) ? InputTarget::Shell : InputTarget::OtherApplication;
+    win32::UniqueHandle token;
+    if (!::OpenProcessToken(process, TOKEN_QUERY, token.Put()))
+        return std::nullopt;
+    DWORD size = 0;
+    ::GetTokenInformation(token.Get(), TokenIntegrityLevel, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_MANDATORY_LABEL))
+        return std::nullopt;
+    std::vector<std::uint64_t> buffer((size + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+    if (!::GetTokenInformation(token.Get(), TokenIntegrityLevel, buffer.data(), size, &size))
+        return std::nullopt;
+    const PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+    if (sid == nullptr || !::IsValidSid(sid) || *::GetSidSubAuthorityCount(sid) == 0)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(*::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1U));
 }
 
-// After a tray menu the foreground is often the taskbar or the desktop.
-bool IsShellWindow(HWND window)
+std::wstring ImageFileName(HANDLE process)
 {
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = static_cast<DWORD>(std::size(path));
+    if (!::QueryFullProcessImageNameW(process, 0, path, &length))
+        return {};
+    const std::wstring_view full(path, length);
+    const std::size_t slash = full.find_last_of(L"\\/");
+    return std::wstring(slash == std::wstring_view::npos ? full : full.substr(slash + 1));
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[256] = {};
+    const int length = ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    return std::wstring(name, static_cast<std::size_t>(std::max(length, 0)));
+}
+
+// Letters choose a menu's items and Enter runs one, in a menu bar's, a popup's or the system
+// menu's loop; a shown menu window of the thread tells the same where the flags do not.
+bool ThreadInMenu(DWORD thread)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (::GetGUIThreadInfo(thread, &info) &&
+        (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)) != 0)
+        return true;
+    for (HWND menu = ::FindWindowExW(nullptr, nullptr, L"#32768", nullptr); menu != nullptr;
+         menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr))
+        if (::IsWindowVisible(menu) && ::GetWindowThreadProcessId(menu, nullptr) == thread)
+            return true;
+    return false;
+}
+
+} // namespace
+
+InputTarget WindowKindOf(HWND window)
+{
+    WindowFacts facts;
+    DWORD process = 0;
+    const DWORD thread = ::GetWindowThreadProcessId(window, &process);
+    facts.ThisProcess = process == ::GetCurrentProcessId();
+    if (facts.ThisProcess)
+        return InputTarget::ThisProgram;
     HWND root = ::GetAncestor(window, GA_ROOT);
     if (root == nullptr)
         root = window;
-    if (root == ::GetShellWindow())
-        return true;
-    wchar_t name[64] = {};
-    if (::GetClassNameW(root, name, static_cast<int>(std::size(name))) == 0)
-        return false;
-    static constexpr std::array kShellClasses = {L"Shell_TrayWnd",
-                                                 L"Shell_SecondaryTrayWnd",
-                                                 L"NotifyIconOverflowWindow",
-                                                 L"TopLevelWindowForOverflowXamlIsland",
-                                                 L"Progman",
-                                                 L"WorkerW"};
-    return std::ranges::any_of(kShellClasses, [&](const wchar_t* shell) { return wcscmp(name, shell) == 0; });
+    facts.DesktopWindow = root == ::GetShellWindow();
+    facts.RootClass = ClassOf(root);
+    facts.InMenu = ThreadInMenu(thread);
+    // Limited information is granted on elevated processes too; their token is not.
+    if (const win32::UniqueHandle opened(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process)); opened) {
+        facts.ProcessName = ImageFileName(opened.Get());
+        facts.Integrity = IntegrityOf(opened.Get());
+    }
+    static const std::optional<std::uint32_t> own = IntegrityOf(::GetCurrentProcess());
+    return ClassifyWindow(facts, own);
 }
 
 std::optional<bool> Win32SessionState::Active()

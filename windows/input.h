@@ -29,9 +29,8 @@ public:
     InputTarget Target() override;
 };
 
-// The taskbar, its overflow or the desktop, where Enter opens whatever is selected.
-bool IsShellWindow(HWND window);
-// Whose a window is: this program's, the shell's, or the operator's (another application's).
+// Whose a window is (input/window_kind.h): this program's, the shell's, a menu, an application
+// with higher rights, or the operator's.
 InputTarget WindowKindOf(HWND window);
 
 class Win32Clipboard : public Clipboard {

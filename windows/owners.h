@@ -111,6 +111,7 @@ using UniqueArgumentVector = UniqueAny<LPWSTR*, &detail::LocalFreeOf<LPWSTR*>>;
 using UniqueGlobal = UniqueAny<HGLOBAL, &::GlobalFree>;
 using UniqueSid = UniqueAny<PSID, &::FreeSid>;                         // AllocateAndInitializeSid
 using UniqueEventSource = UniqueAny<HANDLE, &::DeregisterEventSource>; // RegisterEventSourceW
+using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, &::UnhookWinEvent>;
 // CreateTimerQueueTimer's timer on the default queue; its release waits for a running callback.
 using UniqueTimerQueueTimer = UniqueAny<HANDLE, &detail::DeleteTimerQueueTimerWaiting>;
 

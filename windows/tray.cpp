@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "input/window_kind.h"
 #include "ui/shell_ids.h"
 #include "windows/input.h"
 #include "windows/messages.h"
@@ -17,6 +18,15 @@ namespace {
 static_assert(kBalloonNoIcon == NIIF_NONE);
 
 constexpr UINT kRetryMs = 3000;
+
+// The window the operator works in: neither this program's, the shell's nor a menu.
+bool IsOperatorWindow(HWND window)
+{
+    return window != nullptr && IsOperatorsWindow(WindowKindOf(window));
+}
+
+// The tray whose hook is installed: the callback carries no context of its own.
+Win32TrayIcon* followingTray = nullptr;
 
 template <std::size_t N> void CopyField(wchar_t (&field)[N], const std::wstring& text)
 {
@@ -75,6 +85,16 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HICON initialIcon) : initialIcon_(initi
     VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_STRING, kMenuAfficherId, L"Afficher"));
     VORTIKA_TRACE_IF_FALSE(AppendMenuW(menu_.Get(), MF_STRING, kMenuQuitterId, L"Quitter"));
 
+    // No DLL: the events come to this thread's message loop, for other processes' windows only.
+    foregroundHook_.Reset(VORTIKA_TRACE_IF_FALSE(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
+                                                                 nullptr, &Win32TrayIcon::ForegroundChanged, 0, 0,
+                                                                 WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS)));
+    if (foregroundHook_) {
+        followingTray = this;
+        if (HWND foreground = GetForegroundWindow(); IsOperatorWindow(foreground))
+            operatorWindow_.ForegroundChanged(reinterpret_cast<std::uintptr_t>(foreground), true);
+    }
+
     taskbarCreated_ = RegisterWindowMessageW(win32::messages::kTaskbarCreatedName);
     // An elevated program gets no message from the non-elevated shell unless it lets it through.
     if (taskbarCreated_ != 0)
@@ -118,6 +138,9 @@ void Win32TrayIcon::Show()
 
 Win32TrayIcon::~Win32TrayIcon()
 {
+    foregroundHook_.Reset();
+    if (followingTray == this)
+        followingTray = nullptr;
     NOTIFYICONDATAW remove = data_;
     remove.uFlags = 0;
     Shell_NotifyIconW(NIM_DELETE, &remove);
@@ -200,22 +223,16 @@ void Win32TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& t
     VORTIKA_TRACE_IF_FALSE(Shell_NotifyIconW(NIM_MODIFY, &balloon));
 }
 
-namespace {
-
-// The window the operator works in: neither this program's nor the shell's.
-bool IsOperatorWindow(HWND window)
+void CALLBACK Win32TrayIcon::ForegroundChanged(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG, DWORD, DWORD)
 {
-    return window != nullptr && WindowKindOf(window) == InputTarget::OtherApplication;
+    if (event != EVENT_SYSTEM_FOREGROUND || object != OBJID_WINDOW || followingTray == nullptr || window == nullptr)
+        return;
+    followingTray->operatorWindow_.ForegroundChanged(reinterpret_cast<std::uintptr_t>(window),
+                                                     IsOperatorWindow(window));
 }
-
-} // namespace
 
 Win32TrayIcon::Event Win32TrayIcon::OnCallback(LPARAM lParam)
 {
-    // The pointer passes over the icon before the click makes the taskbar the foreground: the
-    // operator's window is taken while it is still in front.
-    if (HWND foreground = GetForegroundWindow(); IsOperatorWindow(foreground))
-        operatorWindow_ = foreground;
     switch (static_cast<UINT>(LOWORD(lParam))) {
     case WM_LBUTTONDOWN:
         clicks_.ButtonDown();
@@ -234,22 +251,29 @@ Win32TrayIcon::Event Win32TrayIcon::OnCallback(LPARAM lParam)
 
 // The owner must be in the foreground for the menu to close on a click elsewhere, and the posted
 // WM_NULL lets the menu loop end cleanly. Afterwards the foreground goes back to the operator's
-// window (unless "Afficher" was chosen), before the command runs: the hidden owner would keep it,
-// and the next bursts would not reach the operator's application.
+// last window (unless "Afficher" was chosen), before the command runs: the hidden owner would keep
+// it, and the next bursts would not reach the operator's application.
 void Win32TrayIcon::ShowPopupMenu()
 {
     POINT cursor{};
     GetCursorPos(&cursor);
-    HWND previous = GetForegroundWindow();
-    if (!IsOperatorWindow(previous))
-        previous = operatorWindow_;
+    // Without the hook (it failed), the window in front now is all there is to go on.
+    if (!foregroundHook_)
+        if (HWND foreground = GetForegroundWindow(); IsOperatorWindow(foreground))
+            operatorWindow_.ForegroundChanged(reinterpret_cast<std::uintptr_t>(foreground), true);
+    operatorWindow_.MenuOpens();
     SetForegroundWindow(data_.hWnd);
     const auto command =
         static_cast<UINT>(TrackPopupMenu(menu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
                                          cursor.x, cursor.y, 0, data_.hWnd, nullptr));
     PostMessageW(data_.hWnd, WM_NULL, 0, 0);
-    if (command != kMenuAfficherId && previous != nullptr && IsWindow(previous) && GetForegroundWindow() == data_.hWnd)
-        SetForegroundWindow(previous);
+    const std::uintptr_t previous =
+        operatorWindow_.WindowToGiveBack(command, GetForegroundWindow() == data_.hWnd, [](std::uintptr_t window) {
+            HWND handle = reinterpret_cast<HWND>(window);
+            return IsWindow(handle) && IsOperatorWindow(handle);
+        });
+    if (previous != 0)
+        SetForegroundWindow(reinterpret_cast<HWND>(previous));
     // As the menu itself would have sent it, after the menu loop.
     if (command != 0)
         PostMessageW(data_.hWnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);

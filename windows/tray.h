@@ -1,7 +1,8 @@
 // The notification-area icon of the main window and its popup menu: one class that keeps its
 // NOTIFYICONDATAW and the last picture, adds itself again when the taskbar is re-created
 // (TaskbarCreated) or refused it (its own retry timer on the owner window), routes its own
-// messages, and shows its menu so that the foreground returns where it was.
+// messages, follows the operator's foreground window, and shows its menu so that the foreground
+// returns where it was.
 #pragma once
 #include <windows.h>
 
@@ -38,6 +39,9 @@ public:
 
 private:
     enum class Event { None, Click, ContextMenu };
+    // EVENT_SYSTEM_FOREGROUND, out of context: called on this thread, only when the foreground moves.
+    static void CALLBACK ForegroundChanged(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
+                                           DWORD thread, DWORD time);
     // The mouse message of a tray callback, as the program sees it.
     Event OnCallback(LPARAM lParam);
     // Opens PopupMenu1 at the cursor; its commands come as WM_COMMAND to the owner, after the
@@ -58,7 +62,9 @@ private:
     win32::UniqueMenu menu_;
     UINT taskbarCreated_ = 0;
     TrayClickTracker clicks_;
-    HWND operatorWindow_ = nullptr; // the last window in front that was neither ours nor the shell's
+    OperatorWindowTracker operatorWindow_;
+    // Unhooked first in the destructor, while the owner window still exists.
+    win32::UniqueWinEventHook foregroundHook_;
 };
 
 // A colour icon from the picture, with an all-black (all opaque) mask.

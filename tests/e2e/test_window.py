@@ -1,5 +1,6 @@
 """The main window's close request and the tray's double click under Wine: closing only hides the
-window and keeps the connection; a double click on the icon toggles the window once."""
+window and keeps the connection; a double click on the icon toggles the window once. Another
+program's menu in front holds a burst until it closes."""
 
 import shutil
 import subprocess
@@ -11,6 +12,8 @@ RB_KEYBOARD, RB_CLIPBOARD = 205, 207
 READY = "Aucun VOR-TIKA détecté sur les ports disponibles"
 CONNECTED = "VOR-TIKA détecté et connecté sur COM5"
 NOT_FOR_US = "Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor"
+MENU_FOR_10S = "Données non transmises: un menu est ouvert au premier plan depuis 10 s"
+SINK_MENU, SINK_END_MENU = 0x8000 + 12, 0x8000 + 13
 
 
 def visible(session, cls: str = "TForm1") -> bool:
@@ -178,6 +181,41 @@ class WindowTest(MonitorTestCase):
         passed = s.log_messages().count("Debug: Test de connexion réussi")
         s.wait_log("Debug: Test de connexion réussi", 30, count=passed + 1)
         self.assertNotIn("Connexion fermée", s.log_messages())
+
+
+    def test_AnotherProgramsMenuInFront_BurstWaitsForItToClose_OrIsRefusedAfter10s(self):
+        s = self.session
+        device = s.emulator("COM5")
+        sink = s.sink()
+        s.start_monitor()
+        s.wait_log(CONNECTED, 120)
+        sink.foreground()
+
+        def open_sinks_menu(opened: int) -> None:
+            s.wctl("post", "VorTikaSink", str(SINK_MENU), "0", "0")
+            wait_until(lambda: sink.text().count("menu open") == opened, 30, what="the sink's menu loop")
+            wait_until(lambda: "visible=1" in s.wctl("window-info", "#32768", check=False), 30,
+                       what="the sink's menu")
+
+        # "S" would choose "Supprimer" and Enter would run it.
+        open_sinks_menu(1)
+        device.send("S")
+        s.wait_log("Reçu: S", 30)
+        passed = s.log_messages().count("Debug: Test de connexion réussi")
+        s.wait_log("Debug: Test de connexion réussi", 30, count=passed + 1)
+        self.assertEqual(sink.chars(), "")
+        self.assertNotIn("menu closed", sink.text())
+        s.wctl("post", "VorTikaSink", str(SINK_END_MENU), "0", "0")
+        wait_until(lambda: sink.chars() == "S\r", 60, what="the burst in the sink once the menu closed")
+        self.assertIn("menu closed 0", sink.text())
+
+        open_sinks_menu(2)
+        device.send("T")
+        s.wait_log(MENU_FOR_10S, 60)
+        self.assertEqual(sink.text().count("menu closed"), 1, "the menu ran nothing and is still open")
+        s.wctl("post", "VorTikaSink", str(SINK_END_MENU), "0", "0")
+        wait_until(lambda: sink.text().count("menu closed 0") == 2, 30, what="the second menu closed")
+        self.assertEqual(sink.chars(), "S\r")
 
 
 if __name__ == "__main__":

@@ -4,6 +4,8 @@
 //
 // One multi-line EDIT control fills the window and has the focus; the window puts itself in front at
 // start and whenever it receives the "foreground" request (WM_APP + 10, posted by `wctl foreground`).
+// WM_APP + 12 opens a popup menu (TrackPopupMenu) in front, as an application's context menu does;
+// WM_APP + 13 closes it (EndMenu), as the operator's Escape or click elsewhere would.
 // Each event becomes one UTF-8 line of RECORD_FILE:
 //
 //   <qpc ms> <tick ms> <epoch ms> <event> <details>
@@ -16,6 +18,7 @@
 //   focus in|out               the edit gained or lost the keyboard focus
 //   text <text>                the whole edit text (escaped), on WM_APP + 11 and at exit
 //   busy <ms> / idle           with --busy-after-enter: the sleep after an Enter begins / ends
+//   menu open / menu closed <command>   the popup menu's loop begins / ends (0: no item chosen)
 //
 // With --light, typed printable characters are recorded but not inserted into the edit: under Wine the EDIT
 // control spends several milliseconds on each character, so a plain sink cannot keep up with fast
@@ -38,6 +41,8 @@ namespace {
 
 constexpr UINT kForegroundRequest = WM_APP + 10;
 constexpr UINT kDumpRequest = WM_APP + 11;
+constexpr UINT kMenuRequest = WM_APP + 12;
+constexpr UINT kEndMenuRequest = WM_APP + 13;
 constexpr const wchar_t* kSinkClass = L"VorTikaSink";
 
 HANDLE g_record = INVALID_HANDLE_VALUE;
@@ -213,6 +218,24 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case kDumpRequest:
         Write(L"text " + Escape(EditText()));
+        return 0;
+    case kMenuRequest: {
+        // Letters choose these items and Enter runs the highlighted one.
+        HMENU menu = CreatePopupMenu();
+        AppendMenuW(menu, MF_STRING, 1, L"&Annuler");
+        AppendMenuW(menu, MF_STRING, 2, L"&Supprimer");
+        RECT frame{};
+        GetWindowRect(hwnd, &frame);
+        SetForegroundWindow(hwnd);
+        Write(L"menu open");
+        const int command = static_cast<int>(
+            TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, frame.left + 40, frame.top + 60, 0, hwnd, nullptr));
+        Write(L"menu closed " + std::to_wstring(command));
+        DestroyMenu(menu);
+        return 0;
+    }
+    case kEndMenuRequest:
+        EndMenu();
         return 0;
     case WM_CLOSE:
         Write(L"text " + Escape(EditText()));

@@ -226,6 +226,8 @@ private:
     void CheckPasteRead();
     void NoteUnconfirmedPaste(const std::wstring& line);
     void PutBackClipboard();
+    void DropSavedClipboard();
+    void DropSavedClipboardIfChanged();
     void ArmDeliveryTimerWhileWaiting();
 
     void SetMonitorEnabled(bool enabled);
@@ -281,6 +283,9 @@ private:
     std::deque<PendingBurst> pendingBursts_;
     std::optional<PasteAwaitingRead> pasteAwaitingRead_;
     bool clipboardSaved_ = false; // the operator's clipboard waits to be put back
+    // Not over the last paste (given up unread, or read first by another program): the copy goes
+    // back after a later paste that the target reads.
+    bool restoreWaitsForRead_ = false;
     bool registryTypeErrorShown_ = false;
     std::set<std::wstring> registryTypeErrorsLogged_; // value names already reported
     PolicyReading policyReading_;                     // the settings machine policy sets and locks

@@ -1,7 +1,7 @@
 // Clipboard mode: the burst placed on the clipboard as Unicode text (a busy clipboard tried again
-// for about 100 ms, kept out of clipboard history, handed over when a program reads it), then
-// Ctrl+V; every failure ends in one line. With RestoreClipboard the operator's own contents are
-// kept aside first and put back once the target has read the burst.
+// for about 100 ms, kept out of clipboard history and clipboard managers, handed over when a program
+// reads it), then Ctrl+V; every failure ends in one line. With RestoreClipboard the operator's own
+// contents are kept aside first and put back once the target has read the burst.
 #include <optional>
 
 #include "monitor/Unit1.h"
@@ -21,14 +21,15 @@ std::wstring TrimSystemText(std::wstring text)
 constexpr int kOpenAttempts = 10;
 constexpr std::uint32_t kOpenRetryMs = 10;
 
-bool OpenClipboardPatiently(Clipboard& clipboard, Clock& clock)
+// The holder may be a reader waiting for the monitor to render its text: the wait serves it.
+bool OpenClipboardPatiently(Clipboard& clipboard)
 {
     for (int attempt = 1;; ++attempt) {
         if (clipboard.Open())
             return true;
         if (attempt == kOpenAttempts)
             return false;
-        clock.Sleep(kOpenRetryMs);
+        clipboard.WaitServingReaders(kOpenRetryMs);
     }
 }
 
@@ -52,17 +53,17 @@ std::wstring OpenFailure(Clipboard& clipboard)
 
 // Puts the text on the clipboard, keeping what it held first when `save` is set (and saying in
 // `saved` whether it could); the message of the failure otherwise.
-std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, Clock& clock, const std::wstring& text, bool save,
-                                             bool& saved)
+std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, const std::wstring& text, bool save, bool& saved)
 {
-    if (!OpenClipboardPatiently(clipboard, clock))
+    if (!OpenClipboardPatiently(clipboard))
         return OpenFailure(clipboard);
     const OpenedClipboard opened(clipboard);
 
     const auto block = clipboard.AllocText(text);
     if (!block)
         return L"Mémoire insuffisante";
-    if (save)
+    // Our own text is never saved: the copy would render the burst and put it back later.
+    if (save && !clipboard.HoldsPlacedText())
         saved = clipboard.SaveContents();
     clipboard.Empty();
     if (!clipboard.SetUnicodeText(*block)) {
@@ -82,8 +83,9 @@ std::optional<std::wstring> PlaceOnClipboard(Clipboard& clipboard, Clock& clock,
 TypingOutcome TForm1::PasteViaClipboard(const std::wstring& text)
 {
     // A copy is kept only of the operator's contents, not of a burst still waiting to be put back over.
+    DropSavedClipboardIfChanged();
     bool saved = false;
-    const auto error = PlaceOnClipboard(platform_.clipboard, platform_.clock, text,
+    const auto error = PlaceOnClipboard(platform_.clipboard, text,
                                         PolicyRestoreClipboard().value_or(RestoreClipboard) && !clipboardSaved_, saved);
     clipboardSaved_ = clipboardSaved_ || saved;
     if (error) {
@@ -96,11 +98,25 @@ TypingOutcome TForm1::PasteViaClipboard(const std::wstring& text)
     return PressCtrlV(platform_.keyboard);
 }
 
+void TForm1::DropSavedClipboard()
+{
+    clipboardSaved_ = false;
+    restoreWaitsForRead_ = false;
+    platform_.clipboard.DropSavedContents();
+}
+
+// What the operator or a program copied while the copy waited is theirs, never overwritten.
+void TForm1::DropSavedClipboardIfChanged()
+{
+    if (clipboardSaved_ && platform_.clipboard.ChangedByOthers())
+        DropSavedClipboard();
+}
+
 void TForm1::PutBackClipboard()
 {
     clipboardSaved_ = false;
     Clipboard& clipboard = platform_.clipboard;
-    if (!OpenClipboardPatiently(clipboard, platform_.clock)) {
+    if (!OpenClipboardPatiently(clipboard)) {
         AddLog(L"Presse-papiers non restauré: " + OpenFailure(clipboard));
         return;
     }

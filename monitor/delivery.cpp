@@ -71,7 +71,8 @@ void TForm1::DeliverPendingBursts(bool closing)
         AddLog(reason);
         ReportToEventLog(EventKind::BurstNotDelivered, {reason});
     }
-    if (clipboardSaved_ && !pasteAwaitingRead_ && pendingBursts_.empty())
+    DropSavedClipboardIfChanged();
+    if (clipboardSaved_ && !restoreWaitsForRead_ && !pasteAwaitingRead_ && pendingBursts_.empty())
         PutBackClipboard();
     ArmDeliveryTimerWhileWaiting();
 }
@@ -114,22 +115,32 @@ void TForm1::CheckPasteRead()
         return;
     switch (platform_.clipboard.PlacedTextState()) {
     case PlacedText::Read:
+        if (const ClipboardReader reader = platform_.clipboard.PlacedTextReader(); ReadByAnotherProgram(reader)) {
+            // When the target reads it is unknown now: putting the copy back could come first.
+            AddLog(L"Données lues dans le Presse-papiers par un autre programme avant l'application (" +
+                   reader.ReaderProgram + L"): " + pasteAwaitingRead_->Text);
+            restoreWaitsForRead_ = true;
+        } else {
+            restoreWaitsForRead_ = false;
+        }
         pasteAwaitingRead_.reset();
         return;
     case PlacedText::Replaced:
         NoteUnconfirmedPaste(L"Données peut-être non collées (Presse-papiers remplacé avant d'être lu): " +
                              pasteAwaitingRead_->Text);
+        // Another program's text is not ours to replace.
+        DropSavedClipboard();
         break;
     case PlacedText::Unread:
         if (platform_.clock.GetTickCount() - pasteAwaitingRead_->PastedAt < kPasteReadWaitMs)
             return;
         NoteUnconfirmedPaste(L"Données peut-être non collées (Presse-papiers non lu après 5 s): " +
                              pasteAwaitingRead_->Text);
+        // A late reader must still find the burst; the operator's copy stays kept aside.
+        restoreWaitsForRead_ = true;
         break;
     }
     pasteAwaitingRead_.reset();
-    // A late reader must still find the burst, and another program's text is not ours to replace.
-    clipboardSaved_ = false;
 }
 
 void TForm1::NoteUnconfirmedPaste(const std::wstring& line)
@@ -140,7 +151,7 @@ void TForm1::NoteUnconfirmedPaste(const std::wstring& line)
 
 void TForm1::ArmDeliveryTimerWhileWaiting()
 {
-    if (!pendingBursts_.empty() || pasteAwaitingRead_ || clipboardSaved_)
+    if (!pendingBursts_.empty() || pasteAwaitingRead_ || (clipboardSaved_ && !restoreWaitsForRead_))
         TimerDelivery.Arm();
     else
         TimerDelivery.Stop();

@@ -730,3 +730,76 @@ TEST_F(Delivery, RestoreClipboard_PutsBackTheOperatorsContentsOnceTheBurstIsRead
     EXPECT_EQ(h.clipboard.content, L"previous");
     EXPECT_FALSE(h.toolkit.TimerDelivery.Running());
 }
+
+// A paste the target did not read (given up after 5 s, or rendered first by a clipboard manager)
+// is never put back over, nor saved as if it were the operator's: the operator's own contents come
+// back after a later paste that the target reads, unless the operator copied something meanwhile.
+TEST(RestoreClipboard, AfterAPasteTheTargetDidNotRead_TheOperatorsOwnContentsComeBack)
+{
+    struct Case {
+        const char* name;
+        void (*first)(MonitorHarness&); // what becomes of the first paste
+        std::wstring restored;
+        Lines lines;
+    };
+    const auto unread = [](MonitorHarness& h) { h.RunFor(kPasteReadWaitMs); };
+    const Case cases[] = {
+        {"given up unread",
+         unread,
+         L"previous",
+         {L"Données peut-être non collées (Presse-papiers non lu après 5 s): A1"}},
+        {"given up, then the operator copies",
+         [](MonitorHarness& h) {
+             h.RunFor(kPasteReadWaitMs);
+             h.clipboard.OperatorCopies(L"mine");
+         },
+         L"mine",
+         {L"Données peut-être non collées (Presse-papiers non lu après 5 s): A1"}},
+        {"read first by a clipboard manager",
+         [](MonitorHarness& h) {
+             h.clipboard.OtherProgramReads(L"ClipMgr.exe");
+             h.RunFor(kPasteReadWaitMs);
+         },
+         L"previous",
+         {L"Données lues dans le Presse-papiers par un autre programme avant l'application (ClipMgr.exe): A1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConnectedMonitor m;
+        MonitorHarness& h = m.h;
+        h.form.RestoreClipboard = true;
+        h.rbClipboard.SetChecked(true);
+        h.clipboard.readsAtOnce = false;
+        m.Feed("A1");
+        h.RunFor(400);
+        h.NewLogMessages();
+        c.first(h);
+        EXPECT_EQ(h.NewLogMessages(), c.lines);
+        EXPECT_NE(h.clipboard.content, L"previous") << "not put back over the first paste";
+        EXPECT_FALSE(h.toolkit.TimerDelivery.Running());
+
+        m.Feed("B2");
+        h.RunFor(400);
+        EXPECT_EQ(h.clipboard.content, L"B2");
+        h.clipboard.TargetReads();
+        h.RunFor(100);
+        EXPECT_EQ(h.clipboard.content, c.restored);
+        EXPECT_FALSE(h.toolkit.TimerDelivery.Running());
+    }
+}
+
+// A reader holds the clipboard open while it waits for the monitor to render the last paste: the
+// next paste's retries serve it, then open the clipboard.
+TEST(Paste, ReaderWaitingForTheRenderHoldsTheClipboard_TheRetryServesItThenPastes)
+{
+    MonitorHarness h;
+    h.Create();
+    h.clipboard.readsAtOnce = false;
+    h.Dispatch([&] { h.form.PasteViaClipboard(L"A1"); });
+    h.clipboard.ReaderAsksAndWaits(h.clipboard.foregroundProcess, L"target.exe");
+    h.NewLogMessages();
+    h.Dispatch([&] { h.form.PasteViaClipboard(L"B2"); });
+    EXPECT_EQ(h.NewLogMessages(), Lines{L"Données copiées et collées automatiquement: B2"});
+    EXPECT_EQ(h.clipboard.content, L"B2");
+    EXPECT_EQ(h.toolkit.clock.sleeps, (std::vector<std::uint32_t>{10}));
+}

@@ -221,9 +221,60 @@ std::optional<ClipboardBlock> Win32Clipboard::AllocText(const std::wstring& text
     return reinterpret_cast<ClipboardBlock>(block.Release());
 }
 
+// The monitor's own emptying: its WM_DESTROYCLIPBOARD, sent to this thread's window inside the
+// call, is no change by another program.
 bool Win32Clipboard::Empty()
 {
-    return ::EmptyClipboard() != FALSE;
+    emptying_ = true;
+    const bool emptied = ::EmptyClipboard() != FALSE;
+    emptying_ = false;
+    holdsPlaced_ = false;
+    return emptied;
+}
+
+namespace {
+
+DWORD ProcessOf(HWND window)
+{
+    DWORD process = 0;
+    if (window != nullptr)
+        ::GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+// The executable's file name, as the operator knows the program.
+std::wstring ProgramName(DWORD process)
+{
+    const win32::UniqueHandle handle(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    if (!handle || !::QueryFullProcessImageNameW(handle.Get(), 0, path, &length))
+        return L"processus " + std::to_wstring(process);
+    const std::wstring full(path, length);
+    const std::size_t slash = full.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? full : full.substr(slash + 1);
+}
+
+} // namespace
+
+bool Win32Clipboard::HoldsPlacedText()
+{
+    return holdsPlaced_ && (owner_ == nullptr || ::GetClipboardOwner() == owner_);
+}
+
+// Between tries of a busy clipboard: its holder may be a reader inside GetClipboardData, waiting
+// for this thread to render the last paste. Sent messages are handled; posted ones stay queued.
+void Win32Clipboard::WaitServingReaders(std::uint32_t ms)
+{
+    const ULONGLONG end = ::GetTickCount64() + ms;
+    for (;;) {
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= end)
+            return;
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_SENDMESSAGE, 0);
+    }
 }
 
 // Delayed rendering: the text is promised now and handed over on WM_RENDERFORMAT, which tells the
@@ -239,6 +290,7 @@ bool Win32Clipboard::SetUnicodeText(ClipboardBlock block)
         }
         text.Release();
         placed_ = PlacedText::Read;
+        PlacedNow();
         return true;
     }
     // SetClipboardData returns the handle it was given, so NULL for a promise whether or not it
@@ -250,7 +302,16 @@ bool Win32Clipboard::SetUnicodeText(ClipboardBlock block)
     }
     promised_ = std::move(text);
     placed_ = PlacedText::Unread;
+    PlacedNow();
     return true;
+}
+
+// The window in front now is the one the Ctrl+V goes to.
+void Win32Clipboard::PlacedNow()
+{
+    holdsPlaced_ = true;
+    changedByOthers_ = false;
+    reader_ = {0, ProcessOf(::GetForegroundWindow()), {}};
 }
 
 bool Win32Clipboard::HandleOwnerMessage(UINT msg, WPARAM wParam)
@@ -261,12 +322,20 @@ bool Win32Clipboard::HandleOwnerMessage(UINT msg, WPARAM wParam)
         if (wParam == CF_UNICODETEXT && promised_ && ::SetClipboardData(CF_UNICODETEXT, promised_.Get()) != nullptr) {
             promised_.Release();
             placed_ = PlacedText::Read;
+            // The reader's window is the one that opened the clipboard (none for a reader that
+            // opened it without one).
+            reader_.ReaderProcess = ProcessOf(::GetOpenClipboardWindow());
+            if (reader_.ReaderProcess != 0 && reader_.ReaderProcess != reader_.TargetProcess)
+                reader_.ReaderProgram = ProgramName(reader_.ReaderProcess);
         }
         return true;
     case WM_RENDERALLFORMATS:
         RenderPending();
         return true;
     case WM_DESTROYCLIPBOARD:
+        holdsPlaced_ = false;
+        if (!emptying_)
+            changedByOthers_ = true;
         // Emptied before anyone read the text: by another program, or by our next paste.
         if (promised_) {
             promised_.Reset();
@@ -323,14 +392,16 @@ bool PlaceZeroDword(const wchar_t* formatName)
 
 // Windows 10 1809 and later read these two formats when the clipboard changes: 0 keeps the
 // text out of Win+V history and out of the cloud clipboard. Earlier systems ignore them.
-// The third keeps clipboard monitors from reading the text, which would render it before the
-// target asks and make a paste look read when it is not.
+// The third keeps Windows' own clipboard monitors from reading the text; "Clipboard Viewer
+// Ignore" is the convention the common clipboard managers honour. Either would render the text
+// before the target asks.
 bool Win32Clipboard::KeepOutOfHistory()
 {
     const bool history = PlaceZeroDword(L"CanIncludeInClipboardHistory");
     const bool cloud = PlaceZeroDword(L"CanUploadToCloudClipboard");
     const bool monitors = PlaceZeroDword(L"ExcludeClipboardContentFromMonitorProcessing");
-    return history && cloud && monitors;
+    const bool managers = PlaceZeroDword(L"Clipboard Viewer Ignore");
+    return history && cloud && monitors && managers;
 }
 
 void Win32Clipboard::FreeBlock(ClipboardBlock block)
@@ -340,13 +411,23 @@ void Win32Clipboard::FreeBlock(ClipboardBlock block)
 
 namespace {
 
-// What is kept of the operator's clipboard: text, rich text and HTML, a picture, copied files.
+// What is kept of the operator's clipboard: text, rich text and HTML, a picture, copied files, and
+// the formats that keep a password manager's copy out of history, the cloud and other programs.
 // GDI-handle formats cannot be copied as memory blocks; a picture also travels as a DIB.
 constexpr SIZE_T kMostSavedBytes = 64u << 20;
+// A delayed-rendering owner renders each format on request; past this the copy is given up, so
+// that the paste and the monitor's window are not held for long.
+constexpr ULONGLONG kMostSaveMs = 1000;
 
 std::vector<UINT> SavedFormats()
 {
-    std::vector<UINT> formats = {CF_UNICODETEXT, CF_TEXT, CF_OEMTEXT, CF_LOCALE, CF_DIBV5, CF_DIB, CF_HDROP};
+    std::vector<UINT> formats;
+    // The privacy formats first: a copy that runs out of time or room never goes back without them.
+    for (const wchar_t* name : {L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard",
+                                L"ExcludeClipboardContentFromMonitorProcessing", L"Clipboard Viewer Ignore"})
+        if (const UINT format = ::RegisterClipboardFormatW(name); format != 0)
+            formats.push_back(format);
+    formats.insert(formats.end(), {CF_UNICODETEXT, CF_TEXT, CF_OEMTEXT, CF_LOCALE, CF_DIBV5, CF_DIB, CF_HDROP});
     for (const wchar_t* name : {L"HTML Format", L"Rich Text Format", L"Preferred DropEffect"})
         if (const UINT format = ::RegisterClipboardFormatW(name); format != 0)
             formats.push_back(format);
@@ -376,13 +457,23 @@ win32::UniqueGlobal CopyBlock(HANDLE source, SIZE_T& budget)
 
 } // namespace
 
+// Reading a format the owner has only promised sends it WM_RENDERFORMAT and waits: an owner
+// that does not answer would hold the monitor's thread for each format.
 bool Win32Clipboard::SaveContents()
 {
     saved_.clear();
+    if (HWND owner = ::GetClipboardOwner(); owner != nullptr && owner != owner_ && ::IsHungAppWindow(owner))
+        return false;
+    const ULONGLONG start = ::GetTickCount64();
     SIZE_T budget = kMostSavedBytes;
     for (const UINT format : SavedFormats()) {
         if (!::IsClipboardFormatAvailable(format))
             continue;
+        if (::GetTickCount64() - start > kMostSaveMs) {
+            saved_.clear();
+            return false;
+        }
+        // GlobalSize before a byte is copied: a block past what is left of the budget is left out.
         if (HANDLE data = ::GetClipboardData(format); data != nullptr)
             if (auto copy = CopyBlock(data, budget))
                 saved_.emplace_back(format, std::move(copy));
@@ -393,7 +484,8 @@ bool Win32Clipboard::SaveContents()
 
 bool Win32Clipboard::RestoreContents()
 {
-    bool all = ::EmptyClipboard() != FALSE;
+    bool all = Empty();
+    changedByOthers_ = false;
     for (auto& [format, block] : saved_) {
         if (::SetClipboardData(format, block.Get()) != nullptr)
             block.Release(); // the clipboard's now

@@ -56,19 +56,32 @@ public:
     bool Empty() override;
     bool SetUnicodeText(ClipboardBlock block) override;
     PlacedText PlacedTextState() override { return placed_; }
+    ClipboardReader PlacedTextReader() override { return reader_; }
+    bool HoldsPlacedText() override;
+    bool ChangedByOthers() override { return changedByOthers_; }
+    void WaitServingReaders(std::uint32_t ms) override;
     bool KeepOutOfHistory() override;
     void FreeBlock(ClipboardBlock block) override;
     bool SaveContents() override;
+    void DropSavedContents() override { saved_.clear(); }
     bool RestoreContents() override;
     void Close() override;
 
 private:
+    void PlacedNow();
+
     HWND owner_ = nullptr;
     // Taken at the failing OpenClipboard, before the log write that reports it.
     std::uint32_t lastError_ = 0;
     // The text promised as CF_UNICODETEXT, ours until a program asks for it.
     win32::UniqueGlobal promised_;
     PlacedText placed_ = PlacedText::Read;
+    ClipboardReader reader_;
+    // The clipboard holds the text placed last (not a copy put back, not another program's).
+    bool holdsPlaced_ = false;
+    // Set while the monitor empties the clipboard, so that its own WM_DESTROYCLIPBOARD is told apart.
+    bool emptying_ = false;
+    bool changedByOthers_ = false;
     // The operator's contents, format by format, while they wait to be put back.
     std::vector<std::pair<UINT, win32::UniqueGlobal>> saved_;
 };

@@ -11,10 +11,10 @@ CLIPBOARD = {"Settings": {"ClipboardMode": "1", "KeyboardMode": "0"}}
 
 
 class DeliveryTest(MonitorTestCase):
-    def connect(self, port: str = "COM5", busy_after_enter_ms: int = 0):
+    def connect(self, port: str = "COM5", busy_after_enter_ms: int = 0, refuse_pastes: int = 0):
         s = self.session
         device = s.emulator(port)
-        sink = s.sink(busy_after_enter_ms=busy_after_enter_ms)
+        sink = s.sink(busy_after_enter_ms=busy_after_enter_ms, refuse_pastes=refuse_pastes)
         s.start_monitor()
         s.wait_log(f"VOR-TIKA détecté et connecté sur {port}", 120)
         sink.foreground()
@@ -90,6 +90,22 @@ class DeliveryTest(MonitorTestCase):
         self.assertEqual([m for m in messages if m.startswith("Données copiées et collées automatiquement: ")],
                          [f"Données copiées et collées automatiquement: {t}" for t in ("AAA-1", "BBB-2", "CCC-3")])
         self.assertEqual([m for m in messages if m.startswith("Données peut-être non collées")], [])
+
+    def test_RestoreClipboard_UnreadPasteThenReadOne_TheOperatorsCopyComesBack(self):
+        s = self.session
+        s.write_settings({"Settings": {**CLIPBOARD["Settings"], "RestoreClipboard": "1"}})
+        s.wctl("set-clipboard", "copie de l'opérateur")
+        # The first Ctrl+V finds no edit field: nobody reads that paste.
+        device, sink = self.connect(refuse_pastes=1)
+        device.send("UNREAD-1")
+        wait_until(lambda: any(e == "refused" for _, e, _ in sink.events()), 60, what="the first paste refused")
+        # Clipboard managers are asked to leave the waiting paste alone.
+        self.assertIn("Clipboard Viewer Ignore=0", s.wctl("clipboard-formats").splitlines())
+        s.wait_log("Données peut-être non collées (Presse-papiers non lu après 5 s): UNREAD-1", 30)
+        device.send("READ-2")
+        wait_until(lambda: sink.pastes() == ["READ-2"], 60, what="the second paste in the sink")
+        wait_until(lambda: s.wctl("clipboard").rstrip("\n") == "copie de l'opérateur", 30,
+                   what="the operator's copy back on the clipboard")
 
     def test_HeldCtrl_BurstWaits_RefusedAfter10s_NextOneTypedPlainOnceReleased(self):
         s = self.session

@@ -308,7 +308,8 @@ class Emulator:
 class Sink:
     """The sink window and its record of received keys and pastes."""
 
-    def __init__(self, session: "WineSession", name: str = "sink", light: bool = False, busy_after_enter_ms: int = 0):
+    def __init__(self, session: "WineSession", name: str = "sink", light: bool = False, busy_after_enter_ms: int = 0,
+                 refuse_pastes: int = 0):
         self.session = session
         self.record = session.tmp / f"{name}.rec"
         if self.record.exists():
@@ -316,6 +317,8 @@ class Sink:
         argv = [str(SINK_EXE), to_wine_path(self.record)] + (["--light"] if light else [])
         if busy_after_enter_ms:
             argv += ["--busy-after-enter", str(busy_after_enter_ms)]
+        if refuse_pastes:
+            argv += ["--refuse-pastes", str(refuse_pastes)]
         self.proc = session.spawn(argv, f"{name}.out")
         wait_until(lambda: " ready " in self.text(), 60, what="the sink window")
         session.wctl("wait-window", "VorTikaSink", "30")
@@ -660,8 +663,9 @@ class WineSession:
         self.emulators.append(emulator)
         return emulator
 
-    def sink(self, name: str = "sink", light: bool = False, busy_after_enter_ms: int = 0) -> Sink:
-        sink = Sink(self, name, light, busy_after_enter_ms)
+    def sink(self, name: str = "sink", light: bool = False, busy_after_enter_ms: int = 0,
+             refuse_pastes: int = 0) -> Sink:
+        sink = Sink(self, name, light, busy_after_enter_ms, refuse_pastes)
         self.sinks.append(sink)
         return sink
 

@@ -1,5 +1,5 @@
 // Fakes of the input seams: the keyboard records every SendInput call, the focus is set by the
-// test, the clipboard keeps its blocks and who read them, the session's state is scripted.
+// test, the clipboard keeps its blocks, its owner and who read them, the session's state is scripted.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -64,12 +64,15 @@ public:
     InputTarget target = InputTarget::OtherApplication;
 };
 
+// Who owns the clipboard and what it holds, as Windows keeps it: the monitor's text stays a
+// promise until a program asks for it, and asking (the monitor's own copy included) renders it.
 class FakeClipboard : public Clipboard {
 public:
+    explicit FakeClipboard(FakeClock* clock = nullptr) : clock_(clock) {}
     bool Open() override
     {
         ops.push_back("Open");
-        if (heldByOther || busyForOpens > 0) {
+        if (heldByOther || busyForOpens > 0 || readerAwaitsRender) {
             if (busyForOpens > 0)
                 --busyForOpens;
             lastError = heldError;
@@ -98,6 +101,7 @@ public:
         ops.push_back("Empty");
         content.reset();
         keptOutOfHistory = false;
+        holdsPlaced = false;
         return true;
     }
     bool SetUnicodeText(ClipboardBlock block) override
@@ -106,28 +110,67 @@ public:
         if (setDataFails)
             return false;
         content = blocks.at(block - 1);
-        placed = readsAtOnce ? PlacedText::Read : PlacedText::Unread;
+        placed = PlacedText::Unread;
+        holdsPlaced = true;
+        changedByOthers = false;
+        reader = {0, foregroundProcess, {}};
+        if (readsAtOnce)
+            TargetReads();
         return true;
     }
     PlacedText PlacedTextState() override { return placed; }
+    ClipboardReader PlacedTextReader() override { return reader; }
+    bool HoldsPlacedText() override { return holdsPlaced; }
+    bool ChangedByOthers() override { return changedByOthers; }
+    void WaitServingReaders(std::uint32_t ms) override
+    {
+        if (clock_ != nullptr)
+            clock_->Sleep(ms);
+        if (readerAwaitsRender) {
+            readerAwaitsRender = false;
+            Render(readerProcess, readerProgram);
+        }
+    }
     bool SaveContents() override
     {
         ops.push_back("Save");
+        // Reading every format renders a promise: the monitor itself becomes its reader.
+        Render(kMonitorProcess, L"VORTikaMonitor.exe");
         saved = content;
         return true;
     }
+    void DropSavedContents() override { saved.reset(); }
     bool RestoreContents() override
     {
         ops.push_back("Restore");
         content = saved;
         saved.reset();
+        holdsPlaced = false;
+        changedByOthers = false;
         return true;
     }
     // The target's loop reaches its Ctrl+V and asks for the text.
-    void TargetReads()
+    void TargetReads() { Render(foregroundProcess, L"target.exe"); }
+    // A clipboard manager or another program asks for the text before the target.
+    void OtherProgramReads(const std::wstring& program) { Render(kOtherProcess, program); }
+    // A program opens the clipboard and asks for the text: it holds the clipboard open until the
+    // monitor's thread renders it.
+    void ReaderAsksAndWaits(std::uint32_t process, const std::wstring& program)
+    {
+        if (placed != PlacedText::Unread)
+            return;
+        readerAwaitsRender = true;
+        readerProcess = process;
+        readerProgram = program;
+    }
+    // The operator copies something: the program that copies empties the clipboard and owns it.
+    void OperatorCopies(const std::wstring& text)
     {
         if (placed == PlacedText::Unread)
-            placed = PlacedText::Read;
+            placed = PlacedText::Replaced;
+        content = text;
+        holdsPlaced = false;
+        changedByOthers = true;
     }
     bool KeepOutOfHistory() override
     {
@@ -144,6 +187,8 @@ public:
         isOpen = false;
     }
 
+    static constexpr std::uint32_t kMonitorProcess = 100;
+    static constexpr std::uint32_t kOtherProcess = 300;
     bool heldByOther = false;
     int busyForOpens = 0; // another program lets go of the clipboard after this many opens
     std::uint32_t heldError = 5;
@@ -158,9 +203,27 @@ public:
     std::optional<std::wstring> saved;
     // A prompt target reads a paste as soon as it is placed; a busy one when a test says so.
     bool readsAtOnce = true;
+    std::uint32_t foregroundProcess = 200; // the target's, when the text is placed
     PlacedText placed = PlacedText::Read;
+    ClipboardReader reader;
+    bool holdsPlaced = false;
+    bool changedByOthers = false;
+    bool readerAwaitsRender = false;
+    std::uint32_t readerProcess = 0;
+    std::wstring readerProgram;
     std::vector<std::wstring> blocks;
     std::vector<std::string> ops;
+
+private:
+    void Render(std::uint32_t process, const std::wstring& program)
+    {
+        if (placed != PlacedText::Unread)
+            return;
+        placed = PlacedText::Read;
+        reader.ReaderProcess = process;
+        reader.ReaderProgram = program;
+    }
+    FakeClock* clock_;
 };
 
 class FakeSessionState : public SessionState {

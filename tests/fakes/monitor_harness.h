@@ -41,7 +41,7 @@ struct MonitorHarness {
     FakeSerialRegistry registry;
     FakeKeyboard keyboard{&toolkit.clock};
     FakeInputFocus inputFocus;
-    FakeClipboard clipboard;
+    FakeClipboard clipboard{&toolkit.clock};
     FakeSessionState session;
     FakeProfileStore profile{fileSystem, codePage};
     FakeMachinePolicyKey policyKey;

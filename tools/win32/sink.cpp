@@ -1,6 +1,6 @@
 // sink: a window that receives typed keys and pastes, and writes down every one of them.
 //
-//   sink.exe RECORD_FILE [--title TEXT] [--light] [--busy-after-enter MS]
+//   sink.exe RECORD_FILE [--title TEXT] [--light] [--busy-after-enter MS] [--refuse-pastes N]
 //
 // One multi-line EDIT control fills the window and has the focus; the window puts itself in front at
 // start and whenever it receives the "foreground" request (WM_APP + 10, posted by `wctl foreground`).
@@ -14,6 +14,7 @@
 //   char U+0041 A              WM_CHAR reaching the edit (Enter is U+000D, Ctrl+V is U+0016)
 //   keydown VK=0x0D SC=0x1C    WM_KEYDOWN reaching the edit, with its scan code ((lParam >> 16) & 0xFF)
 //   paste <text>               WM_PASTE, with the clipboard's Unicode text (escaped)
+//   refused paste              with --refuse-pastes: a WM_PASTE ignored, the clipboard not read
 //   change <length>            the edit's text changed
 //   focus in|out               the edit gained or lost the keyboard focus
 //   text <text>                the whole edit text (escaped), on WM_APP + 11 and at exit
@@ -27,6 +28,9 @@
 // With --busy-after-enter MS, the window sleeps MS ms after handling each Enter (WM_CHAR U+000D)
 // without pumping messages, as an application that saves each entry does: keys and a Ctrl+V that
 // come meanwhile wait in its queue, and a paste reads the clipboard only when it wakes.
+//
+// With --refuse-pastes N, the first N WM_PASTE are ignored without reading the clipboard, as a
+// window with no edit field focused ignores a Ctrl+V.
 //
 // Escapes in texts: \r \n \t \\ and \uXXXX for other control characters. The epoch column is the
 // wall clock (UTC, ms since 1970) so that Linux programs can put the events on their own time line.
@@ -51,6 +55,7 @@ WNDPROC g_editProc = nullptr;
 double g_qpcPerMs = 0;
 bool g_light = false;
 DWORD g_busyAfterEnterMs = 0;
+DWORD g_pastesToRefuse = 0;
 
 std::string Utf8(const std::wstring& text)
 {
@@ -176,6 +181,11 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         break;
     }
     case WM_PASTE:
+        if (g_pastesToRefuse > 0) {
+            --g_pastesToRefuse;
+            Write(L"refused paste");
+            return 0;
+        }
         Write(L"paste " + Escape(ClipboardText()));
         break;
     case WM_SETFOCUS:
@@ -256,8 +266,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc < 2) {
-        MessageBoxW(nullptr, L"usage: sink.exe RECORD_FILE [--title TEXT] [--light] [--busy-after-enter MS]", L"sink",
-                    MB_OK);
+        MessageBoxW(nullptr,
+                    L"usage: sink.exe RECORD_FILE [--title TEXT] [--light] [--busy-after-enter MS] [--refuse-pastes N]",
+                    L"sink", MB_OK);
         return 2;
     }
     std::wstring title = L"Sink";
@@ -269,6 +280,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
             g_light = true;
         else if (a == L"--busy-after-enter" && i + 1 < argc)
             g_busyAfterEnterMs = static_cast<DWORD>(wcstoul(argv[++i], nullptr, 10));
+        else if (a == L"--refuse-pastes" && i + 1 < argc)
+            g_pastesToRefuse = static_cast<DWORD>(wcstoul(argv[++i], nullptr, 10));
     }
 
     LARGE_INTEGER freq;

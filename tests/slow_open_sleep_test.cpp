@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "tests/fakes/monitor_harness.h"
+#include "ui/power_rule.h"
 
 // A burst read just before sleep goes out first; the handle is never kept across sleep, and the
 // device's port is tried at once after resume.
@@ -27,6 +29,33 @@ TEST(Sleep, SuspendClosesAfterThePendingBurst_ResumeTriesTheDevicesPortAtOnce)
     h.RunFor(100);
     EXPECT_TRUE(h.form.IsConnected);
     EXPECT_EQ(h.comPorts.Device(L"COM4").opens, opensOfOther);
+}
+
+// A resume with the user present brings both resume events, Modern Standby perhaps only the
+// second: the port is reopened once per resume.
+TEST(Sleep, EachResumeActsOnce_WhicheverEventsBringIt)
+{
+    using enum PowerStep;
+    struct Case {
+        std::vector<std::uintptr_t> events;
+        std::vector<PowerStep> steps;
+    };
+    const std::uintptr_t suspend = kPbtApmSuspend, automatic = kPbtApmResumeAutomatic, present = kPbtApmResumeSuspend;
+    const Case cases[] = {
+        {{suspend, automatic, present}, {Suspend, Resume, None}},
+        {{suspend, present, automatic}, {Suspend, Resume, None}},
+        {{suspend, present}, {Suspend, Resume}},
+        {{suspend, automatic, present, suspend, present, automatic}, {Suspend, Resume, None, Suspend, Resume, None}},
+        {{automatic, automatic}, {Resume, None}},
+        {{0xA, suspend, 0x8013}, {None, Suspend, None}}, // battery and setting changes
+    };
+    for (const Case& c : cases) {
+        PowerEvents power;
+        std::vector<PowerStep> steps;
+        for (const std::uintptr_t event : c.events)
+            steps.push_back(power.Take(event));
+        EXPECT_EQ(steps, c.steps);
+    }
 }
 
 // Windows goes on running programs for a moment after announcing sleep: no try of the device's

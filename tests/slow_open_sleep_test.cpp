@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "tests/fakes/monitor_harness.h"
@@ -103,6 +104,66 @@ TEST(SlowOpen, BoundedByTheReplyWait_TheLateHandleIsClosed_TheSearchGoesOn)
     h.RunFor(100);
     EXPECT_TRUE(h.form.IsConnected);
     EXPECT_EQ(h.form.OpenPortName(), L"COM6");
+}
+
+namespace {
+
+// COM5's open blocks, is given up, and the search ends on COM6, which never answers; a second search
+// from COM5 comes back to it while its first open is still out.
+void SecondSearchReachesAPortWhoseGivenUpOpenIsOut(MonitorHarness& h)
+{
+    h.AddPort(L"COM5", /*answers=*/true);
+    h.AddPort(L"COM6");
+    h.CreateIdle();
+    h.portOpener.blocked = {L"COM5"};
+    h.Dispatch([&] { h.form.btnConnectClick(); });
+    h.RunFor(2 * kTimerDetectionMs);
+    ASSERT_FALSE(h.form.IsDetecting);
+    h.cmbPorts.SetItemIndex(0); // the user picks COM5 again
+    h.Dispatch([&] { h.form.btnConnectClick(); });
+    h.RunFor(2'000);
+}
+
+} // namespace
+
+// The port is exclusive and its first open may still succeed: the second open starts only once the
+// first has come back and its handle is closed.
+TEST(SlowOpen, APortIsOpenedAgainOnlyOnceItsGivenUpOpenIsBackAndClosed)
+{
+    MonitorHarness h;
+    SecondSearchReachesAPortWhoseGivenUpOpenIsOut(h);
+    EXPECT_EQ(h.portOpener.started, (Lines{L"COM5", L"COM6"}));
+    EXPECT_TRUE(h.form.IsDetecting);
+    EXPECT_EQ(h.lblStatus.caption, L"Etat: Test du port COM5...");
+
+    h.portOpener.blocked.clear();
+    h.comPorts.calls.clear();
+    h.portOpener.Complete(L"COM5"); // the first open succeeds, late
+    EXPECT_EQ(h.portOpener.started, (Lines{L"COM5", L"COM6", L"COM5"}));
+    ASSERT_GE(h.comPorts.calls.size(), 5u);
+    using Calls = std::vector<std::string>;
+    EXPECT_EQ(Calls(h.comPorts.calls.begin(), h.comPorts.calls.begin() + 5),
+              (Calls{"CreateFile", "GetCommState", "SetCommState", "SetCommTimeouts", "CloseHandle"}));
+    h.RunFor(100);
+    EXPECT_TRUE(h.form.IsConnected);
+    EXPECT_EQ(h.form.OpenPortName(), L"COM5");
+}
+
+// The bound of an open runs from its start: the time spent waiting for the given-up open counts
+// for nothing.
+TEST(SlowOpen, AnOpenThatWaited_GetsItsWholeBoundFromItsStart)
+{
+    MonitorHarness h;
+    SecondSearchReachesAPortWhoseGivenUpOpenIsOut(h);
+    h.NewLogMessages();
+    h.portOpener.Complete(L"COM5"); // back after 2 s of the second search; the second open blocks too
+    h.RunFor(kTimerDetectionMs - 100);
+    EXPECT_TRUE(h.form.IsDetecting);
+    EXPECT_EQ(h.NewLogMessages(), Lines{});
+    h.RunFor(200);
+    const Lines lines = h.NewLogMessages();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), L"Impossible d'ouvrir le port COM5");
 }
 
 // "Déconnecter" and "Quitter" never wait for an open.

@@ -2,16 +2,42 @@
 #include "input/keystrokes.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "input/virtual_keys.h"
 
 namespace {
 
+// SendInput inserts a call's events in order and stops at the first it cannot insert. A key whose
+// press went in and whose release did not would stay down for the whole session (Ctrl turning
+// every later key into a shortcut): its release is sent at once, last pressed first.
+void ReleaseKeysLeftDown(KeyboardSink& keyboard, const KeyboardRecord* records, int inserted, int count)
+{
+    std::vector<KeyboardRecord> releases;
+    for (int i = 0; i < inserted; ++i) {
+        const KeyboardRecord& press = records[i];
+        if ((press.dwFlags & kKeyEventFKeyUp) != 0)
+            continue;
+        const auto releasedLater = [&](int from, int to) {
+            for (int j = from; j < to; ++j)
+                if ((records[j].dwFlags & kKeyEventFKeyUp) != 0 && records[j].wVk == press.wVk &&
+                    records[j].wScan == press.wScan)
+                    return true;
+            return false;
+        };
+        if (!releasedLater(i + 1, inserted) && releasedLater(inserted, count))
+            releases.insert(releases.begin(), {press.wVk, press.wScan, press.dwFlags | kKeyEventFKeyUp, 0, 0});
+    }
+    if (!releases.empty())
+        keyboard.SendRecords(releases.data(), static_cast<int>(releases.size()));
+}
+
 template <std::size_t N> TypingOutcome Send(KeyboardSink& keyboard, const KeyboardRecord (&records)[N])
 {
     constexpr int count = static_cast<int>(N);
-    const int inserted = keyboard.SendRecords(records, count);
-    return {count, count - std::clamp(inserted, 0, count)};
+    const int inserted = std::clamp(keyboard.SendRecords(records, count), 0, count);
+    ReleaseKeysLeftDown(keyboard, records, inserted, count);
+    return {count, count - inserted};
 }
 
 // Press and release travel in one SendInput call so no other input can fall between them.

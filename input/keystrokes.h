@@ -26,5 +26,6 @@ TypingOutcome SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit);
 // Types a text one code unit at a time, pausing 1 ms after each unit.
 TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text);
 // Ctrl down, V down, V up, Ctrl up with their scan codes, in one SendInput call, so that no key
-// of the user's falls between them.
+// of the user's falls between them. A call cut short is followed at once by the releases of the
+// keys it left down (as for every call here); the outcome counts the four events only.
 TypingOutcome PressCtrlV(KeyboardSink& keyboard);

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -256,9 +257,15 @@ private:
     struct OpenInFlight {
         std::uint32_t Ticket = 0;
         std::wstring PortName;
+        std::uint32_t BaudRate = 0;
+        bool Started = false; // false while a given-up open of the same port is still out
     };
     std::optional<OpenInFlight> openInFlight_;
     std::uint32_t lastOpenTicket_ = 0;
+    // Opens given up whose outcome has not come back yet, by ticket: their port is not opened again
+    // before that outcome's handle is closed.
+    std::map<std::uint32_t, std::wstring> opensGivenUp_;
+    void StartOpenInFlight();
     // Automatic searches try the Bluetooth ports after every other one.
     std::set<std::wstring> bluetoothPorts_;
     bool automaticSearch_ = false;

@@ -67,13 +67,25 @@ void TForm1::RefreshPortList()
     }
 }
 
+// Opens of different ports run side by side. A port whose given-up open is still out (a Bluetooth
+// port blocking for seconds) waits for it: that open may yet succeed, and the port is exclusive.
 void TForm1::OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate)
 {
-    openInFlight_ = OpenInFlight{++lastOpenTicket_, portName};
-    // The open gets the reply wait as its bound: a port that blocks longer counts as failed.
+    openInFlight_ = OpenInFlight{++lastOpenTicket_, portName, baudRate};
+    // The open gets the reply wait as its bound: a port that blocks longer counts as failed. A wait
+    // for the given-up open is bounded as well, and the open gets its own bound when it starts.
     TimerDetection.Arm();
+    const bool givenUpOpenOut = std::ranges::any_of(
+        opensGivenUp_, [&](const auto& givenUp) { return SamePortNameIgnoringCase(givenUp.second, portName); });
+    if (!givenUpOpenOut)
+        StartOpenInFlight();
+}
+
+void TForm1::StartOpenInFlight()
+{
+    openInFlight_->Started = true;
     // Last: a binding that comes back at once carries on inside this call.
-    platform_.portOpener.Start(openInFlight_->Ticket, portName, baudRate);
+    platform_.portOpener.Start(openInFlight_->Ticket, openInFlight_->PortName, openInFlight_->BaudRate);
 }
 
 void TForm1::PortOpenCompleted(std::uint32_t ticket, const PortOpenOutcome& outcome)
@@ -82,6 +94,19 @@ void TForm1::PortOpenCompleted(std::uint32_t ticket, const PortOpenOutcome& outc
         // Given up (time-out, "Déconnecter", a disable, the session's end): nobody holds the port.
         if (outcome.Handle != kNoPort)
             platform_.comPorts.ClosePort(outcome.Handle);
+        const auto givenUp = opensGivenUp_.find(ticket);
+        if (givenUp == opensGivenUp_.end())
+            return;
+        const std::wstring portName = givenUp->second;
+        opensGivenUp_.erase(givenUp);
+        // The open that waited for this port starts now, with a bound of its own.
+        if (openInFlight_ && !openInFlight_->Started && SamePortNameIgnoringCase(openInFlight_->PortName, portName) &&
+            std::ranges::none_of(opensGivenUp_,
+                                 [&](const auto& other) { return SamePortNameIgnoringCase(other.second, portName); })) {
+            TimerDetection.Stop();
+            TimerDetection.Arm();
+            StartOpenInFlight();
+        }
         return;
     }
     const std::wstring portName = std::move(openInFlight_->PortName);
@@ -107,6 +132,8 @@ OpenResult TForm1::TakeOpenedPort(const std::wstring& portName, const PortOpenOu
 void TForm1::AbandonOpenInFlight()
 {
     if (openInFlight_) {
+        if (openInFlight_->Started)
+            opensGivenUp_.emplace(openInFlight_->Ticket, openInFlight_->PortName);
         openInFlight_.reset();
         TimerDetection.Stop();
     }

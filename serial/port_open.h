@@ -21,9 +21,10 @@ struct PortOpenOutcome {
 // writes bounded by one second). A step that fails closes what was opened.
 PortOpenOutcome OpenAndConfigurePort(ComPorts& ports, const std::wstring& portName, std::uint32_t baudRate);
 
-// Runs OpenAndConfigurePort away from the GUI thread, one open at a time in the order asked, on a
-// port binding of its own. The outcome reaches the monitor later, on the GUI thread, with the
-// ticket it was started with (the window's message); nothing is ever waited for.
+// Runs OpenAndConfigurePort away from the GUI thread, each open at once and on a port binding of
+// its own, side by side with any other still running. The outcome reaches the monitor later, on
+// the GUI thread, with the ticket it was started with (the window's message); nothing is ever
+// waited for. The monitor never starts an open of a port whose earlier open has not come back.
 class PortOpener {
 public:
     virtual ~PortOpener() = default;

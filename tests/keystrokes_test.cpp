@@ -53,6 +53,30 @@ TEST(Keystrokes, VirtualKeysAndCtrlV_CarryTheirScanCodesInOneCall)
     EXPECT_EQ(PressCtrlV(keyboard).Refused, 4);
 }
 
+// SendInput stops at the first event it cannot insert: a key pressed and not released would stay
+// down (Ctrl making every later key a shortcut) until its release goes at once.
+TEST(Keystrokes, CtrlVCutShort_ReleasesAtOnceOnlyTheKeysLeftDown)
+{
+    const KeyboardRecord ctrlUp{17, 0x1D, 2, 0, 0};
+    const KeyboardRecord vUp{86, 0x2F, 2, 0, 0};
+    struct Case {
+        int inserted;
+        std::vector<KeyboardRecord> released; // empty: no second call
+    };
+    const Case cases[] = {{0, {}}, {1, {ctrlUp}}, {2, {vUp, ctrlUp}}, {3, {ctrlUp}}, {4, {}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.inserted);
+        FakeKeyboard keyboard;
+        keyboard.insertsOnly = {c.inserted};
+        const TypingOutcome paste = PressCtrlV(keyboard);
+        EXPECT_EQ(paste.Events, 4);
+        EXPECT_EQ(paste.Refused, 4 - c.inserted);
+        ASSERT_EQ(keyboard.calls.size(), c.released.empty() ? 1u : 2u);
+        if (!c.released.empty())
+            EXPECT_EQ(keyboard.calls[1].records, c.released);
+    }
+}
+
 TEST(Keystrokes, SendUnicodeChar_CarriesTheUnitAsScanCodeWithTheUnicodeFlag)
 {
     FakeKeyboard keyboard;

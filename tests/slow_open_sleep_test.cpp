@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "tests/fakes/monitor_harness.h"
+#include "ui/power_rule.h"
 
 // A burst read just before sleep goes out first; the handle is never kept across sleep, and the
 // device's port is tried at once after resume.
@@ -27,6 +30,33 @@ TEST(Sleep, SuspendClosesAfterThePendingBurst_ResumeTriesTheDevicesPortAtOnce)
     h.RunFor(100);
     EXPECT_TRUE(h.form.IsConnected);
     EXPECT_EQ(h.comPorts.Device(L"COM4").opens, opensOfOther);
+}
+
+// A resume with the user present brings both resume events, Modern Standby perhaps only the
+// second: the port is reopened once per resume.
+TEST(Sleep, EachResumeActsOnce_WhicheverEventsBringIt)
+{
+    using enum PowerStep;
+    struct Case {
+        std::vector<std::uintptr_t> events;
+        std::vector<PowerStep> steps;
+    };
+    const std::uintptr_t suspend = kPbtApmSuspend, automatic = kPbtApmResumeAutomatic, present = kPbtApmResumeSuspend;
+    const Case cases[] = {
+        {{suspend, automatic, present}, {Suspend, Resume, None}},
+        {{suspend, present, automatic}, {Suspend, Resume, None}},
+        {{suspend, present}, {Suspend, Resume}},
+        {{suspend, automatic, present, suspend, present, automatic}, {Suspend, Resume, None, Suspend, Resume, None}},
+        {{automatic, automatic}, {Resume, None}},
+        {{0xA, suspend, 0x8013}, {None, Suspend, None}}, // battery and setting changes
+    };
+    for (const Case& c : cases) {
+        PowerEvents power;
+        std::vector<PowerStep> steps;
+        for (const std::uintptr_t event : c.events)
+            steps.push_back(power.Take(event));
+        EXPECT_EQ(steps, c.steps);
+    }
 }
 
 // Windows goes on running programs for a moment after announcing sleep: no try of the device's
@@ -74,6 +104,66 @@ TEST(SlowOpen, BoundedByTheReplyWait_TheLateHandleIsClosed_TheSearchGoesOn)
     h.RunFor(100);
     EXPECT_TRUE(h.form.IsConnected);
     EXPECT_EQ(h.form.OpenPortName(), L"COM6");
+}
+
+namespace {
+
+// COM5's open blocks, is given up, and the search ends on COM6, which never answers; a second search
+// from COM5 comes back to it while its first open is still out.
+void SecondSearchReachesAPortWhoseGivenUpOpenIsOut(MonitorHarness& h)
+{
+    h.AddPort(L"COM5", /*answers=*/true);
+    h.AddPort(L"COM6");
+    h.CreateIdle();
+    h.portOpener.blocked = {L"COM5"};
+    h.Dispatch([&] { h.form.btnConnectClick(); });
+    h.RunFor(2 * kTimerDetectionMs);
+    ASSERT_FALSE(h.form.IsDetecting);
+    h.cmbPorts.SetItemIndex(0); // the user picks COM5 again
+    h.Dispatch([&] { h.form.btnConnectClick(); });
+    h.RunFor(2'000);
+}
+
+} // namespace
+
+// The port is exclusive and its first open may still succeed: the second open starts only once the
+// first has come back and its handle is closed.
+TEST(SlowOpen, APortIsOpenedAgainOnlyOnceItsGivenUpOpenIsBackAndClosed)
+{
+    MonitorHarness h;
+    SecondSearchReachesAPortWhoseGivenUpOpenIsOut(h);
+    EXPECT_EQ(h.portOpener.started, (Lines{L"COM5", L"COM6"}));
+    EXPECT_TRUE(h.form.IsDetecting);
+    EXPECT_EQ(h.lblStatus.caption, L"Etat: Test du port COM5...");
+
+    h.portOpener.blocked.clear();
+    h.comPorts.calls.clear();
+    h.portOpener.Complete(L"COM5"); // the first open succeeds, late
+    EXPECT_EQ(h.portOpener.started, (Lines{L"COM5", L"COM6", L"COM5"}));
+    ASSERT_GE(h.comPorts.calls.size(), 5u);
+    using Calls = std::vector<std::string>;
+    EXPECT_EQ(Calls(h.comPorts.calls.begin(), h.comPorts.calls.begin() + 5),
+              (Calls{"CreateFile", "GetCommState", "SetCommState", "SetCommTimeouts", "CloseHandle"}));
+    h.RunFor(100);
+    EXPECT_TRUE(h.form.IsConnected);
+    EXPECT_EQ(h.form.OpenPortName(), L"COM5");
+}
+
+// The bound of an open runs from its start: the time spent waiting for the given-up open counts
+// for nothing.
+TEST(SlowOpen, AnOpenThatWaited_GetsItsWholeBoundFromItsStart)
+{
+    MonitorHarness h;
+    SecondSearchReachesAPortWhoseGivenUpOpenIsOut(h);
+    h.NewLogMessages();
+    h.portOpener.Complete(L"COM5"); // back after 2 s of the second search; the second open blocks too
+    h.RunFor(kTimerDetectionMs - 100);
+    EXPECT_TRUE(h.form.IsDetecting);
+    EXPECT_EQ(h.NewLogMessages(), Lines{});
+    h.RunFor(200);
+    const Lines lines = h.NewLogMessages();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), L"Impossible d'ouvrir le port COM5");
 }
 
 // "Déconnecter" and "Quitter" never wait for an open.

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "ui/named_objects.h"
+#include "ui/power_rule.h"
 #include "ui/shell_ids.h"
 #include "windows/messages.h"
 #include "windows/newer_api.h"
@@ -28,6 +29,9 @@ static_assert(kSwpNoActivate == SWP_NOACTIVATE);
 static_assert(kSwpShowWindow == SWP_SHOWWINDOW);
 static_assert(kSwHide == SW_HIDE);
 static_assert(kSwRestore == SW_RESTORE);
+static_assert(kPbtApmSuspend == PBT_APMSUSPEND);
+static_assert(kPbtApmResumeSuspend == PBT_APMRESUMESUSPEND);
+static_assert(kPbtApmResumeAutomatic == PBT_APMRESUMEAUTOMATIC);
 
 // No WS_CLIPCHILDREN: the group box does not paint its inside, the window's
 // background erase does.
@@ -67,6 +71,7 @@ Win32MainWindow::Win32MainWindow(Win32Application& app) : app_(app)
     tray_ = std::make_unique<Win32TrayIcon>(hwnd_, icon);
     menuActiver_.Attach(tray_->PopupMenu1());
     RegisterSessionNotifications();
+    suspendResumeNotification_.Reset(win32::RegisterSuspendResume(hwnd_));
 }
 
 Win32MainWindow::~Win32MainWindow()
@@ -74,6 +79,7 @@ Win32MainWindow::~Win32MainWindow()
     form_ = nullptr;
     if (sessionNotifications_)
         WTSUnRegisterSessionNotification(hwnd_);
+    suspendResumeNotification_.Reset();
     tray_.reset(); // NIM_DELETE while the window still exists
     if (hwnd_ != nullptr)
         app_.SetMainWindow(nullptr);
@@ -163,9 +169,10 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_POWERBROADCAST:
         // Sent while the system waits: the close before sleep and the watch after resume (opens,
-        // the removal box) run once it has returned.
-        if (wParam == PBT_APMSUSPEND || wParam == PBT_APMRESUMEAUTOMATIC)
-            PostMessageW(hwnd_, win32::messages::kPowerEvent, wParam, 0);
+        // the removal box) run once it has returned; one resume acts once.
+        if (const PowerStep step = power_.Take(wParam); step != PowerStep::None)
+            PostMessageW(hwnd_, win32::messages::kPowerEvent,
+                         step == PowerStep::Suspend ? PBT_APMSUSPEND : PBT_APMRESUMEAUTOMATIC, 0);
         return TRUE;
     case win32::messages::kPowerEvent:
         Run(wParam == PBT_APMSUSPEND ? &TForm1::PowerSuspending : &TForm1::PowerResumed);

@@ -8,6 +8,7 @@
 
 #include "monitor/Unit1.h"
 #include "ui/form_layout.h"
+#include "ui/power_rule.h"
 #include "windows/application.h"
 #include "windows/base_window.h"
 #include "windows/controls.h"
@@ -73,6 +74,9 @@ private:
     bool visible_ = false;
     bool centreRequested_ = true;
     bool sessionNotifications_ = false;
+    // Modern Standby sends sleep and resume only to the windows registered for them.
+    win32::UniqueSuspendResumeNotification suspendResumeNotification_;
+    PowerEvents power_;
     TForm1* form_ = nullptr;
 
     // The controls the form reads and writes, attached by id once they exist.

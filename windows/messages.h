@@ -18,7 +18,8 @@ inline constexpr UINT kShowPostedBox = WM_APP + 21;
 inline constexpr UINT kForeignObject = WM_APP + 22;
 // A port open that ran on the worker has come back: the ticket as wParam, the outcome as lParam.
 inline constexpr UINT kPortOpened = WM_APP + 24;
-// WM_POWERBROADCAST is sent and must return at once: its work comes back as this, wParam kept.
+// WM_POWERBROADCAST is sent and must return at once: its work comes back as this, with
+// PBT_APMSUSPEND or PBT_APMRESUMEAUTOMATIC (for either resume event) as wParam.
 inline constexpr UINT kPowerEvent = WM_APP + 25;
 
 // Sent by the shell to every top-level window when the taskbar is re-created.

@@ -23,6 +23,8 @@ template <class Function> Function LookUp(const char* name)
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiFunction = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
+using RegisterSuspendResumeNotificationFunction = HPOWERNOTIFY(WINAPI*)(HANDLE, DWORD);
+using UnregisterSuspendResumeNotificationFunction = BOOL(WINAPI*)(HPOWERNOTIFY);
 
 // Each is null where the system lacks it. Looked up once, on first use.
 struct NewerUser32 {
@@ -31,6 +33,10 @@ struct NewerUser32 {
         LookUp<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
     GetSystemMetricsForDpiFunction getSystemMetricsForDpi =
         LookUp<GetSystemMetricsForDpiFunction>("GetSystemMetricsForDpi");
+    RegisterSuspendResumeNotificationFunction registerSuspendResumeNotification =
+        LookUp<RegisterSuspendResumeNotificationFunction>("RegisterSuspendResumeNotification");
+    UnregisterSuspendResumeNotificationFunction unregisterSuspendResumeNotification =
+        LookUp<UnregisterSuspendResumeNotificationFunction>("UnregisterSuspendResumeNotification");
 };
 
 const NewerUser32& User32()
@@ -76,6 +82,20 @@ int SystemMetricsForDpi(int index, UINT dpi)
     if (const auto getSystemMetricsForDpi = User32().getSystemMetricsForDpi)
         return getSystemMetricsForDpi(index, dpi);
     return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+}
+
+HPOWERNOTIFY RegisterSuspendResume(HWND hwnd)
+{
+    if (const auto registerSuspendResume = User32().registerSuspendResumeNotification)
+        return registerSuspendResume(hwnd, DEVICE_NOTIFY_WINDOW_HANDLE);
+    return nullptr;
+}
+
+BOOL UnregisterSuspendResume(HPOWERNOTIFY registration)
+{
+    if (const auto unregisterSuspendResume = User32().unregisterSuspendResumeNotification)
+        return unregisterSuspendResume(registration);
+    return FALSE;
 }
 
 } // namespace win32

@@ -13,5 +13,11 @@ UINT DpiForWindow(HWND hwnd);
 bool AdjustWindowRectForDpi(RECT& rect, DWORD style, bool menu, DWORD exStyle, UINT dpi);
 // GetSystemMetricsForDpi (Windows 10 1607); GetSystemMetrics scaled from the system DPI before it.
 int SystemMetricsForDpi(int index, UINT dpi);
+// RegisterSuspendResumeNotification for a window (Windows 8): on Modern Standby machines sleep and
+// resume reach only the windows registered so. Null before Windows 8, where every top-level window
+// gets them, or when refused.
+HPOWERNOTIFY RegisterSuspendResume(HWND hwnd);
+// UnregisterSuspendResumeNotification; only ever given what RegisterSuspendResume returned.
+BOOL UnregisterSuspendResume(HPOWERNOTIFY registration);
 
 } // namespace win32

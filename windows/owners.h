@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "windows/newer_api.h"
+
 namespace win32 {
 
 namespace detail {
@@ -114,6 +116,9 @@ using UniqueEventSource = UniqueAny<HANDLE, &::DeregisterEventSource>; // Regist
 using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, &::UnhookWinEvent>;
 // CreateTimerQueueTimer's timer on the default queue; its release waits for a running callback.
 using UniqueTimerQueueTimer = UniqueAny<HANDLE, &detail::DeleteTimerQueueTimerWaiting>;
+
+// RegisterSuspendResumeNotification's registration (looked up at run time, windows/newer_api.h).
+using UniqueSuspendResumeNotification = UniqueAny<HPOWERNOTIFY, &UnregisterSuspendResume>;
 
 // The process and thread handles CreateProcessW hands back, closed together.
 class UniqueProcessInformation {

@@ -1,85 +1,54 @@
 // The worker of the port opens (see port_opener.h). No thread exists while nothing opens: the
-// system thread pool lends one for each run of the queue.
+// system thread pool lends one to each open for as long as it runs.
 #include "windows/port_opener.h"
 
-#include <deque>
-#include <utility>
+#include <memory>
 
 #include "windows/serial.h"
 
-struct Win32PortOpener::Shared {
-    struct Request {
-        std::uint32_t Ticket;
-        std::wstring PortName;
-        std::uint32_t BaudRate;
-    };
-    HWND Window = nullptr;
-    UINT Message = 0;
-    SRWLOCK Lock = SRWLOCK_INIT;
-    std::deque<Request> Queue;
-    bool Running = false;
-    Win32ComPorts Ports; // the worker's own, so its error codes never mix with the GUI thread's
-
-    // Runs the queue until it is empty; one open at a time, in the order asked.
-    void Drain()
-    {
-        for (;;) {
-            AcquireSRWLockExclusive(&Lock);
-            if (Queue.empty()) {
-                Running = false;
-                ReleaseSRWLockExclusive(&Lock);
-                return;
-            }
-            Request request = std::move(Queue.front());
-            Queue.pop_front();
-            ReleaseSRWLockExclusive(&Lock);
-
-            auto outcome =
-                std::make_unique<PortOpenOutcome>(OpenAndConfigurePort(Ports, request.PortName, request.BaudRate));
-            // The window is gone (the monitor ended while the port blocked): nobody will take the port.
-            if (!PostMessageW(Window, Message, request.Ticket, reinterpret_cast<LPARAM>(outcome.get()))) {
-                if (outcome->Handle != kNoPort)
-                    Ports.ClosePort(outcome->Handle);
-                continue;
-            }
-            outcome.release(); // the window's now
-        }
-    }
-};
-
 namespace {
 
-void CALLBACK RunQueue(PTP_CALLBACK_INSTANCE, void* context)
+struct OpenRequest {
+    HWND Window;
+    UINT Message;
+    std::uint32_t Ticket;
+    std::wstring PortName;
+    std::uint32_t BaudRate;
+};
+
+void Open(const OpenRequest& request)
 {
-    const std::unique_ptr<std::shared_ptr<Win32PortOpener::Shared>> shared(
-        static_cast<std::shared_ptr<Win32PortOpener::Shared>*>(context));
-    (*shared)->Drain();
+    Win32ComPorts ports; // its own, so its error codes never mix with another thread's
+    auto outcome = std::make_unique<PortOpenOutcome>(OpenAndConfigurePort(ports, request.PortName, request.BaudRate));
+    // The window is gone (the monitor ended while the port blocked): nobody will take the port.
+    if (!PostMessageW(request.Window, request.Message, request.Ticket, reinterpret_cast<LPARAM>(outcome.get()))) {
+        if (outcome->Handle != kNoPort)
+            ports.ClosePort(outcome->Handle);
+        return;
+    }
+    outcome.release(); // the window's now
+}
+
+void CALLBACK RunOpen(PTP_CALLBACK_INSTANCE, void* context)
+{
+    const std::unique_ptr<OpenRequest> request(static_cast<OpenRequest*>(context));
+    Open(*request);
 }
 
 } // namespace
 
-Win32PortOpener::Win32PortOpener(HWND window, UINT message) : shared_(std::make_shared<Shared>())
-{
-    shared_->Window = window;
-    shared_->Message = message;
-}
-
+// Opens of different ports never wait behind each other: two Bluetooth ports out of reach, blocking
+// for seconds each, must not make the device's port listed after them miss its bound. The monitor
+// never asks for a port again before the outcome of its earlier open came back.
 void Win32PortOpener::Start(std::uint32_t ticket, const std::wstring& portName, std::uint32_t baudRate)
 {
-    AcquireSRWLockExclusive(&shared_->Lock);
-    shared_->Queue.push_back({ticket, portName, baudRate});
-    const bool startWorker = !shared_->Running;
-    shared_->Running = true;
-    ReleaseSRWLockExclusive(&shared_->Lock);
-    if (!startWorker)
-        return;
-    auto context = std::make_unique<std::shared_ptr<Shared>>(shared_);
-    if (TrySubmitThreadpoolCallback(RunQueue, context.get(), nullptr)) {
-        context.release(); // RunQueue's now
+    auto request = std::make_unique<OpenRequest>(OpenRequest{window_, message_, ticket, portName, baudRate});
+    if (TrySubmitThreadpoolCallback(RunOpen, request.get(), nullptr)) {
+        request.release(); // RunOpen's now
         return;
     }
     // No pool thread to be had: opened here, the outcome still comes back as a message.
-    shared_->Drain();
+    Open(*request);
 }
 
 PortOpenOutcome Win32PortOpener::TakeOutcome(LPARAM lParam)

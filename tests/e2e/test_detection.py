@@ -3,7 +3,7 @@
 import datetime
 import time
 
-from wine_env import BTN_DISCONNECT, LBL_STATUS, MonitorTestCase, wait_until
+from wine_env import BTN_CONNECT, BTN_DISCONNECT, LBL_STATUS, MonitorTestCase, wait_until
 
 QUERY = b"$VOR-TIKA?\r"
 
@@ -115,6 +115,35 @@ class DetectionTest(MonitorTestCase):
         # The handle that came back late was closed at once, before a word was written on it.
         wait_until(lambda: slow.status()["openers"] == "0", 30, interval=0.5, what="COM3 closed")
         self.assertEqual(slow.received(), b"")
+
+    def test_TwoPortsBlocking8sBeforeTheDevice_ConnecterStillFindsTheDevice(self):
+        # Two Bluetooth ports out of reach listed first: each open blocks 8 s, past its 5 s bound. The
+        # device's open must neither wait behind them nor have its bound eaten by that wait.
+        s = self.session
+        slow = [s.emulator("COM3", "--silent"), s.emulator("COM4", "--silent")]
+        s.emulator("COM5")
+        marks = s.tmp / "slow-tty.marks"
+        s.write_settings({"Settings": {"AutoConnect": "0"}})
+        s.start_monitor(s.slow_port_env([port.pty for port in slow], 8000, marks))
+        s.wait_log("Surveillance des périphériques activée (mode timer)", 120)
+        s.wait_monitor_window()
+        s.wctl("click-button", str(BTN_CONNECT))
+
+        s.wait_log("VOR-TIKA détecté et connecté sur COM5", 120)
+        self.assertInOrder(s.log_messages(), [
+            "Test du port COM3",
+            "Impossible d'ouvrir le port COM3",
+            "Test du port COM4",
+            "Impossible d'ouvrir le port COM4",
+            "Test du port COM5",
+            "VOR-TIKA détecté et connecté sur COM5",
+        ])
+        self.assertNotIn("Impossible d'ouvrir le port COM5", s.log_messages())
+        # Both stalls happened, and each handle that came back late was closed untouched.
+        wait_until(lambda: marks.read_text().split().count("end") == 2, 60, interval=0.5, what="both stalls over")
+        for port in slow:
+            wait_until(lambda: port.status()["openers"] == "0", 30, interval=0.5, what=f"{port.port} closed")
+            self.assertEqual(port.received(), b"")
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@ from wine_env import MonitorTestCase, wait_until
 CONNECTED = "VOR-TIKA détecté et connecté sur COM5"
 TRY = "Tentative de reconnexion au VOR-TIKA sur COM5"
 WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, WTS_CONSOLE_DISCONNECT = 0x02B1, 1, 2
-WM_POWERBROADCAST, PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC = 0x0218, 4, 0x12
+WM_POWERBROADCAST, PBT_APMSUSPEND, PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC = 0x0218, 4, 7, 0x12
 
 
 class ReconnectTest(MonitorTestCase):
@@ -80,6 +80,17 @@ class ReconnectTest(MonitorTestCase):
         wait_until(lambda: sink.chars() == "ABC\r\r\r", 60, what="the burst sent after resume in the sink")
         # The dead line heard nothing after the close before sleep.
         self.assertEqual(old.received(), heard_before_sleep)
+
+    def test_ResumeBroughtOnlyAsTheUsersResume_TakesTheLinkAgain(self):
+        # Modern Standby may announce a resume with PBT_APMRESUMESUSPEND alone.
+        s = self.session
+        self.connect()
+        s.wctl("post", "TForm1", str(WM_POWERBROADCAST), str(PBT_APMSUSPEND), "0")
+        s.wait_log("Connexion fermée", 30)
+        s.wctl("post", "TForm1", str(WM_POWERBROADCAST), str(PBT_APMRESUMESUSPEND), "0")
+        s.wait_log(CONNECTED, 60, count=2)
+        messages = s.log_messages()
+        self.assertInOrder(messages, ["Mise en veille de Windows - Fermeture de la connexion", TRY, CONNECTED])
 
 
 if __name__ == "__main__":

@@ -684,11 +684,12 @@ class WineSession:
         self.wctl("tray-rclick")
         wait_until(lambda: "visible=1" in self.wctl("window-info", "#32768", check=False), 30, what="the tray menu")
 
-    def slow_port_env(self, pty: str, ms: int, marks: Path) -> dict:
-        """The monitor's environment for a port whose first use blocks ms (tools/linux/slow_tty.c);
-        the library writes when the stall begins and ends to marks."""
+    def slow_port_env(self, ptys: str | list[str], ms: int, marks: Path) -> dict:
+        """The monitor's environment for ports whose first use blocks ms each (tools/linux/slow_tty.c);
+        the library writes when each stall begins and ends to marks."""
         require(SLOW_TTY_LIB, "build the host preset's slow_tty target first")
-        return {"LD_PRELOAD": str(SLOW_TTY_LIB), "VORTIKA_SLOW_TTY": pty, "VORTIKA_SLOW_TTY_MS": str(ms),
+        chosen = ptys if isinstance(ptys, str) else ",".join(ptys)
+        return {"LD_PRELOAD": str(SLOW_TTY_LIB), "VORTIKA_SLOW_TTY": chosen, "VORTIKA_SLOW_TTY_MS": str(ms),
                 "VORTIKA_SLOW_TTY_MARK": str(marks)}
 
     def start_monitor(self, extra_env: dict | None = None) -> subprocess.Popen:

@@ -46,12 +46,19 @@ public:
     int SendRecords(const KeyboardRecord* records, int count) override
     {
         calls.push_back({{records, records + count}, modifiersDown, clock_ ? clock_->Now() : 0});
+        if (!insertsOnly.empty()) {
+            const int inserted = insertsOnly.front();
+            insertsOnly.erase(insertsOnly.begin());
+            return inserted;
+        }
         return refusesInput ? 0 : count;
     }
     std::uint16_t ScanCode(std::uint16_t vk) override { return FakeScanCode(vk); }
     bool ModifierKeysDown() override { return modifiersDown; }
     std::vector<InputCall> calls;
-    bool refusesInput = false;  // as for an application in front with higher rights
+    bool refusesInput = false; // as for an application in front with higher rights
+    // How many events each of the next calls inserts, the first ones in order (SendInput cut short).
+    std::vector<int> insertsOnly;
     bool modifiersDown = false; // the operator holds Shift, Ctrl, Alt or Windows
 
 private:

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -93,8 +94,9 @@ private:
     std::uint32_t lastError_ = 0;
 };
 
-// The opens that run away from the GUI thread: by default each comes back at once, as a quick
-// port's does; with `holding`, each waits until the test completes it (a slow Bluetooth port).
+// The opens that run away from the GUI thread, side by side: by default each comes back at once, as
+// a quick port's does; with `holding`, or for a port in `blocked`, each waits until the test
+// completes it (a slow Bluetooth port).
 class FakePortOpener : public PortOpener {
 public:
     explicit FakePortOpener(ComPorts& ports) : ports_(ports) {}
@@ -102,23 +104,22 @@ public:
     {
         started.push_back(portName);
         pending_.push_back({ticket, portName, baudRate});
-        if (!holding)
-            CompleteNext();
+        if (!holding && !blocked.contains(portName))
+            CompleteAt(pending_.size() - 1);
     }
     // Runs the oldest open now and hands its outcome back; false when none waits.
-    bool CompleteNext()
+    bool CompleteNext() { return CompleteAt(0); }
+    // Runs the oldest open of that port now and hands its outcome back; false when none waits.
+    bool Complete(const std::wstring& portName)
     {
-        if (pending_.empty())
-            return false;
-        const Request request = pending_.front();
-        pending_.erase(pending_.begin());
-        const PortOpenOutcome outcome = OpenAndConfigurePort(ports_, request.PortName, request.BaudRate);
-        if (completed)
-            completed(request.Ticket, outcome);
-        return true;
+        for (std::size_t i = 0; i < pending_.size(); ++i)
+            if (pending_[i].PortName == portName)
+                return CompleteAt(i);
+        return false;
     }
 
     bool holding = false;
+    std::set<std::wstring> blocked;
     std::vector<std::wstring> started;
     std::function<void(std::uint32_t, const PortOpenOutcome&)> completed;
 
@@ -128,6 +129,17 @@ private:
         std::wstring PortName;
         std::uint32_t BaudRate;
     };
+    bool CompleteAt(std::size_t index)
+    {
+        if (index >= pending_.size())
+            return false;
+        const Request request = pending_[index];
+        pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(index));
+        const PortOpenOutcome outcome = OpenAndConfigurePort(ports_, request.PortName, request.BaudRate);
+        if (completed)
+            completed(request.Ticket, outcome);
+        return true;
+    }
     ComPorts& ports_;
     std::vector<Request> pending_;
 };

@@ -5,11 +5,11 @@
  * calls (GetCommState and the like) in that process with tcgetattr, whereas the wine server opens
  * the device files, so a slow open() would stall every Wine process instead.
  *
- *   VORTIKA_SLOW_TTY=/dev/pts/N   the line, as /proc/self/fd/FD names it
- *   VORTIKA_SLOW_TTY_MS=8000      how long its first tcgetattr (or ioctl TCGETS) blocks
- *   VORTIKA_SLOW_TTY_MARK=FILE    appends "begin MS" and "end MS" (wall-clock ms) around the wait
+ *   VORTIKA_SLOW_TTY=/dev/pts/N   the line, as /proc/self/fd/FD names it; several, comma-separated
+ *   VORTIKA_SLOW_TTY_MS=8000      how long the first tcgetattr (or ioctl TCGETS) of each blocks
+ *   VORTIKA_SLOW_TTY_MARK=FILE    appends "begin MS" and "end MS" (wall-clock ms) around each wait
  *
- * Only the first use in the process waits: the line answers at once after that.
+ * Only the first use of each line in the process waits: it answers at once after that.
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -24,7 +24,8 @@
 #include <time.h>
 #include <unistd.h>
 
-static int g_used = 0;
+#define MAX_LINES 8
+static int g_used[MAX_LINES];
 
 static long long WallMs(void)
 {
@@ -49,24 +50,36 @@ static void Mark(const char* what)
     close(fd);
 }
 
-static int IsChosenLine(int fd)
+/* The index of the chosen line that fd is, or -1. */
+static int ChosenLine(int fd)
 {
     const char* chosen = getenv("VORTIKA_SLOW_TTY");
     if (!chosen || !*chosen)
-        return 0;
+        return -1;
     char link[64];
     char target[256];
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     ssize_t n = readlink(link, target, sizeof target - 1);
     if (n <= 0)
-        return 0;
+        return -1;
     target[n] = '\0';
-    return strcmp(target, chosen) == 0;
+    const size_t length = (size_t)n;
+    for (int index = 0; index < MAX_LINES && *chosen; ++index) {
+        const char* comma = strchr(chosen, ',');
+        const size_t size = comma ? (size_t)(comma - chosen) : strlen(chosen);
+        if (size == length && strncmp(chosen, target, size) == 0)
+            return index;
+        if (!comma)
+            break;
+        chosen = comma + 1;
+    }
+    return -1;
 }
 
 static void WaitOnFirstUse(int fd)
 {
-    if (!IsChosenLine(fd) || __atomic_exchange_n(&g_used, 1, __ATOMIC_SEQ_CST))
+    const int line = ChosenLine(fd);
+    if (line < 0 || __atomic_exchange_n(&g_used[line], 1, __ATOMIC_SEQ_CST))
         return;
     const char* ms_text = getenv("VORTIKA_SLOW_TTY_MS");
     long ms = ms_text ? strtol(ms_text, NULL, 10) : 8000;

@@ -4,7 +4,6 @@
 #include "windows/main_window.h"
 
 #include <commctrl.h>
-#include <wtsapi32.h>
 
 #include <optional>
 #include <utility>
@@ -15,6 +14,7 @@
 #include "windows/newer_api.h"
 #include "windows/policy.h"
 #include "windows/port_opener.h"
+#include "windows/session_api.h"
 #include "windows/single_instance.h"
 #include "windows/trace.h"
 
@@ -73,7 +73,7 @@ Win32MainWindow::~Win32MainWindow()
 {
     form_ = nullptr;
     if (sessionNotifications_)
-        WTSUnRegisterSessionNotification(hwnd_);
+        win32::UnregisterSessionNotification(hwnd_);
     tray_.reset(); // NIM_DELETE while the window still exists
     if (hwnd_ != nullptr)
         app_.SetMainWindow(nullptr);
@@ -303,7 +303,7 @@ void Win32MainWindow::RegisterSessionNotifications()
 {
     if (sessionNotifications_ || hwnd_ == nullptr)
         return;
-    sessionNotifications_ = WTSRegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    sessionNotifications_ = win32::RegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
     if (!sessionNotifications_ || form_ == nullptr)
         return;
     Run(&TForm1::SessionNotificationsRegistered);

@@ -38,6 +38,12 @@ inline BOOL DeleteTimerQueueTimerWaiting(HANDLE timer) noexcept
     return ::DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
 }
 
+// A wait of the thread pool unregistered once a callback under way has returned.
+inline BOOL UnregisterWaitWaiting(HANDLE wait) noexcept
+{
+    return ::UnregisterWaitEx(wait, INVALID_HANDLE_VALUE);
+}
+
 } // namespace detail
 
 // A move-only owner of one Win32 resource of type T, freed by ReleaseFunction. Most creators
@@ -113,6 +119,8 @@ using UniqueSid = UniqueAny<PSID, &::FreeSid>;                         // Alloca
 using UniqueEventSource = UniqueAny<HANDLE, &::DeregisterEventSource>; // RegisterEventSourceW
 // CreateTimerQueueTimer's timer on the default queue; its release waits for a running callback.
 using UniqueTimerQueueTimer = UniqueAny<HANDLE, &detail::DeleteTimerQueueTimerWaiting>;
+// RegisterWaitForSingleObject's wait; its release waits for a running callback.
+using UniquePoolWait = UniqueAny<HANDLE, &detail::UnregisterWaitWaiting>;
 
 // The process and thread handles CreateProcessW hands back, closed together.
 class UniqueProcessInformation {

@@ -29,7 +29,9 @@ add_custom_command(OUTPUT ${VORTIKA_MESSAGES}
 add_executable(VORTikaMonitor WIN32 ${WINDOWS_SOURCES} ${CMAKE_BINARY_DIR}/VORTikaMonitor.rc)
 target_link_libraries(VORTikaMonitor PRIVATE vortika_core)
 target_link_options(VORTikaMonitor PRIVATE -municode ${static_flags})
-target_link_libraries(VORTikaMonitor PRIVATE comctl32 shell32 gdi32 user32 advapi32 wtsapi32 ole32 oleaut32 uuid)
+# Known DLLs only (mapped from System32 whatever the search path; comctl32 from the side-by-side
+# assembly the manifest names): anything else is loaded at run time from System32.
+target_link_libraries(VORTikaMonitor PRIVATE comctl32 shell32 gdi32 user32 advapi32 ole32 oleaut32 uuid)
 set_target_properties(VORTikaMonitor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set_source_files_properties(${CMAKE_BINARY_DIR}/VORTikaMonitor.rc PROPERTIES
   OBJECT_DEPENDS "${VORTIKA_MANIFEST};${VORTIKA_ICON};${VORTIKA_MESSAGES}")

@@ -376,12 +376,23 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
   ${EndIf}
 !macroend
 
+; Runs one of the program's helper modes (ARGS) from the plugins folder. $0 := its exit code,
+; preset to a failure and -1 when it could not be started: no helper's silence counts as consent.
+!macro RunHelper ARGS
+  StrCpy $0 -1
+  ClearErrors
+  ExecWait '"$PLUGINSDIR\${APP_EXE}" ${ARGS}' $0
+  ${If} ${Errors}
+    StrCpy $0 -1
+  ${EndIf}
+!macroend
+
 ; As the desktop's user, through the shell's IShellDispatch2 (the program's /setup-launch), so that
 ; the monitor does not run with this program's administrator rights. Nothing when silent or as
 ; SYSTEM, where no desktop's user is there to start it for: the ended monitors restart themselves.
 Function StartMonitor
   ${IfThen} ${Silent} ${|} Return ${|}
-  ExecWait '"$PLUGINSDIR\${APP_EXE}" /setup-launch "$INSTDIR\${APP_EXE}"' $0
+  !insertmacro RunHelper '/setup-launch "$INSTDIR\${APP_EXE}"'
   ${If} $0 <> 0
     DetailPrint "${APP_NAME} n'a pas pu être lancé pour l'utilisateur du bureau ($0)."
   ${EndIf}
@@ -389,7 +400,7 @@ FunctionEnd
 
 ; With no shell to hand the start to, "Lancer ... maintenant" is left unchecked.
 Function FinishPageShow
-  ExecWait '"$PLUGINSDIR\${APP_EXE}" /setup-can-launch' $0
+  !insertmacro RunHelper "/setup-can-launch"
   ${If} $0 <> 0
     SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
   ${EndIf}
@@ -467,10 +478,12 @@ Function PrepareSharedFolder
     DetailPrint "Le dossier de données $R0 $R1 : mis de côté sous $R0.$1.ecarte, un nouveau dossier est créé."
   ${EndIf}
   CreateDirectory "$R0"
-  ; A link put in its place meanwhile gets nothing: the program's helper refuses it.
-  ExecWait '"$PLUGINSDIR\${APP_EXE}" /setup-secure-folder $R2 "$R0"' $0
-  ${If} $0 != 0
+  ; A link put in its place meanwhile gets nothing: the program's helper refuses it, and the setup
+  ; stops rather than go on through it.
+  !insertmacro RunHelper '/setup-secure-folder $R2 "$R0"'
+  ${If} $0 <> 0
     DetailPrint "Droits du dossier $R0 non modifiés ($0)."
+    !insertmacro GiveUp "Les droits du dossier de données $R0 n'ont pas pu être donnés aux Administrateurs ($0) : rien n'est installé."
   ${EndIf}
 FunctionEnd
 
@@ -492,7 +505,7 @@ Function CheckInstallFolder
   GetFullPathName $R0 "$INSTDIR"
   ${IfThen} $R0 == "" ${|} StrCpy $R0 "$INSTDIR" ${|}
   ReadRegStr $R1 HKLM "${UNINST_KEY}" "InstallLocation"
-  ExecWait '"$PLUGINSDIR\${APP_EXE}" /setup-check-folder "$R0" "$R1"' $0
+  !insertmacro RunHelper '/setup-check-folder "$R0" "$R1"'
   ${IfThen} $0 = 0 ${|} Return ${|}
   ${If} $0 = 3
     StrCpy $R1 "Le dossier d'installation $R0 n'est pas un dossier d'un disque de cet ordinateur"

@@ -21,4 +21,44 @@ TEST(CommandLine, QuitOption_SlashOrDashInAnyCase_OthersIgnored)
         EXPECT_EQ(IsQuitOption(c.argument), c.quit) << c.argument;
 }
 
+struct SetupCase {
+    std::vector<std::wstring> arguments;
+    SetupMode mode;
+};
+
+TEST(CommandLine, SetupModes_OnlyTheExactFormsRun_AnyOtherSetupArgumentIsMalformed)
+{
+    const SetupCase cases[] = {
+        {{}, SetupMode::None},
+        {{L"/minimized"}, SetupMode::None},
+        {{L"/quit"}, SetupMode::None},
+        {{L"/setup-check-folder", L"C:\\P"}, SetupMode::CheckFolder},
+        {{L"/setup-check-folder", L"C:\\P", L"C:\\Old"}, SetupMode::CheckFolder},
+        {{L"/setup-secure-folder", L"data", L"C:\\D"}, SetupMode::SecureFolder},
+        {{L"/setup-secure-folder", L"logs", L"C:\\D\\logs"}, SetupMode::SecureFolder},
+        {{L"/setup-launch", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Launch},
+        {{L"/setup-can-launch"}, SetupMode::CanLaunch},
+        // Unknown modes, other spellings, wrong or empty arguments: never a monitor.
+        {{L"/setup-uninstall"}, SetupMode::Malformed},
+        {{L"/setup-"}, SetupMode::Malformed},
+        {{L"/SETUP-LAUNCH", L"x.exe"}, SetupMode::Malformed},
+        {{L"-setup-can-launch"}, SetupMode::Malformed},
+        {{L"/setup-check-folder"}, SetupMode::Malformed},
+        {{L"/setup-check-folder", L""}, SetupMode::Malformed},
+        {{L"/setup-check-folder", L"a", L"b", L"c"}, SetupMode::Malformed},
+        {{L"/setup-secure-folder", L"Data", L"C:\\D"}, SetupMode::Malformed},
+        {{L"/setup-secure-folder", L"data"}, SetupMode::Malformed},
+        {{L"/setup-launch"}, SetupMode::Malformed},
+        {{L"/setup-can-launch", L"now"}, SetupMode::Malformed},
+        {{L"/minimized", L"/setup-launch", L"x.exe"}, SetupMode::Malformed},
+        {{L"/setup-launch", L"x.exe", L"/Setup-can-launch"}, SetupMode::Malformed},
+    };
+    for (const SetupCase& c : cases) {
+        std::wstring shown;
+        for (const auto& a : c.arguments)
+            shown += L"[" + a + L"]";
+        EXPECT_EQ(SetupModeOf(c.arguments), c.mode) << std::string(shown.begin(), shown.end());
+    }
+}
+
 } // namespace

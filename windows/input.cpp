@@ -1,8 +1,6 @@
 // The input bindings (see input.h).
 #include "windows/input.h"
 
-#include <wtsapi32.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "input/virtual_keys.h"
 #include "input/window_kind.h"
 #include "windows/owners.h"
+#include "windows/session_api.h"
 
 // The portable layer's copies of the flags it puts in keyboard records, and of the keys it sends.
 static_assert(kKeyEventFKeyUp == KEYEVENTF_KEYUP);
@@ -168,13 +167,11 @@ std::optional<bool> Win32SessionState::Active()
     wchar_t* buffer = nullptr;
     DWORD bytes = 0;
     // Fails under Wine (and in odd service set-ups): then nothing is known.
-    if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSConnectState, &buffer,
-                                       &bytes) ||
-        buffer == nullptr)
+    if (!win32::QuerySessionInformation(WTS_CURRENT_SESSION, WTSConnectState, &buffer, &bytes) || buffer == nullptr)
         return std::nullopt;
     const bool active = bytes >= sizeof(WTS_CONNECTSTATE_CLASS) &&
                         *reinterpret_cast<const WTS_CONNECTSTATE_CLASS*>(buffer) == WTSActive;
-    ::WTSFreeMemory(buffer);
+    win32::FreeSessionMemory(buffer);
     return active;
 }
 

@@ -20,6 +20,7 @@
 #include "windows/single_instance.h"
 #include "windows/storage.h"
 #include "windows/system.h"
+#include "windows/system_library.h"
 
 namespace {
 
@@ -108,6 +109,8 @@ int RunMonitor(HINSTANCE instance, SingleInstance& instanceLock, SetupRequests& 
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // Before anything loads a library: the helper modes run elevated from the setup's folder.
+    win32::RestrictDllSearch();
     // The setup program's helper modes start nothing of the monitor.
     if (const auto helperExit = RunSetupHelper())
         return *helperExit;

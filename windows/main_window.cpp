@@ -4,7 +4,6 @@
 #include "windows/main_window.h"
 
 #include <commctrl.h>
-#include <wtsapi32.h>
 
 #include <optional>
 #include <utility>
@@ -16,6 +15,7 @@
 #include "windows/newer_api.h"
 #include "windows/policy.h"
 #include "windows/port_opener.h"
+#include "windows/session_api.h"
 #include "windows/single_instance.h"
 #include "windows/trace.h"
 
@@ -78,7 +78,7 @@ Win32MainWindow::~Win32MainWindow()
 {
     form_ = nullptr;
     if (sessionNotifications_)
-        WTSUnRegisterSessionNotification(hwnd_);
+        win32::UnregisterSessionNotification(hwnd_);
     suspendResumeNotification_.Reset();
     tray_.reset(); // NIM_DELETE while the window still exists
     if (hwnd_ != nullptr)
@@ -310,7 +310,7 @@ void Win32MainWindow::RegisterSessionNotifications()
 {
     if (sessionNotifications_ || hwnd_ == nullptr)
         return;
-    sessionNotifications_ = WTSRegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    sessionNotifications_ = win32::RegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
     if (!sessionNotifications_ || form_ == nullptr)
         return;
     Run(&TForm1::SessionNotificationsRegistered);

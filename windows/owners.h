@@ -40,6 +40,12 @@ inline BOOL DeleteTimerQueueTimerWaiting(HANDLE timer) noexcept
     return ::DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
 }
 
+// A wait of the thread pool unregistered once a callback under way has returned.
+inline BOOL UnregisterWaitWaiting(HANDLE wait) noexcept
+{
+    return ::UnregisterWaitEx(wait, INVALID_HANDLE_VALUE);
+}
+
 } // namespace detail
 
 // A move-only owner of one Win32 resource of type T, freed by ReleaseFunction. Most creators
@@ -116,6 +122,8 @@ using UniqueEventSource = UniqueAny<HANDLE, &::DeregisterEventSource>; // Regist
 using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, &::UnhookWinEvent>;
 // CreateTimerQueueTimer's timer on the default queue; its release waits for a running callback.
 using UniqueTimerQueueTimer = UniqueAny<HANDLE, &detail::DeleteTimerQueueTimerWaiting>;
+// RegisterWaitForSingleObject's wait; its release waits for a running callback.
+using UniquePoolWait = UniqueAny<HANDLE, &detail::UnregisterWaitWaiting>;
 
 // RegisterSuspendResumeNotification's registration (looked up at run time, windows/newer_api.h).
 using UniqueSuspendResumeNotification = UniqueAny<HPOWERNOTIFY, &UnregisterSuspendResume>;

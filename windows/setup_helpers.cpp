@@ -16,12 +16,14 @@
 
 #include "storage/folder_rights.h"
 #include "storage/install_folder.h"
+#include "ui/command_line.h"
 #include "windows/object_owner.h"
 #include "windows/owners.h"
 #include "windows/storage.h"
 
 namespace {
 
+constexpr int kMalformed = 2;
 constexpr int kRefused = 6;
 constexpr int kNotStarted = 7;
 
@@ -239,17 +241,22 @@ std::optional<int> RunSetupHelper()
 {
     int argc = 0;
     const win32::UniqueArgumentVector args(CommandLineToArgvW(GetCommandLineW(), &argc));
-    if (!args || argc < 2)
+    if (!args)
+        return kMalformed; // the line cannot be read: it may have asked for a mode
+    const std::vector<std::wstring> a(args.Get() + (argc > 0 ? 1 : 0), args.Get() + (argc > 0 ? argc : 0));
+    switch (SetupModeOf(a)) {
+    case SetupMode::None:
         return std::nullopt;
-    const LPWSTR* argv = args.Get();
-    const std::wstring mode = argv[1];
-    if (mode == L"/setup-check-folder" && (argc == 3 || argc == 4))
-        return CheckInstallFolder(argv[2], argc == 4 ? argv[3] : L"");
-    if (mode == L"/setup-secure-folder" && argc == 4)
-        return SecureFolder(argv[2], argv[3]);
-    if (mode == L"/setup-launch" && argc == 3)
-        return Launch(argv[2]);
-    if (mode == L"/setup-can-launch" && argc == 2)
+    case SetupMode::CheckFolder:
+        return CheckInstallFolder(a[1], a.size() == 3 ? a[2] : L"");
+    case SetupMode::SecureFolder:
+        return SecureFolder(a[1], a[2]);
+    case SetupMode::Launch:
+        return Launch(a[1]);
+    case SetupMode::CanLaunch:
         return Launch(L"");
-    return std::nullopt;
+    case SetupMode::Malformed:
+        break;
+    }
+    return kMalformed;
 }

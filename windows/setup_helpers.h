@@ -18,4 +18,6 @@
 //       a session without a desktop) or a failure: nothing started.
 //   /setup-can-launch
 //       the same answer without starting anything: whether "Lancer ... maintenant" can be offered.
+//   Any other "/setup-" argument, or one of these with arguments it does not take: 2, and
+//   nothing started (ui/command_line.h).
 std::optional<int> RunSetupHelper();

@@ -11,8 +11,6 @@ namespace {
 
 // The setup replaces the file within a second or two of the last monitor's end.
 constexpr DWORD kReplacementWaitMs = 120000;
-// The setup waits up to 15 s for the monitors' ends: a second's delay is little of it.
-constexpr DWORD kCheckPeriodMs = 1000;
 
 // The token the setup published for its run; empty when none runs.
 std::wstring PublishedToken()
@@ -53,16 +51,36 @@ std::wstring ModulePath()
 
 } // namespace
 
-// The check runs on a thread of the pool and only posts: the monitor itself stays on its one
-// thread, and the request is seen also while a message box or the tray menu runs its own loop, as
-// /quit's is.
-void CALLBACK SetupRequests::OnTick(PVOID context, BOOLEAN)
+// The check runs on a persistent thread of the pool and only posts: the monitor itself stays on
+// its one thread, and the request is seen also while a message box or the tray menu runs its own
+// loop, as /quit's is. A registry notification lasts for one change: armed again each time, from
+// this thread, which never ends (on Windows 7 the end of the arming thread would signal it).
+void CALLBACK SetupRequests::OnChange(PVOID context, BOOLEAN)
 {
     auto* self = static_cast<SetupRequests*>(context);
-    if (self->checking_.exchange(true))
-        return;
+    // Armed before the read: a value written between the two signals again.
+    self->WatchRequestKey();
     self->Check();
-    self->checking_ = false;
+}
+
+// Nothing is read while nothing changes: the request's key when it exists (its value set or the key
+// deleted), else the nearest key above it that exists, for the creation of the next one below.
+void SetupRequests::WatchRequestKey()
+{
+    const std::wstring request = kRequestKeyPart;
+    std::wstring path = request;
+    watched_.Reset();
+    for (;;) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_NOTIFY, watched_.Put()) == ERROR_SUCCESS)
+            break;
+        watched_.Release();
+        const std::size_t slash = path.rfind(L'\\');
+        if (slash == std::wstring::npos)
+            return; // not even HKLM\Software: nothing to watch
+        path.resize(slash);
+    }
+    const DWORD filter = REG_NOTIFY_CHANGE_NAME | (path == request ? REG_NOTIFY_CHANGE_LAST_SET : 0);
+    RegNotifyChangeKeyValue(watched_.Get(), FALSE, filter, changed_.Get(), TRUE);
 }
 
 void SetupRequests::Check()
@@ -91,18 +109,25 @@ void SetupRequests::Check()
 
 void SetupRequests::PostQuitTo(HWND window)
 {
-    if (timer_)
+    if (wait_)
         return;
     window_ = window;
-    if (!CreateTimerQueueTimer(timer_.Put(), nullptr, &SetupRequests::OnTick, this, 0, kCheckPeriodMs,
-                               WT_EXECUTEDEFAULT))
-        timer_.Release(); // nothing was created
+    changed_ = win32::UniqueHandle(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!changed_)
+        return;
+    WatchRequestKey();
+    // A request published before this monitor started.
+    Check();
+    if (!RegisterWaitForSingleObject(wait_.Put(), changed_.Get(), &SetupRequests::OnChange, this, INFINITE,
+                                     WT_EXECUTEINPERSISTENTTHREAD))
+        wait_.Release(); // nothing was registered
 }
 
 // Waits for a check under way.
 void SetupRequests::StopPosting()
 {
-    timer_.Reset();
+    wait_.Reset();
+    watched_.Reset();
 }
 
 bool SetupRequests::WaitForReplacement()

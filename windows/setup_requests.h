@@ -34,7 +34,7 @@ public:
     SetupRequests& operator=(const SetupRequests&) = delete;
 
     // From now on a request reaches the window as /quit's message, and a foreign
-    // event as kForeignObject; looked for every second.
+    // event as kForeignObject; looked for when the registry says the request changed.
     void PostQuitTo(HWND window);
     // No more posts; before the window goes.
     void StopPosting();
@@ -44,16 +44,18 @@ public:
     bool WaitForReplacement();
 
 private:
-    static void CALLBACK OnTick(PVOID context, BOOLEAN timedOut);
+    static void CALLBACK OnChange(PVOID context, BOOLEAN timedOut);
     void Check();
+    void WatchRequestKey();
 
     HWND window_ = nullptr;
     std::wstring seen_; // the last token looked at: each run's events are judged once
     win32::UniqueHandle replaced_;
     std::atomic<bool> requested_{false};
-    std::atomic<bool> checking_{false}; // a slow check is not overlapped by the next tick's
+    win32::UniqueHandle changed_; // signalled by the registry, waited on by the pool
+    win32::UniqueKey watched_;
     // Last, so that it goes first: its release waits for a check under way, which uses the above.
-    win32::UniqueTimerQueueTimer timer_;
+    win32::UniquePoolWait wait_;
 };
 
 // Starts the program file at this process's path again, as this session's user:

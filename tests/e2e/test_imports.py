@@ -1,4 +1,5 @@
-"""The import table of the built .exe names no function newer than Windows 7.
+"""The import table of the built .exe names no function newer than Windows 7, and no DLL that the
+loader would look for beside the program.
 
 Windows refuses to start a program whose import table names a function the system lacks ("The
 procedure entry point ... could not be located"), so every function added after Windows 7 is looked
@@ -69,6 +70,17 @@ NEWER_THAN_WINDOWS_7 = {
 DLLS_NEWER_THAN_WINDOWS_7 = {"shcore.dll", "api-ms-win-core-synch-l1-2-0.dll"}
 
 
+# What the program may import: the system's known DLLs (HKLM\SYSTEM\CurrentControlSet\Control\
+# Session Manager\KnownDLLs, the same on Windows 7 to 11), which the loader maps from System32
+# whatever lies beside the program; and comctl32, which the manifest binds to the side-by-side
+# assembly of the common controls 6. Any other DLL would be looked for in the program's folder first
+# (the setup runs the program's helper modes elevated from its temporary folder): load it at run time
+# from System32 (windows/system_library.h).
+ALLOWED_DLLS = {"advapi32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll",
+                "shell32.dll", "user32.dll", "comctl32.dll"}
+MANIFEST = WINDOWS_BUILD / "VORTikaMonitor.manifest"
+
+
 def read_imports(exe: Path) -> dict[str, list[str]]:
     """DLL name -> imported function names (or '#ordinal'), from objdump's import table."""
     out = subprocess.run([OBJDUMP, "-p", str(exe)], check=True, capture_output=True, text=True).stdout
@@ -117,6 +129,12 @@ class ImportTableTest(unittest.TestCase):
         found = sorted(f"{dll}!{name} (Windows {NEWER_THAN_WINDOWS_7[name]})"
                        for dll, names in self.imports.items() for name in names if name in NEWER_THAN_WINDOWS_7)
         self.assertEqual(found, [], "the program would not start on Windows 7: look these up at run time")
+
+    def test_OnlyKnownDllsAreImported(self):
+        found = sorted(dll for dll in self.imports if dll.lower() not in ALLOWED_DLLS)
+        self.assertEqual(found, [], "a DLL planted beside the program would be loaded: load these from System32")
+        if "comctl32.dll" in (dll.lower() for dll in self.imports):
+            self.assertIn('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', MANIFEST.read_text())
 
     def test_NoDllNewerThanWindows7IsImported(self):
         found = sorted(dll for dll in self.imports if dll.lower() in DLLS_NEWER_THAN_WINDOWS_7)

@@ -8,9 +8,10 @@ tests of their rules. The release is built by the e2e_release fixture (scripts/r
 
 import re
 import shutil
+import subprocess
 
-from wine_env import (INSTALL_DIR, OTHER_INSTALL_DIR, RELEASE_DIR, RUN_KEY, RUN_VALUE, SHORTCUT, SOURCE_DIR,
-                      UNINSTALL_KEY, WCTL_EXE, MonitorTestCase, to_wine_path, wait_until)
+from wine_env import (INSTALL_DIR, MONITOR_EXE, OTHER_INSTALL_DIR, RELEASE_DIR, RUN_KEY, RUN_VALUE, SHORTCUT,
+                      SOURCE_DIR, UNINSTALL_KEY, WCTL_EXE, MonitorTestCase, to_wine_path, wait_until)
 # The module, not the name: its test class would run here too.
 import test_startup
 
@@ -274,6 +275,23 @@ class InstallTest(MonitorTestCase):
         self.install(expected=2)
         self.assertNothingInstalled()
         self.assertEqual(s.data_dir().read_bytes(), b"held")
+
+    def test_DataFolderWhoseRightsCannotBeSet_StopsTheSetup_ErrorLevel2(self):
+        # A data folder nothing can be changed in (immutable): the program's helper refuses to secure
+        # it, and the setup does not go on without its rights.
+        s = self.session
+        s.data_dir().mkdir(parents=True)
+        subprocess.run(["chattr", "+i", str(s.data_dir())], check=True, timeout=30)
+        self.addCleanup(subprocess.run, ["chattr", "-i", str(s.data_dir())], timeout=30)
+        self.install(expected=2)
+        self.assertNothingInstalled()
+
+    def test_UnknownOrMalformedSetupMode_EndsWithAnErrorAndStartsNothing(self):
+        s = self.session
+        for argv in (["/setup-unknown"], ["/setup-launch"], ["/SETUP-CAN-LAUNCH"], ["/minimized", "/setup-can-launch"]):
+            self.assertEqual(s.run([str(MONITOR_EXE), *argv], timeout=60).returncode, 2, argv)
+        self.assertIn("missing", s.wctl("window-info", "TForm1", check=False))
+        self.assertFalse(s.data_dir().exists(), "no monitor ran: nothing logged")
 
     def test_UpgradeWhoseWriteFails_KeepsTheOldProgram_ItsMonitorStartsItAgain(self):
         s = self.session

@@ -3,7 +3,6 @@ window and keeps the connection; a double click on the icon toggles the window o
 program's menu in front holds a burst until it closes."""
 
 import shutil
-import subprocess
 
 from wine_env import BTN_CONNECT, MENU_AFFICHER, MonitorTestCase, wait_until
 
@@ -40,7 +39,7 @@ class WindowTest(MonitorTestCase):
         def alt_f4():
             wait_until(lambda: s.wctl("foreground-class", check=False).strip() == "TForm1", 30, interval=0.3,
                        what="the window in front")
-            subprocess.run(["xdotool", "key", "alt+F4"], env=s.env, check=True, timeout=60)
+            s.xdotool("key", "alt+F4")  # with the X keyboard focus given to the Wine desktop first
 
         closes = {
             "WM_CLOSE": lambda: s.wctl("close", "TForm1"),

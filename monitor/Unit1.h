@@ -266,6 +266,7 @@ private:
     // before that outcome's handle is closed.
     std::map<std::uint32_t, std::wstring> opensGivenUp_;
     void StartOpenInFlight();
+    bool GivenUpOpenOut(const std::wstring& portName) const;
     // Automatic searches try the Bluetooth ports after every other one.
     std::set<std::wstring> bluetoothPorts_;
     bool automaticSearch_ = false;

@@ -75,10 +75,14 @@ void TForm1::OpenSerialPort(const std::wstring& portName, std::uint32_t baudRate
     // The open gets the reply wait as its bound: a port that blocks longer counts as failed. A wait
     // for the given-up open is bounded as well, and the open gets its own bound when it starts.
     TimerDetection.Arm();
-    const bool givenUpOpenOut = std::ranges::any_of(
-        opensGivenUp_, [&](const auto& givenUp) { return SamePortNameIgnoringCase(givenUp.second, portName); });
-    if (!givenUpOpenOut)
+    if (!GivenUpOpenOut(portName))
         StartOpenInFlight();
+}
+
+bool TForm1::GivenUpOpenOut(const std::wstring& portName) const
+{
+    return std::ranges::any_of(opensGivenUp_,
+                               [&](const auto& givenUp) { return SamePortNameIgnoringCase(givenUp.second, portName); });
 }
 
 void TForm1::StartOpenInFlight()
@@ -101,8 +105,7 @@ void TForm1::PortOpenCompleted(std::uint32_t ticket, const PortOpenOutcome& outc
         opensGivenUp_.erase(givenUp);
         // The open that waited for this port starts now, with a bound of its own.
         if (openInFlight_ && !openInFlight_->Started && SamePortNameIgnoringCase(openInFlight_->PortName, portName) &&
-            std::ranges::none_of(opensGivenUp_,
-                                 [&](const auto& other) { return SamePortNameIgnoringCase(other.second, portName); })) {
+            !GivenUpOpenOut(portName)) {
             TimerDetection.Stop();
             TimerDetection.Arm();
             StartOpenInFlight();

@@ -80,7 +80,13 @@ void SetupRequests::WatchRequestKey()
         path.resize(slash);
     }
     const DWORD filter = REG_NOTIFY_CHANGE_NAME | (path == request ? REG_NOTIFY_CHANGE_LAST_SET : 0);
-    RegNotifyChangeKeyValue(watched_.Get(), FALSE, filter, changed_.Get(), TRUE);
+    if (RegNotifyChangeKeyValue(watched_.Get(), FALSE, filter, changed_.Get(), TRUE) != ERROR_SUCCESS)
+        return;
+    // A key below made between the failed open and the arming would go unseen: look once more.
+    win32::UniqueKey below;
+    if (path != request &&
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, request.c_str(), 0, KEY_NOTIFY, below.Put()) == ERROR_SUCCESS)
+        SetEvent(changed_.Get());
 }
 
 void SetupRequests::Check()

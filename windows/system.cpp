@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "windows/system_library.h"
+
 namespace {
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -29,17 +31,10 @@ const TimePeriod& Winmm()
 {
     static const TimePeriod functions = [] {
         TimePeriod found;
-        // The full system path: Windows 7 without its loader update lacks the search flags.
-        wchar_t system[MAX_PATH] = {};
-        const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-        const std::wstring path =
-            (length > 0 && length < MAX_PATH ? std::wstring(system, length) : std::wstring()) + L"\\winmm.dll";
-        if (HMODULE winmm = ::LoadLibraryW(path.c_str())) {
-            found.Begin = reinterpret_cast<TimePeriodFunction>(
-                reinterpret_cast<void*>(::GetProcAddress(winmm, "timeBeginPeriod")));
-            found.End =
-                reinterpret_cast<TimePeriodFunction>(reinterpret_cast<void*>(::GetProcAddress(winmm, "timeEndPeriod")));
-        }
+        // From System32 only (winmm is not a known DLL).
+        const HMODULE winmm = win32::LoadSystemLibrary(L"winmm.dll");
+        found.Begin = win32::SystemFunction<TimePeriodFunction>(winmm, "timeBeginPeriod");
+        found.End = win32::SystemFunction<TimePeriodFunction>(winmm, "timeEndPeriod");
         if (found.Begin == nullptr || found.End == nullptr)
             found = {};
         return found;

@@ -257,10 +257,10 @@ void Win32TrayIcon::ShowPopupMenu()
 {
     POINT cursor{};
     GetCursorPos(&cursor);
-    // Without the hook (it failed), the window in front now is all there is to go on.
-    if (!foregroundHook_)
-        if (HWND foreground = GetForegroundWindow(); IsOperatorWindow(foreground))
-            operatorWindow_.ForegroundChanged(reinterpret_cast<std::uintptr_t>(foreground), true);
+    // The hook's events come queued, in no set order with the tray's callback: an operator's window
+    // in front now is the latest (and without the hook, all there is to go on).
+    if (HWND foreground = GetForegroundWindow(); IsOperatorWindow(foreground))
+        operatorWindow_.ForegroundChanged(reinterpret_cast<std::uintptr_t>(foreground), true);
     operatorWindow_.MenuOpens();
     SetForegroundWindow(data_.hWnd);
     const auto command =

@@ -54,6 +54,7 @@ EMULATOR = HOST_BUILD / "tools" / "vortika_emulator"
 SLOW_TTY_LIB = HOST_BUILD / "tools" / "libslow_tty.so"
 
 SERIALCOMM = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
+EMULATOR_VALUE_PREFIX = "\\Device\\VorTika"  # the emulator's values under SERIALCOMM
 
 # What the setup program writes (installer/VORTikaMonitor.nsi), and the other folder the install tests
 # use; the reset removes all of it.
@@ -634,12 +635,25 @@ class WineSession:
         return self._wctl
 
     def serial_values(self) -> list[str]:
-        names = []
+        return list(self.serial_ports())
+
+    def serial_ports(self) -> dict[str, str]:
+        """The serial-ports key's values: name -> port."""
+        ports = {}
         for line in self.reg("query", SERIALCOMM).splitlines():
             parts = line.split()
             if len(parts) >= 3 and parts[1] == "REG_SZ":
-                names.append(parts[0])
-        return names
+                ports[parts[0]] = parts[2]
+        return ports
+
+    def drop_machine_ports(self) -> None:
+        """Removes the ports the mount manager listed for the machine's own serial lines, should it
+        have listed them after the reset: a test sees only the ports its emulators made."""
+        for name, port in self.serial_ports().items():
+            if not name.startswith(EMULATOR_VALUE_PREFIX):
+                log(f"machine's own serial port listed after the reset: {name} {port}: removed")
+                self.reg("delete", SERIALCOMM, "/v", name, "/f")
+                (self.prefix / "dosdevices" / port.lower()).unlink(missing_ok=True)
 
     def windows_processes(self, exe_name: str) -> list[int]:
         """The ids of this prefix's running Windows processes of exe_name, whoever started them (Wine
@@ -694,6 +708,7 @@ class WineSession:
 
     def start_monitor(self, extra_env: dict | None = None) -> subprocess.Popen:
         """Starts the monitor; extra_env goes to its own process only (LD_PRELOAD for instance)."""
+        self.drop_machine_ports()
         self.monitor = self.spawn([str(MONITOR_EXE)], "monitor.out", extra_env)
         return self.monitor
 

@@ -158,6 +158,33 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
   ${EndIf}
 !macroend
 
+; $4 := the number of handles open on the object HANDLE (0 when it cannot be read).
+!macro HandleCount HANDLE
+  StrCpy $4 0
+  System::Alloc 56
+  Pop $5
+  ; ObjectBasicInformation: Attributes, GrantedAccess, HandleCount, PointerCount, Reserved[10].
+  System::Call 'ntdll::NtQueryObject(p ${HANDLE}, i 0, p r5, i 56, p 0) i.r6'
+  ${If} $6 = 0
+    System::Call '*$5(i, i, i .r4)'
+  ${EndIf}
+  System::Free $5
+!macroend
+
+; $3 := 0 when what still maps the program file are the monitors that ended at this run's request and
+; wait for their successor: "Quitter" has no handle but this setup's, "Remplacé" has others.
+!macro OnlyEndedMonitorsMapProgram
+  ${If} $RequestQuit P<> 0
+    !insertmacro HandleCount $RequestQuit
+    StrCpy $7 $4
+    !insertmacro HandleCount $RequestReplaced
+    ${If} $7 = 1
+    ${AndIf} $4 > 1
+      StrCpy $3 0
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 ; Creates this run's two events under a token no one can know in advance, "Quitter" already set,
 ; then announces the token in HKLM, where only administrators write: no user can take the names
 ; first. Owned by Administrators where the system lets this program give them away, else by its
@@ -232,10 +259,11 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
 !macroend
 
 ; Asks every running monitor to end, as its tray menu's Quitter does, and waits (at most 15 s) until
-; each has ended its shutdown: no process maps the program file any more, and no older monitor holds
-; the fixed "Quitter" event. An older monitor that has not ended by then keeps the request to itself:
-; the fixed event is cleared, so that no monitor starting later ends at once. A monitor of this
-; session older than the events is reached through its window. Sets $WasRunning and $StartAfter.
+; each has ended its shutdown: no process maps the program file any more but the ended monitors that
+; wait for their successor, and no older monitor holds the fixed "Quitter" event. An older monitor
+; that has not ended by then keeps the request to itself: the fixed event is cleared, so that no
+; monitor starting later ends at once. A monitor of this session older than the events is reached
+; through its window. Sets $WasRunning and $StartAfter.
 !macro EndRunningMonitors
   StrCpy $WasRunning 0
   StrCpy $StartAfter 0
@@ -253,7 +281,14 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
       StrCpy $3 0
       !insertmacro MonitorsHoldEvent "Global\${QUIT_EVENT}"
       !insertmacro MonitorsHoldEvent "Local\${QUIT_EVENT}"
-      !insertmacro ProgramInUse
+      ${If} $3 = 0
+        !insertmacro ProgramInUse
+        ; A monitor that has not yet seen the request holds neither event: give it half a second.
+        ${If} $3 = 1
+        ${AndIf} $2 >= 5
+          !insertmacro OnlyEndedMonitorsMapProgram
+        ${EndIf}
+      ${EndIf}
       ${IfThen} $3 = 0 ${|} ${ExitDo} ${|}
       ${IfThen} $2 >= 150 ${|} ${ExitDo} ${|}
       Sleep 100

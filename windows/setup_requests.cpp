@@ -96,7 +96,7 @@ void SetupRequests::Check()
     const std::wstring token = PublishedToken();
     if (token == seen_ || !IsRequestToken(token))
         return;
-    const win32::UniqueHandle quit = OpenRequestEvent(kQuitEventPart, token);
+    win32::UniqueHandle quit = OpenRequestEvent(kQuitEventPart, token);
     if (!quit)
         return; // published before its events exist, or left by a setup that ended
     seen_ = token;
@@ -109,6 +109,8 @@ void SetupRequests::Check()
         return;
     // Opened before this monitor ends, so that the setup's "Remplacé" stays for it to wait on.
     replaced_ = std::move(replaced);
+    // Held until the shutdown is over: the setup counts the handles on "Quitter".
+    quit_ = std::move(quit);
     requested_ = true;
     PostMessageW(window_, QuitMessage(), 0, 0);
 }
@@ -139,6 +141,7 @@ void SetupRequests::StopPosting()
 bool SetupRequests::WaitForReplacement()
 {
     StopPosting();
+    quit_.Reset(); // this monitor has ended: only the mapping of its file remains
     return replaced_ && WaitForSingleObject(replaced_.Get(), kReplacementWaitMs) == WAIT_OBJECT_0;
 }
 

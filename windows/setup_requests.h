@@ -25,8 +25,11 @@
 //              with its own user's rights.
 //
 // A monitor honours the events only when SYSTEM or Administrators own them,
-// and logs one line otherwise. The setup learns that every monitor has ended
-// when no process maps the program file any more.
+// and logs one line otherwise. Each monitor that honours "Quitter" holds it
+// until its shutdown is over, and "Remplacé" until it starts its successor:
+// the setup learns that every monitor has ended when no process maps the
+// program file any more, or when "Quitter" has no handle but its own while
+// "Remplacé" has others (the ended monitors still map the file as they wait).
 class SetupRequests {
 public:
     SetupRequests() = default;
@@ -50,6 +53,7 @@ private:
 
     HWND window_ = nullptr;
     std::wstring seen_; // the last token looked at: each run's events are judged once
+    win32::UniqueHandle quit_;
     win32::UniqueHandle replaced_;
     std::atomic<bool> requested_{false};
     win32::UniqueHandle changed_; // signalled by the registry, waited on by the pool

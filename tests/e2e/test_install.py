@@ -19,13 +19,14 @@ START_UP = test_startup.START_UP
 CONNECTED = "VOR-TIKA détecté et connecté sur COM3"
 STARTED = START_UP[0]
 LIVENESS = "Debug: Timer surveillance - Test de connexion active"
+LIVENESS_PASSED = "Debug: Test de connexion réussi"
 SHUTDOWN = ["Connexion fermée", "Surveillance des périphériques désactivée"]
 REG_LINE = re.compile(r"^ {4}(.+?) {4}(REG_\w+) {4}(.*)$")
 REQUEST_KEY = r"HKLM\Software\VORTIKA"
 
 
 def without_liveness(messages: list[str]) -> list[str]:
-    return [m for m in messages if m != LIVENESS]
+    return [m for m in messages if m not in (LIVENESS, LIVENESS_PASSED)]
 
 
 def project_version() -> str:

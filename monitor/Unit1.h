@@ -144,6 +144,8 @@ public:
     void InitializePaths();
     void AddLog(const std::wstring& message);
     void WriteLogToFile(const std::wstring& message);
+    // The kept log lines tried again (the watch's tick), never through a refused data folder.
+    void FlushKeptLogLines();
     void LoadSettings();
     void SaveSettings();
 
@@ -250,6 +252,15 @@ private:
     std::wstring logLinkCheckedFor_; // the day's file last looked at for a link
     bool settingsLinkReported_ = false;
     bool SettingsFileIsLink();
+    // A data folder that is a link or no longer Administrators' own: not used at all this run.
+    bool dataFolderRefused_ = false;
+    bool RefuseDataFolder(DataFolderVerdict verdict);
+    // Another user's file in the data folder (its own rights, other names): one event per file.
+    std::set<std::wstring> filesReported_;
+    void ReportFileOnce(const std::wstring& path, const std::wstring& text);
+    static std::wstring RefusalReason(SharedFileAccess why); // " a ses propres droits d'accès"...
+    void ReportLogRefusals(const std::vector<LogBacklog::Refusal>& refusals);
+    SharedFileAccess SettingsFileAccess(bool create);
 
     std::wstring openPortName_;
     // The open running away from the GUI thread, waited for as a step of the detection; an outcome

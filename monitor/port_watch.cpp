@@ -23,8 +23,7 @@ constexpr const wchar_t* kRemovedText = L"Le périphérique VOR-TIKA a été dé
 void TForm1::TimerDeviceWatchTimer()
 {
     // Lines the day's file refused go in once it is free, within a tick, even on a quiet monitor.
-    if (logBacklog_.Kept() > 0)
-        logBacklog_.Flush(platform_.fileSystem);
+    FlushKeptLogLines();
     if (IsConnected) {
         AddLog(L"Debug: Timer surveillance - Test de connexion active");
         if (!TestConnection()) {

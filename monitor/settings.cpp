@@ -26,9 +26,20 @@ bool TForm1::SettingsFileIsLink()
     return true;
 }
 
+// Neither read nor written when its open shows rights of its own or other names (another user's
+// file): the defaults hold as with a missing file, a save writes nothing, the event log says so
+// once.
+SharedFileAccess TForm1::SettingsFileAccess(bool create)
+{
+    const SharedFileAccess access = platform_.fileSystem.CheckSharedFile(ConfigFile, create);
+    if (access == SharedFileAccess::OwnRights || access == SharedFileAccess::HardLinked)
+        ReportFileOnce(ConfigFile, L"Paramètres ignorés: " + ConfigFile + RefusalReason(access));
+    return access;
+}
+
 void TForm1::LoadSettings()
 {
-    if (!SettingsFileIsLink() && platform_.fileSystem.FileExists(ConfigFile)) {
+    if (!dataFolderRefused_ && !SettingsFileIsLink() && SettingsFileAccess(false) == SharedFileAccess::Done) {
         ProfileStore& ini = platform_.profile;
         const auto text = [&](const wchar_t* section, const wchar_t* key, const wchar_t* def) {
             return ini.GetString(section, key, def, kValueBufferChars, ConfigFile);
@@ -60,8 +71,16 @@ void TForm1::LoadSettings()
 
 void TForm1::SaveSettings()
 {
-    if (SettingsFileIsLink())
+    if (dataFolderRefused_ || SettingsFileIsLink())
         return;
+    // Created by this open when missing, so that no other user's file can take its place before
+    // the first write. Another user's file is left alone; one that cannot be opened is refused as
+    // its first write would be.
+    const SharedFileAccess access = SettingsFileAccess(true);
+    if (access == SharedFileAccess::OwnRights || access == SharedFileAccess::HardLinked)
+        return;
+    if (access != SharedFileAccess::Done)
+        throw MonitorError(L"Impossible d'écrire dans " + ConfigFile);
     const auto write = [&](const wchar_t* section, const wchar_t* key, const std::wstring& value) {
         if (!platform_.profile.WriteString(section, key, value, ConfigFile))
             throw MonitorError(L"Impossible d'écrire dans " + ConfigFile);

@@ -4,6 +4,24 @@
 #include <string>
 
 #include "storage/folder_rights.h"
+#include "storage/shared_files.h"
+
+// What opening a shared file found: used (written, or judged sound), missing, failed (busy, a link,
+// refused), or refused for its own access list or its other names (JudgeSharedFile).
+enum class SharedFileAccess { Done, Missing, Failed, OwnRights, HardLinked };
+
+constexpr SharedFileAccess AccessOf(SharedFileVerdict verdict)
+{
+    switch (verdict) {
+    case SharedFileVerdict::Use:
+        return SharedFileAccess::Done;
+    case SharedFileVerdict::OwnRights:
+        return SharedFileAccess::OwnRights;
+    case SharedFileVerdict::HardLinked:
+        return SharedFileAccess::HardLinked;
+    }
+    return SharedFileAccess::Failed;
+}
 
 class FileSystem {
 public:
@@ -20,7 +38,13 @@ public:
     virtual void SecureFolder(const std::wstring& path, const FolderRights& rights) = 0;
     virtual bool FileExists(const std::wstring& path) = 0;
     // Opens the file at its end, creating it when missing, in one open that shares reading and
-    // writing, and writes bytes; false on any failure, and when the file or its folder is a
-    // reparse point. Never truncates.
-    virtual bool AppendToFile(const std::wstring& path, const std::string& bytes) = 0;
+    // writing, and writes bytes: Done, Failed on any failure and when the file or its folder is a
+    // reparse point, or the file's refusal when JudgeSharedFile refuses what that handle shows
+    // (nothing written). Never truncates.
+    virtual SharedFileAccess AppendToFile(const std::wstring& path, const std::string& bytes) = 0;
+    // Opens the file itself, never what a link there leads to (creating it when create and it is
+    // missing), and judges it through that handle: Done when it may be read and written.
+    virtual SharedFileAccess CheckSharedFile(const std::wstring& path, bool create) = 0;
+    // What Windows says of the data folder (nothing of a folder that does not exist).
+    virtual DataFolderFacts DataFolder(const std::wstring& path) = 0;
 };

@@ -10,8 +10,9 @@ enum class Grantee { System, Administrators, Users, OwnerRights };
 inline constexpr std::uint32_t kFullControl = 0x001F01FF; // FILE_ALL_ACCESS
 // List, traverse, read, and create files: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | FILE_ADD_FILE.
 inline constexpr std::uint32_t kListAndAddFile = 0x001200AB;
-// Read, write, append, execute, without DELETE: FILE_GENERIC_READ | WRITE | EXECUTE.
-inline constexpr std::uint32_t kReadWriteFile = 0x001201BF;
+// Read, write, append, execute, without DELETE: FILE_GENERIC_READ | WRITE | EXECUTE, less
+// FILE_WRITE_ATTRIBUTES: a read-only flag one user set would make every monitor's save fail.
+inline constexpr std::uint32_t kReadWriteFile = 0x001200BF;
 // Read and append only: FILE_GENERIC_READ | FILE_APPEND_DATA.
 inline constexpr std::uint32_t kReadAppendFile = 0x0012008D;
 

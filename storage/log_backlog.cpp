@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <utility>
 
-void LogBacklog::Append(FileSystem& files, std::wstring path, std::string bytes)
+std::vector<LogBacklog::Refusal> LogBacklog::Append(FileSystem& files, std::wstring path, std::string bytes)
 {
     auto file = std::find_if(files_.begin(), files_.end(), [&](const File& f) { return f.path == path; });
     if (file == files_.end())
@@ -15,31 +15,41 @@ void LogBacklog::Append(FileSystem& files, std::wstring path, std::string bytes)
     while (lines_ > 1 && (lines_ > kMaxLines || bytes_ > kMaxBytes))
         DropOldest();
 
-    Flush(files);
+    return Flush(files);
 }
 
 // Each file on its own: midnight may leave yesterday's file held while today's takes its lines.
-void LogBacklog::Flush(FileSystem& files)
+std::vector<LogBacklog::Refusal> LogBacklog::Flush(FileSystem& files)
 {
-    for (auto it = files_.begin(); it != files_.end();)
-        it = Write(files, *it) ? files_.erase(it) : std::next(it);
+    std::vector<Refusal> refusals;
+    for (auto it = files_.begin(); it != files_.end();) {
+        const SharedFileAccess access = Write(files, *it);
+        if (access == SharedFileAccess::OwnRights || access == SharedFileAccess::HardLinked)
+            refusals.push_back({it->path, access});
+        it = access == SharedFileAccess::Done ? files_.erase(it) : std::next(it);
+    }
+    return refusals;
 }
 
 // One append of all the file's kept lines: it gets them whole and in order.
-bool LogBacklog::Write(FileSystem& files, File& file)
+SharedFileAccess LogBacklog::Write(FileSystem& files, File& file)
 {
     // An empty append first when lines are kept: a file still refused costs one open per line,
     // not the gathering of up to a megabyte.
-    if (file.lines.size() > 1 && !files.AppendToFile(file.path, std::string()))
-        return false;
+    if (file.lines.size() > 1) {
+        const SharedFileAccess probe = files.AppendToFile(file.path, std::string());
+        if (probe != SharedFileAccess::Done)
+            return probe;
+    }
     std::string batch;
     for (const Line& line : file.lines)
         batch += line.bytes;
-    if (!files.AppendToFile(file.path, batch))
-        return false;
+    const SharedFileAccess access = files.AppendToFile(file.path, batch);
+    if (access != SharedFileAccess::Done)
+        return access;
     lines_ -= file.lines.size();
     bytes_ -= batch.size();
-    return true;
+    return access;
 }
 
 void LogBacklog::DropOldest()

@@ -20,11 +20,19 @@ public:
     static constexpr std::size_t kMaxLines = 4096;
     static constexpr std::size_t kMaxBytes = 1 << 20;
 
-    // Keeps the line, then appends to each file its kept lines, in order, in one write.
-    void Append(FileSystem& files, std::wstring path, std::string bytes);
+    // A file that refused its lines for its own access list or its other names.
+    struct Refusal {
+        std::wstring path;
+        SharedFileAccess why;
+        bool operator==(const Refusal&) const = default;
+    };
+
+    // Keeps the line, then appends to each file its kept lines, in order, in one write. Returns
+    // the files refused for their rights or names (their lines stay kept).
+    std::vector<Refusal> Append(FileSystem& files, std::wstring path, std::string bytes);
     // Tries again the files that keep lines, with no new line: a quiet monitor's kept lines do
     // not wait for its next event.
-    void Flush(FileSystem& files);
+    std::vector<Refusal> Flush(FileSystem& files);
     std::size_t Kept() const { return lines_; }
 
 private:
@@ -36,7 +44,7 @@ private:
         std::wstring path;
         std::deque<Line> lines;
     };
-    bool Write(FileSystem& files, File& file);
+    SharedFileAccess Write(FileSystem& files, File& file);
     void DropOldest();
 
     std::vector<File> files_; // rarely more than one: two across midnight

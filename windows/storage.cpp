@@ -17,7 +17,8 @@
 // The portable layer's copies of the access masks it grants or refuses.
 static_assert(kFullControl == FILE_ALL_ACCESS);
 static_assert(kListAndAddFile == (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | FILE_ADD_FILE));
-static_assert(kReadWriteFile == (FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE));
+static_assert(kReadWriteFile ==
+              ((FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE) & ~FILE_WRITE_ATTRIBUTES));
 static_assert(kReadAppendFile == (FILE_GENERIC_READ | FILE_APPEND_DATA));
 static_assert(kFolderTakeoverRights == (DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD | GENERIC_ALL));
 
@@ -74,6 +75,64 @@ bool IsFolder(HANDLE handle)
            (*attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_DIRECTORY;
 }
 
+// The setup's installed entry (UNINST_KEY of installer/VORTikaMonitor.nsi, in the 64-bit view).
+constexpr const wchar_t* kInstalledEntry = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VORTikaMonitor";
+
+bool InstalledBySetup()
+{
+    win32::UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kInstalledEntry, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.Put()) !=
+        ERROR_SUCCESS)
+        return false;
+    return ::RegQueryValueExW(key.Get(), L"InstallLocation", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// What the access list read through the handle says. Unread, it counts as a list of its own
+// under a protected folder: the file is not written.
+struct ListFacts {
+    bool isProtected = true;
+    bool explicitEntries = true;
+    bool ownedByAdministrators = false;
+};
+
+ListFacts ListOf(HANDLE handle)
+{
+    PSID owner = nullptr;
+    PACL dacl = nullptr; // both point into descriptor
+    win32::UniqueLocalSecurityDescriptor descriptor;
+    if (::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                          nullptr, &dacl, nullptr, descriptor.Put()) != ERROR_SUCCESS)
+        return {};
+    ListFacts facts;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    facts.isProtected =
+        !::GetSecurityDescriptorControl(descriptor.Get(), &control, &revision) || (control & SE_DACL_PROTECTED) != 0;
+    // No list at all grants everyone everything: not the inherited one either.
+    facts.explicitEntries = dacl == nullptr;
+    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(dacl, i, &ace) || (static_cast<ACE_HEADER*>(ace)->AceFlags & INHERITED_ACE) == 0)
+            facts.explicitEntries = true;
+    }
+    facts.ownedByAdministrators = owner != nullptr && (::IsWellKnownSid(owner, WinLocalSystemSid) ||
+                                                       ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
+    return facts;
+}
+
+// The file as its handle shows it, in the folder its other handle holds.
+SharedFileVerdict JudgeThroughHandles(HANDLE folder, HANDLE file)
+{
+    SharedFileFacts facts;
+    facts.folderProtected = ListOf(folder).isProtected;
+    const ListFacts list = ListOf(file);
+    facts.protectedList = list.isProtected;
+    facts.explicitEntries = list.explicitEntries;
+    BY_HANDLE_FILE_INFORMATION info{};
+    facts.links = ::GetFileInformationByHandle(file, &info) ? info.nNumberOfLinks : 0;
+    return JudgeSharedFile(facts);
+}
+
 WELL_KNOWN_SID_TYPE WellKnownSidOf(Grantee who)
 {
     switch (who) {
@@ -105,28 +164,41 @@ bool WriteAll(HANDLE file, const std::string& bytes)
     return true;
 }
 
+// Opens the file's folder without following a link, and keeps it open without sharing deletion, so
+// that it cannot be swapped while the file is opened and judged through it.
+win32::UniqueFile OpenFolderOf(const std::wstring& path)
+{
+    const auto cut = path.find_last_of(L"\\/");
+    const std::wstring folderPath = cut == std::wstring::npos ? std::wstring(L".") : path.substr(0, cut);
+    win32::UniqueFile folder = OpenNoLink(folderPath, FILE_LIST_DIRECTORY | READ_CONTROL, FILE_FLAG_BACKUP_SEMANTICS,
+                                          OPEN_EXISTING, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (folder && IsLink(folder.Get(), folderPath))
+        folder.Reset();
+    return folder;
+}
+
 // Sharing reading and writing: a reader that itself shares writing (a viewer that follows the
 // log) and the other session's monitor, appending at the same instant, then let the line in.
 // A program that shares reading only still refuses us (error 32): the caller keeps the line.
 // Neither the folder nor the file may be a link: another user's mount point in place of logs\ would
 // send this user's lines into a file of their choosing. The folder stays open meanwhile, without
-// sharing deletion, so that it cannot be swapped between the test and the file's open.
-bool OpenAndAppend(const std::wstring& path, const std::string& bytes)
+// sharing deletion, so that it cannot be swapped between the test and the file's open. The file is
+// judged through the handle the line is written through: another user's file made first with a
+// list of its own, or a second name of theirs, cannot change between the look and the write.
+SharedFileAccess OpenAndAppend(const std::wstring& path, const std::string& bytes)
 {
-    const auto cut = path.find_last_of(L"\\/");
-    win32::UniqueFile folder;
-    if (cut != std::wstring::npos) {
-        folder = OpenNoLink(path.substr(0, cut), FILE_LIST_DIRECTORY, FILE_FLAG_BACKUP_SEMANTICS, OPEN_EXISTING,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE);
-        if (!folder || IsLink(folder.Get(), path.substr(0, cut)))
-            return false;
-    }
-    win32::UniqueFile file =
-        OpenNoLink(path, FILE_APPEND_DATA, FILE_ATTRIBUTE_NORMAL, OPEN_ALWAYS, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    const win32::UniqueFile folder = OpenFolderOf(path);
+    if (!folder)
+        return SharedFileAccess::Failed;
+    win32::UniqueFile file = OpenNoLink(path, FILE_APPEND_DATA | READ_CONTROL, FILE_ATTRIBUTE_NORMAL, OPEN_ALWAYS,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!file || IsLink(file.Get(), path))
-        return false;
+        return SharedFileAccess::Failed;
+    const SharedFileAccess verdict = AccessOf(JudgeThroughHandles(folder.Get(), file.Get()));
+    if (verdict != SharedFileAccess::Done)
+        return verdict;
     const bool written = WriteAll(file.Get(), bytes);
-    return file.Close() && written;
+    return file.Close() && written ? SharedFileAccess::Done : SharedFileAccess::Failed;
 }
 
 } // namespace
@@ -243,12 +315,47 @@ bool Win32FileSystem::FileExists(const std::wstring& path)
     return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// FILE_APPEND_DATA alone: every write lands at the end, even if the other
-// instance appended since we opened. OPEN_ALWAYS in the same call: an existence
-// test followed by a create could erase what another process wrote between them.
-bool Win32FileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
+// FILE_APPEND_DATA without FILE_WRITE_DATA (READ_CONTROL only to judge the file): every write lands
+// at the end, even if the other instance appended since we opened. OPEN_ALWAYS in the same call: an
+// existence test followed by a create could erase what another process wrote between them.
+SharedFileAccess Win32FileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
 {
     return OpenAndAppend(path, bytes);
+}
+
+// No access to the data asked: the profile functions' own opens meet no sharing of ours. Created
+// here when asked, with no security descriptor: the folder's inherited list, this user's own file.
+// A file that was sound stays so: no user may rename, delete or re-permission a file there.
+SharedFileAccess Win32FileSystem::CheckSharedFile(const std::wstring& path, bool create)
+{
+    const win32::UniqueFile folder = OpenFolderOf(path);
+    if (!folder)
+        return create ? SharedFileAccess::Failed : SharedFileAccess::Missing;
+    const win32::UniqueFile file = OpenNoLink(path, READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_ATTRIBUTE_NORMAL,
+                                              create ? OPEN_ALWAYS : OPEN_EXISTING);
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        return !create && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? SharedFileAccess::Missing
+                                                                                           : SharedFileAccess::Failed;
+    }
+    if (IsLink(file.Get(), path))
+        return SharedFileAccess::Failed;
+    return AccessOf(JudgeThroughHandles(folder.Get(), file.Get()));
+}
+
+DataFolderFacts Win32FileSystem::DataFolder(const std::wstring& path)
+{
+    DataFolderFacts facts;
+    facts.isLink = IsReparsePoint(path);
+    const win32::UniqueFile folder = OpenNoLink(path, READ_CONTROL, FILE_FLAG_BACKUP_SEMANTICS);
+    if (facts.isLink || !folder)
+        return facts;
+    facts.isLink = IsLink(folder.Get(), path);
+    const ListFacts list = ListOf(folder.Get());
+    facts.protectedList = list.isProtected;
+    facts.ownedByAdministrators = list.ownedByAdministrators;
+    facts.installedBySetup = InstalledBySetup();
+    return facts;
 }
 
 LocalDateTime Win32LocalClock::Now()

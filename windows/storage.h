@@ -18,7 +18,9 @@ public:
     // The same, and the folder given to Administrators: what the setup's helper does, elevated.
     bool SecureFolderAsAdministrators(const std::wstring& path, const FolderRights& rights);
     bool FileExists(const std::wstring& path) override;
-    bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
+    SharedFileAccess AppendToFile(const std::wstring& path, const std::string& bytes) override;
+    SharedFileAccess CheckSharedFile(const std::wstring& path, bool create) override;
+    DataFolderFacts DataFolder(const std::wstring& path) override;
 };
 
 class Win32LocalClock : public LocalClock {

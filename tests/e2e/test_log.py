@@ -1,7 +1,14 @@
 """The activity log while other programs hold the day's file (Wine enforces share modes between its
-processes, as Windows does)."""
+processes, as Windows does), and files or folders another user put in its place (Wine shows a Unix
+symbolic link to a folder as a reparse point, and a Unix hard link's count of names; it keeps no
+access list or owner)."""
 
-from wine_env import LOG_LINE, WCTL_EXE, MonitorTestCase, to_wine_path, wait_until
+import os
+
+import test_admin
+from wine_env import LOG_LINE, MENU_ACTIVER, WCTL_EXE, MonitorTestCase, to_wine_path, wait_until
+
+ERROR, MSG_ERROR = 1, 1004
 
 
 class LogTest(MonitorTestCase):
@@ -51,6 +58,57 @@ class LogTest(MonitorTestCase):
         deux, quatre = self.stamps("Reçu: Deux"), self.stamps("Reçu: Quatre")
         self.assertEqual(len(deux), 1)
         self.assertLess(deux[0], quatre[0])
+
+    def start_monitor_with_events(self):
+        """The monitor with the eventlog channel on; returns the events reported so far."""
+        s = self.session
+        env = s.env
+        s.env = dict(env, WINEDEBUG="-all,+eventlog,fixme+advapi")
+        try:
+            s.start_monitor()
+        finally:
+            s.env = env
+        return lambda: test_admin.reported_events((s.tmp / "monitor.out").read_bytes().decode("utf-8", "replace"))
+
+    def test_DataFolderThatIsALink_NothingReadOrWrittenThroughIt_OneEvent_TheMonitorRuns(self):
+        s = self.session
+        elsewhere = s.tmp / "elsewhere"
+        elsewhere.mkdir()
+        (elsewhere / "VORTikaMonitor.ini").write_bytes(b"[Settings]\r\nEnabled=0\r\n")
+        s.data_dir().symlink_to(elsewhere, target_is_directory=True)
+        self.addCleanup(lambda: s.data_dir().unlink(missing_ok=True))
+        reports = self.start_monitor_with_events()
+        refused = (ERROR, MSG_ERROR, [r"Dossier de données non utilisé: C:\ProgramData\VORTIKA est un lien"])
+        wait_until(lambda: refused in reports(), 60, what="the refused data folder's event")
+        s.wait_monitor_window()
+        # A toggle and the shutdown each save: neither reaches the folder.
+        s.wctl("menu", str(MENU_ACTIVER))
+        self.assertTrue(s.ping_monitor())
+        s.quit_monitor()
+        self.assertEqual(sorted(p.name for p in elsewhere.iterdir()), ["VORTikaMonitor.ini"])
+        self.assertEqual((elsewhere / "VORTikaMonitor.ini").read_bytes(), b"[Settings]\r\nEnabled=0\r\n")
+        self.assertEqual(reports(), [refused])
+
+    def test_DaysFileThatIsASecondNameOfAnotherFile_NotWritten_OneEvent_LinesGoInOnceItIsGone(self):
+        s = self.session
+        (s.data_dir() / "logs").mkdir(parents=True)
+        victim = s.tmp / "victim.txt"
+        victim.write_bytes(b"not the monitor's\r\n")
+        os.link(victim, s.today_log())
+        reports = self.start_monitor_with_events()
+        name = "C:\\ProgramData\\VORTIKA\\logs\\" + s.today_log().name
+        refused = (ERROR, MSG_ERROR, [f"Journal non écrit: {name} a plusieurs noms (lien physique)"])
+        wait_until(lambda: refused in reports(), 60, what="the refused log file's event")
+        s.wait_monitor_window()
+        s.wctl("menu", str(MENU_ACTIVER))  # one more line
+        self.assertTrue(s.ping_monitor())
+        self.assertEqual(victim.read_bytes(), b"not the monitor's\r\n")
+
+        s.today_log().unlink()  # an administrator removed it: the kept lines go in at the next tick
+        s.wait_log("VOR-TIKA Monitor démarré - Version 1.0", 30)
+        s.wait_log("VOR-TIKA Monitor désactivé", 30)
+        self.assertEqual(victim.read_bytes(), b"not the monitor's\r\n")
+        self.assertEqual(reports(), [refused])
 
 
 if __name__ == "__main__":

@@ -98,15 +98,44 @@ bool FakeFileSystem::ParentExists(const std::wstring& path) const
     return pos == std::wstring::npos || dirs.count(path.substr(0, pos)) > 0;
 }
 
-bool FakeFileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
+SharedFileAccess FakeFileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
 {
     const auto cut = path.rfind(L'\\');
     if (readOnly.count(path) || !ParentExists(path) || reparsePoints.count(path) ||
         (cut != std::wstring::npos && reparsePoints.count(path.substr(0, cut))))
-        return false;
+        return SharedFileAccess::Failed;
+    if (const auto facts = sharedFacts.find(path); facts != sharedFacts.end()) {
+        const SharedFileAccess verdict = AccessOf(JudgeSharedFile(facts->second));
+        if (verdict != SharedFileAccess::Done)
+            return verdict;
+    }
     files[path] += bytes;
     ++writes;
-    return true;
+    return SharedFileAccess::Done;
+}
+
+SharedFileAccess FakeFileSystem::CheckSharedFile(const std::wstring& path, bool create)
+{
+    if (reparsePoints.count(path))
+        return SharedFileAccess::Failed;
+    if (!files.count(path)) {
+        if (!create)
+            return SharedFileAccess::Missing;
+        if (!ParentExists(path))
+            return SharedFileAccess::Failed;
+        files[path]; // OPEN_ALWAYS makes it, empty, with its folder's inherited list
+    }
+    const auto facts = sharedFacts.find(path);
+    return facts == sharedFacts.end() ? SharedFileAccess::Done : AccessOf(JudgeSharedFile(facts->second));
+}
+
+DataFolderFacts FakeFileSystem::DataFolder(const std::wstring& path)
+{
+    DataFolderFacts facts;
+    if (dirs.count(path))
+        facts = dataFolderFacts;
+    facts.isLink = reparsePoints.count(path) > 0;
+    return facts;
 }
 
 bool FakeFileSystem::CreateAndWrite(const std::wstring& path, const std::string& bytes)

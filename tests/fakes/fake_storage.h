@@ -48,7 +48,9 @@ public:
         secured.emplace_back(path, rights);
     }
     bool FileExists(const std::wstring& path) override { return files.count(path) > 0; }
-    bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
+    SharedFileAccess AppendToFile(const std::wstring& path, const std::string& bytes) override;
+    SharedFileAccess CheckSharedFile(const std::wstring& path, bool create) override;
+    DataFolderFacts DataFolder(const std::wstring& path) override;
     // Replaces the file's bytes, as the profile functions rewrite the settings file.
     bool CreateAndWrite(const std::wstring& path, const std::string& bytes);
 
@@ -60,6 +62,10 @@ public:
     std::map<std::wstring, std::string> files;
     std::set<std::wstring> readOnly;
     std::set<std::wstring> reparsePoints; // links, dangling unless their path is also in dirs
+    // What an open of the file shows, judged as Windows' binding does; a file the monitor creates
+    // has the defaults: its folder's inherited list, one name.
+    std::map<std::wstring, SharedFileFacts> sharedFacts;
+    DataFolderFacts dataFolderFacts; // of an existing data folder; its link is reparsePoints's
     bool refuseFolderCreation = false;
     std::vector<std::pair<std::wstring, FolderRights>> secured;
     int writes = 0;

@@ -394,10 +394,81 @@ std::wstring Win32ProfileStore::GetString(const std::wstring& section, const std
     return std::wstring(buffer.data(), std::min<DWORD>(length, size - 1));
 }
 
+namespace {
+
+// Far above any settings file this program writes; a larger one is not read into memory.
+constexpr LONGLONG kMaxProfileBytes = 16LL << 20;
+constexpr int kBusyProfileAttempts = 20;
+constexpr DWORD kBusyProfileRetryMs = 25;
+
+std::optional<std::string> ReadWhole(HANDLE file)
+{
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart > kMaxProfileBytes)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()))
+        return std::nullopt;
+    return bytes;
+}
+
+// From the start, then cut at the new end: the file keeps its name, owner and access list.
+bool WriteWhole(HANDLE file, const std::string& bytes)
+{
+    LARGE_INTEGER start{};
+    DWORD written = 0;
+    return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) &&
+           (bytes.empty() || (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                              written == bytes.size())) &&
+           ::SetEndOfFile(file);
+}
+
+} // namespace
+
+// The settings file's users may write its data, not its attributes: a read-only flag set by one user
+// would fail every other's save. WritePrivateProfileStringW opens with GENERIC_WRITE, which asks for
+// the attributes too; so it edits a private copy of the file, and the result goes back through a
+// handle that asks for the data only (and does not follow a link).
 bool Win32ProfileStore::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                                     const std::wstring& file)
 {
-    return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
+    // Other sessions' monitors save too, all at once when a setup ends them: a busy file is waited for.
+    win32::UniqueFile target;
+    for (int attempt = 1;; ++attempt) {
+        target = OpenNoLink(file, FILE_GENERIC_READ | FILE_WRITE_DATA | FILE_APPEND_DATA, FILE_ATTRIBUTE_NORMAL,
+                            OPEN_ALWAYS, FILE_SHARE_READ);
+        if (target || ::GetLastError() != ERROR_SHARING_VIOLATION || attempt == kBusyProfileAttempts)
+            break;
+        ::Sleep(kBusyProfileRetryMs);
+    }
+    if (!target)
+        return false;
+    const std::optional<std::string> before = ReadWhole(target.Get());
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD folderLength = ::GetTempPathW(MAX_PATH + 1, folder);
+    if (!before || folderLength == 0 || folderLength > MAX_PATH)
+        return false;
+    // A name never used before by this process: the profile functions may cache a file by its name.
+    const std::wstring copyPath = std::wstring(folder) + L"VORTikaMonitor." + std::to_wstring(::GetCurrentProcessId()) +
+                                  L"." + std::to_wstring(++copies_) + L".ini";
+    std::optional<std::string> after;
+    {
+        const win32::UniqueFile copy(::CreateFileW(copyPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                   CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        if (!copy || !WriteWhole(copy.Get(), *before))
+            return false;
+    }
+    if (::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), copyPath.c_str())) {
+        ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, copyPath.c_str()); // to the disk now
+        const win32::UniqueFile copy(
+            ::CreateFileW(copyPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (copy)
+            after = ReadWhole(copy.Get());
+    }
+    ::DeleteFileW(copyPath.c_str());
+    return after && WriteWhole(target.Get(), *after);
 }
 
 // All null but the file name: the documented way to flush the cached file to disk.

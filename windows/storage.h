@@ -36,4 +36,7 @@ public:
     bool WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                      const std::wstring& file) override;
     void Flush(const std::wstring& file) override;
+
+private:
+    std::uint32_t copies_ = 0;
 };

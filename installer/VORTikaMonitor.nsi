@@ -525,6 +525,11 @@ Function CheckInstallFolder
   Abort
 FunctionEnd
 
+Var HeldFolder
+; The install folder when this run made it: a setup that fails takes it away again (when still
+; empty), so that the next run does not find a folder it did not make.
+Var MadeFolder
+
 ; Outside Program Files the program's helper makes the folder with Program Files' rights in the same
 ; call (SYSTEM, Administrators and TrustedInstaller full control, Users read and execute, nothing
 ; inherited from the parent, Administrators as owner): it never exists with the rights the drive
@@ -541,12 +546,13 @@ Function SecureInstallFolder
   StrLen $1 "$PROGRAMFILES32\"
   StrCpy $2 "$R0" $1
   ${IfThen} $2 == "$PROGRAMFILES32\" ${|} StrCpy $3 1 ${|}
+  !insertmacro PathAttributes "$R0"
+  ${IfThen} $1 = -1 ${|} StrCpy $MadeFolder "$R0" ${|}
   ${If} $3 = 1
     CreateDirectory "$R0"
     Call HoldInstallFolder
     Return
   ${EndIf}
-  !insertmacro PathAttributes "$R0"
   IntOp $2 $1 & 0x400
   ${If} $1 <> -1
   ${AndIf} $2 <> 0
@@ -563,8 +569,6 @@ Function SecureInstallFolder
   ${EndIf}
   Call HoldInstallFolder
 FunctionEnd
-
-Var HeldFolder
 
 ; $HeldFolder := the install folder $R0 itself, opened without following a link and without delete
 ; sharing (FILE_LIST_DIRECTORY, read and write sharing, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS |
@@ -731,6 +735,9 @@ FunctionEnd
 Function .onInstFailed
   !insertmacro CloseRequest
   !insertmacro ReleaseInstallFolder
+  ${If} $MadeFolder != ""
+    RMDir "$MadeFolder"
+  ${EndIf}
 FunctionEnd
 
 ; ---- uninstaller ---------------------------------------------------------------------------------

@@ -84,12 +84,12 @@ InstallFolderVerdict JudgeInstallFolder(const InstallFolderFacts& facts)
 {
     if (!IsLocalPath(facts.path))
         return InstallFolderVerdict::NotLocal;
-    if (!IsInstallDriveAccepted(facts.drive))
-        return InstallFolderVerdict::DriveRefused;
     const bool underBase =
         std::ranges::any_of(facts.safeBases, [&facts](const std::wstring& base) { return IsInside(facts.path, base); });
     if (underBase)
-        return InstallFolderVerdict::Accepted;
+        return InstallFolderVerdict::Accepted; // Windows' own drive, whatever it is (a VHD it boots from)
+    if (!IsInstallDriveAccepted(facts.drive))
+        return InstallFolderVerdict::DriveRefused;
     if (facts.above.empty() || !std::ranges::all_of(facts.above, IsFolderSafeAbove))
         return InstallFolderVerdict::ParentUnsafe;
     if (!facts.exists && !facts.existsWithEntries)

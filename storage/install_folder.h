@@ -60,7 +60,7 @@ enum class InstallFolderVerdict {
     NotLocal,      // not "X:\...": a share or a relative path, whose rights the setup cannot judge
     ParentUnsafe,  // a folder above is a link, or another account may move it or change its rights
     HoldsFiles,    // an existing folder with files the setup did not put there
-    DriveRefused,  // not a fixed disk of this computer with access lists
+    DriveRefused,  // outside Program Files: not a fixed disk of this computer with access lists
     Foreign,       // an existing folder, even empty, that is not the installed version's own
     RightsChanged, // the installed version's own folder, no longer owned or kept by Administrators
     IsLink,        // the folder itself is a link

@@ -197,6 +197,10 @@ TEST(InstallFolder, Drive_OnlyAFixedDiskOfThisComputerWithAccessLists)
         EXPECT_EQ(IsInstallDriveAccepted(c.drive), c.accepted) << c.what;
     const InstallFolderFacts usb{L"E:\\VOR-TIKA", {}, L"", false, {Root()}, false, {}, {.bus = kBusUsb}};
     EXPECT_EQ(JudgeInstallFolder(usb), InstallFolderVerdict::DriveRefused);
+    const InstallFolderFacts bootedFromVhd{
+        L"C:\\Program Files\\VOR-TIKA Monitor", {L"C:\\Program Files"}, L"", false, {}, false, {},
+        {.bus = kBusFileBackedVirtual}};
+    EXPECT_EQ(JudgeInstallFolder(bootedFromVhd), InstallFolderVerdict::Accepted);
 }
 
 } // namespace

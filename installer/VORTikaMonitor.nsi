@@ -16,8 +16,9 @@
 ; program starts runs with its administrator rights. The data folder (logs, settings) belongs to
 ; Administrators: Users may work inside it but not replace, delete or re-permission it or its logs;
 ; it is kept at uninstall. An install folder outside Program Files is refused when another account
-; could move a folder above it or when it holds files of its own; otherwise it gets Program Files'
-; rights before anything is written to it. The decisions and the rights come from the program's
+; could move a folder above it, when it exists and is not the installed version's own, or when its
+; drive is not a fixed disk of this computer; otherwise the program's helper makes it with Program
+; Files' rights, and it is held open until the writes are done. The decisions and the rights come from the program's
 ; own rules, through its helper modes (windows/setup_helpers.h), run from $PLUGINSDIR.
 
 Unicode true
@@ -60,11 +61,6 @@ RequestExecutionLevel admin
 !define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\VOR-TIKA Monitor"
 ; Under $APPDATA once SetShellVarContext all: C:\ProgramData\VORTIKA.
 !define DATA_FOLDER "VORTIKA"
-; Groups by their SIDs, so that it works on every language of Windows.
-!define USERS_SID "*S-1-5-32-545"
-!define ADMINS_SID "*S-1-5-32-544"
-!define SYSTEM_SID "*S-1-5-18"
-!define TRUSTED_INSTALLER_SID "*S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -548,6 +544,14 @@ Function CheckInstallFolder
     StrCpy $R1 "Un dossier au-dessus de $R0 est un lien, ou d'autres comptes que SYSTEM et les Administrateurs peuvent le déplacer ou en changer les droits"
   ${ElseIf} $0 = 5
     StrCpy $R1 "Le dossier d'installation $R0 contient déjà des fichiers"
+  ${ElseIf} $0 = 8
+    StrCpy $R1 "Le dossier d'installation $R0 n'est pas sur un disque fixe de cet ordinateur qui garde les droits d'accès (disque amovible, USB, carte, disque virtuel ou image montée, volume FAT)"
+  ${ElseIf} $0 = 9
+    StrCpy $R1 "Le dossier d'installation $R0 existe déjà et n'a pas été créé par l'installation"
+  ${ElseIf} $0 = 10
+    StrCpy $R1 "Le dossier d'installation $R0 n'appartient plus aux Administrateurs, ou d'autres comptes peuvent y écrire"
+  ${ElseIf} $0 = 11
+    StrCpy $R1 "Le dossier d'installation $R0 est un lien"
   ${Else}
     StrCpy $R1 "Le dossier d'installation $R0 n'a pas pu être vérifié ($0)"
   ${EndIf}
@@ -556,21 +560,34 @@ Function CheckInstallFolder
   Abort
 FunctionEnd
 
-; Outside Program Files the folder (new, or the installed version's own) gets Program Files' rights
-; before anything is written to it (SYSTEM, Administrators and TrustedInstaller full control, Users
-; read and execute, nothing inherited from the parent, Administrators as owner), or nothing is
-; installed. Only the folder itself: what lies below is the setup's own, and a tree it did not make
-; is never walked. Wine enforces no rights and its icacls does nothing.
+Var HeldFolder
+; The install folder when this run made it: a setup that fails takes it away again (when still
+; empty), so that the next run does not find a folder it did not make.
+Var MadeFolder
+
+; Outside Program Files the program's helper makes the folder with Program Files' rights in the same
+; call (SYSTEM, Administrators and TrustedInstaller full control, Users read and execute, nothing
+; inherited from the parent, Administrators as owner): it never exists with the rights the drive
+; passes down. The installed version's own folder is taken only while it still has them. Either
+; way the folder is then held open without delete sharing until the setup's writes are done, so
+; that it cannot be renamed away and replaced. Wine enforces no rights.
 Function SecureInstallFolder
   GetFullPathName $R0 "$INSTDIR"
   ${IfThen} $R0 == "" ${|} StrCpy $R0 "$INSTDIR" ${|}
+  StrCpy $3 0
   StrLen $1 "$PROGRAMFILES64\"
   StrCpy $2 "$R0" $1
-  ${IfThen} $2 == "$PROGRAMFILES64\" ${|} Return ${|}
+  ${IfThen} $2 == "$PROGRAMFILES64\" ${|} StrCpy $3 1 ${|}
   StrLen $1 "$PROGRAMFILES32\"
   StrCpy $2 "$R0" $1
-  ${IfThen} $2 == "$PROGRAMFILES32\" ${|} Return ${|}
+  ${IfThen} $2 == "$PROGRAMFILES32\" ${|} StrCpy $3 1 ${|}
   !insertmacro PathAttributes "$R0"
+  ${IfThen} $1 = -1 ${|} StrCpy $MadeFolder "$R0" ${|}
+  ${If} $3 = 1
+    CreateDirectory "$R0"
+    Call HoldInstallFolder
+    Return
+  ${EndIf}
   IntOp $2 $1 & 0x400
   ${If} $1 <> -1
   ${AndIf} $2 <> 0
@@ -578,23 +595,54 @@ Function SecureInstallFolder
     SetErrorLevel 2
     Abort
   ${EndIf}
-  CreateDirectory "$R0"
   DetailPrint "Dossier d'installation hors de Program Files : il reçoit les droits de Program Files."
-  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /setowner ${ADMINS_SID} /L /Q'
-  Pop $0
-  ; Entries someone gave the folder before (an empty folder any user could make) go too.
-  ${If} $0 = 0
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /reset /L /Q'
-    Pop $0
-  ${EndIf}
-  ${If} $0 = 0
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$R0" /inheritance:r /grant:r ${SYSTEM_SID}:(OI)(CI)F ${ADMINS_SID}:(OI)(CI)F ${TRUSTED_INSTALLER_SID}:(OI)(CI)F ${USERS_SID}:(OI)(CI)RX /L /Q'
-    Pop $0
-  ${EndIf}
-  ${If} $0 != 0
+  !insertmacro RunHelper '/setup-make-folder "$R0"'
+  ${If} $0 <> 0
     MessageBox MB_OK|MB_ICONSTOP "Les droits du dossier d'installation $R0 n'ont pas pu être fixés ($0) : rien n'est installé." /SD IDOK
     SetErrorLevel 2
     Abort
+  ${EndIf}
+  Call HoldInstallFolder
+FunctionEnd
+
+; $HeldFolder := the install folder $R0 itself, opened without following a link and without delete
+; sharing (FILE_LIST_DIRECTORY, read and write sharing, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS |
+; FILE_FLAG_OPEN_REPARSE_POINT); closed once the writes are done, or when the setup fails.
+Function HoldInstallFolder
+  System::Call 'kernel32::CreateFileW(w "$R0", i 1, i 3, p 0, i 3, i 0x02200000, p 0) p.r1'
+  ${If} $1 P= -1
+    MessageBox MB_OK|MB_ICONSTOP "Le dossier d'installation $R0 n'a pas pu être ouvert : rien n'est installé." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+  StrCpy $HeldFolder $1
+FunctionEnd
+
+!macro ReleaseInstallFolder
+  ${If} $HeldFolder != ""
+    System::Call 'kernel32::CloseHandle(p $HeldFolder)'
+    StrCpy $HeldFolder ""
+  ${EndIf}
+!macroend
+
+; Just before the writes: the held folder is still a folder, and neither it nor its path a link
+; (the path's own attributes too: Wine opens a Unix symbolic link's target even when told not to).
+Function CheckHeldFolder
+  StrCpy $4 0x400
+  System::Call '*(&i52) p.r2'
+  System::Call 'kernel32::GetFileInformationByHandle(p $HeldFolder, p r2) i.r3'
+  ${If} $3 <> 0
+    System::Call '*$2(i .r4)'
+  ${EndIf}
+  System::Free $2
+  !insertmacro PathAttributes "$INSTDIR"
+  ${IfThen} $1 = -1 ${|} StrCpy $1 0x400 ${|}
+  IntOp $4 $4 | $1
+  IntOp $5 $4 & 0x400
+  IntOp $6 $4 & 0x10
+  ${If} $5 <> 0
+  ${OrIf} $6 = 0
+    !insertmacro GiveUp "Le dossier d'installation $INSTDIR a été remplacé par un lien ou n'est plus un dossier : rien n'est installé."
   ${EndIf}
 FunctionEnd
 
@@ -669,6 +717,7 @@ Section "${APP_NAME}" SecMain
   Call SecureInstallFolder
   !insertmacro EndRunningMonitors
   Call PrepareDataFolder
+  Call CheckHeldFolder
 
   SetOutPath "$INSTDIR"
   ; The installed version stays what it was until the new one is in place: the ended monitors
@@ -711,6 +760,7 @@ Section "${APP_NAME}" SecMain
   ; Error, warning and information.
   WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\${APP_EXE}"
   WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
+  !insertmacro ReleaseInstallFolder
 SectionEnd
 
 Function .onInstSuccess
@@ -719,6 +769,10 @@ FunctionEnd
 
 Function .onInstFailed
   !insertmacro CloseRequest
+  !insertmacro ReleaseInstallFolder
+  ${If} $MadeFolder != ""
+    RMDir "$MadeFolder"
+  ${EndIf}
 FunctionEnd
 
 ; ---- uninstaller ---------------------------------------------------------------------------------

@@ -26,3 +26,20 @@ FolderRights LogsFolderRights()
 {
     return Shared(kReadAppendFile);
 }
+
+bool KeepsChild(const ChildFacts& child, const FolderRights& folder)
+{
+    // FILE_WRITE_DATA, FILE_APPEND_DATA, FILE_WRITE_EA, FILE_DELETE_CHILD, FILE_WRITE_ATTRIBUTES,
+    // DELETE, WRITE_DAC, WRITE_OWNER, GENERIC_ALL, GENERIC_WRITE: what changes a file or its rights.
+    constexpr std::uint32_t kChanges =
+        0x2 | 0x4 | 0x10 | 0x40 | 0x100 | 0x00010000 | 0x00040000 | 0x00080000 | 0x10000000 | 0x40000000;
+    if (child.isLink || child.isFolder || child.links != 1 || !child.hasDacl || child.unknownEntry)
+        return false;
+    if (!child.ownerTrusted && !child.ownerCapped)
+        return false; // its owner may give themselves any right
+    std::uint32_t given = 0;
+    for (const FolderEntry& e : folder)
+        if ((e.who == Grantee::Users || e.who == Grantee::OwnerRights) && (e.inherit & 0x1) != 0)
+            given |= e.mask;
+    return (child.othersMask & kChanges & ~given) == 0;
+}

@@ -35,3 +35,23 @@ FolderRights DataFolderRights();
 // logs\: every user may create the day's file, append to every log file and read them; none may
 // write over, delete or re-permission a file or the folder.
 FolderRights LogsFolderRights();
+
+// What the setup reads of one entry inside the data folder or logs\ before it sets the folder's
+// own rights (which it does not pass down to what the folder holds).
+struct ChildFacts {
+    bool isLink = false;
+    bool isFolder = false;
+    std::uint32_t links = 1;      // names of the same file: a hard link shares its target's rights
+    bool ownerTrusted = false;    // owned by SYSTEM or Administrators
+    bool hasDacl = true;          // no access list: everyone may do anything
+    bool ownerCapped = false;     // an OWNER RIGHTS entry replaces what its owner may do
+    bool unknownEntry = false;    // an entry the setup does not read (an object or callback entry)
+    std::uint32_t othersMask = 0; // what the allow entries give anyone but SYSTEM and Administrators
+};
+
+// Whether an entry is what the program's monitors create there, or less: one plain file, with no
+// account but SYSTEM and Administrators able to write, delete or re-permission it beyond what the
+// folder's list gives Users on files (its owner capped by OWNER RIGHTS or trusted). Another entry
+// is moved aside, never re-permissioned: that would rewrite the rights of a file a hard link or a
+// link points to.
+bool KeepsChild(const ChildFacts& child, const FolderRights& folder);

@@ -36,6 +36,28 @@ bool IsFolderSafeAbove(const FolderFacts& folder)
     });
 }
 
+bool IsInstallFolderOwn(const FolderFacts& folder)
+{
+    // Read, list, traverse, read attributes and the access list (what icacls names RX), also as
+    // GENERIC_READ | GENERIC_EXECUTE.
+    constexpr std::uint32_t kReadExecute = 0x001200A9 | 0x80000000 | 0x20000000;
+    if (folder.isLink || !folder.hasDacl || folder.owner == Trustee::Other)
+        return false;
+    return std::ranges::none_of(folder.allows, [](const AllowEntry& entry) {
+        return entry.who == Trustee::Other && (entry.mask & ~kReadExecute) != 0;
+    });
+}
+
+bool IsInstallDriveAccepted(const DriveFacts& drive)
+{
+    if (!drive.fixed || !drive.persistentAcls || !drive.busRead)
+        return false;
+    for (const std::uint8_t refused : {kBus1394, kBusUsb, kBusSd, kBusMmc, kBusFileBackedVirtual})
+        if (drive.bus == refused)
+            return false;
+    return true;
+}
+
 bool IsInside(const std::wstring& path, const std::wstring& base)
 {
     if (base.empty())
@@ -65,11 +87,17 @@ InstallFolderVerdict JudgeInstallFolder(const InstallFolderFacts& facts)
     const bool underBase =
         std::ranges::any_of(facts.safeBases, [&facts](const std::wstring& base) { return IsInside(facts.path, base); });
     if (underBase)
-        return InstallFolderVerdict::Accepted;
+        return InstallFolderVerdict::Accepted; // Windows' own drive, whatever it is (a VHD it boots from)
+    if (!IsInstallDriveAccepted(facts.drive))
+        return InstallFolderVerdict::DriveRefused;
     if (facts.above.empty() || !std::ranges::all_of(facts.above, IsFolderSafeAbove))
         return InstallFolderVerdict::ParentUnsafe;
+    if (!facts.exists && !facts.existsWithEntries)
+        return InstallFolderVerdict::Accepted; // the setup's helper makes it with its rights
+    if (facts.self.isLink)
+        return InstallFolderVerdict::IsLink;
     const bool ours = !facts.installedFolder.empty() && Folded(facts.path) == Folded(facts.installedFolder);
-    if (facts.existsWithEntries && !ours)
-        return InstallFolderVerdict::HoldsFiles;
-    return InstallFolderVerdict::Accepted;
+    if (!ours)
+        return facts.existsWithEntries ? InstallFolderVerdict::HoldsFiles : InstallFolderVerdict::Foreign;
+    return IsInstallFolderOwn(facts.self) ? InstallFolderVerdict::Accepted : InstallFolderVerdict::RightsChanged;
 }

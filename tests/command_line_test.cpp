@@ -36,6 +36,7 @@ TEST(CommandLine, SetupModes_OnlyTheExactFormsRun_AnyOtherSetupArgumentIsMalform
         {{L"/setup-check-folder", L"C:\\P", L"C:\\Old"}, SetupMode::CheckFolder},
         {{L"/setup-secure-folder", L"data", L"C:\\D"}, SetupMode::SecureFolder},
         {{L"/setup-secure-folder", L"logs", L"C:\\D\\logs"}, SetupMode::SecureFolder},
+        {{L"/setup-make-folder", L"D:\\VOR-TIKA"}, SetupMode::MakeFolder},
         {{L"/setup-launch", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Launch},
         {{L"/setup-can-launch"}, SetupMode::CanLaunch},
         // Unknown modes, other spellings, wrong or empty arguments: never a monitor.
@@ -49,6 +50,8 @@ TEST(CommandLine, SetupModes_OnlyTheExactFormsRun_AnyOtherSetupArgumentIsMalform
         {{L"/setup-secure-folder", L"Data", L"C:\\D"}, SetupMode::Malformed},
         {{L"/setup-secure-folder", L"data"}, SetupMode::Malformed},
         {{L"/setup-launch"}, SetupMode::Malformed},
+        {{L"/setup-make-folder"}, SetupMode::Malformed},
+        {{L"/setup-make-folder", L"D:\\VOR-TIKA", L"D:\\Old"}, SetupMode::Malformed},
         {{L"/setup-can-launch", L"now"}, SetupMode::Malformed},
         {{L"/minimized", L"/setup-launch", L"x.exe"}, SetupMode::Malformed},
         {{L"/setup-launch", L"x.exe", L"/Setup-can-launch"}, SetupMode::Malformed},

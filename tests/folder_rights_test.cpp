@@ -66,4 +66,50 @@ TEST(FolderRights, SystemAndAdministratorsKeepFullControlBelow)
         }
 }
 
+// What the setup finds in the data folder and logs\: what the monitors make there stays; anything
+// that lets a user write, delete or re-permission beyond the folder's own grant is moved aside.
+TEST(FolderRights, Child_KeptOnlyWhenNoMoreThanWhatTheProgramGives)
+{
+    constexpr std::uint32_t kReadExecute = 0x001200A9;
+    constexpr std::uint32_t kWriteAttributes = 0x100;
+    constexpr std::uint32_t kDelete = 0x00010000;
+    constexpr std::uint32_t kWriteDac = 0x00040000;
+    const ChildFacts monitorsLog{.ownerCapped = true, .othersMask = kReadAppendFile};
+    const ChildFacts monitorsSettings{.ownerCapped = true, .othersMask = kReadWriteFile};
+    const auto with = [](ChildFacts c, auto change) {
+        change(c);
+        return c;
+    };
+    const struct {
+        const char* what;
+        ChildFacts child;
+        FolderRights rights;
+        bool kept;
+    } cases[] = {
+        {"a monitor's log", monitorsLog, LogsFolderRights(), true},
+        {"a monitor's settings", monitorsSettings, DataFolderRights(), true},
+        {"an administrator's file, others read",
+         {.ownerTrusted = true, .othersMask = kReadExecute},
+         LogsFolderRights(),
+         true},
+        {"a log users may rewrite", monitorsSettings, LogsFolderRights(), false},
+        {"users may delete it", with(monitorsLog, [&](ChildFacts& c) { c.othersMask |= kDelete; }), LogsFolderRights(),
+         false},
+        {"users may re-permission it", with(monitorsLog, [&](ChildFacts& c) { c.othersMask |= kWriteDac; }),
+         LogsFolderRights(), false},
+        {"users may change its attributes", with(monitorsLog, [&](ChildFacts& c) { c.othersMask |= kWriteAttributes; }),
+         LogsFolderRights(), false},
+        {"its owner is not capped", with(monitorsLog, [](ChildFacts& c) { c.ownerCapped = false; }), LogsFolderRights(),
+         false},
+        {"a hard link", with(monitorsLog, [](ChildFacts& c) { c.links = 2; }), LogsFolderRights(), false},
+        {"a link", with(monitorsLog, [](ChildFacts& c) { c.isLink = true; }), LogsFolderRights(), false},
+        {"a folder", with(monitorsLog, [](ChildFacts& c) { c.isFolder = true; }), LogsFolderRights(), false},
+        {"no access list", with(monitorsLog, [](ChildFacts& c) { c.hasDacl = false; }), LogsFolderRights(), false},
+        {"an entry not read", with(monitorsLog, [](ChildFacts& c) { c.unknownEntry = true; }), LogsFolderRights(),
+         false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(KeepsChild(c.child, c.rights), c.kept) << c.what;
+}
+
 } // namespace

@@ -27,6 +27,8 @@ SetupMode ExactMode(const std::vector<std::wstring>& a)
         return SetupMode::CheckFolder;
     if (a[0] == L"/setup-secure-folder" && n == 3 && (a[1] == L"data" || a[1] == L"logs") && !a[2].empty())
         return SetupMode::SecureFolder;
+    if (a[0] == L"/setup-make-folder" && n == 2 && !a[1].empty())
+        return SetupMode::MakeFolder;
     if (a[0] == L"/setup-launch" && n == 2 && !a[1].empty())
         return SetupMode::Launch;
     if (a[0] == L"/setup-can-launch" && n == 1)

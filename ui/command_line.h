@@ -13,6 +13,7 @@ enum class SetupMode {
     None,         // no "/setup-" argument: the monitor (or /quit)
     CheckFolder,  // /setup-check-folder <folder> [<installed folder>]
     SecureFolder, // /setup-secure-folder data|logs <folder>
+    MakeFolder,   // /setup-make-folder <folder>
     Launch,       // /setup-launch <program>
     CanLaunch,    // /setup-can-launch
     Malformed     // a "/setup-" or "-setup-" argument anywhere, in any case, that is not one of the

@@ -283,17 +283,23 @@ bool ApplyRights(const std::wstring& path, const FolderRights& rights, bool toAd
     win32::UniqueLocalAcl acl;
     if (::SetEntriesInAclW(static_cast<ULONG>(entries.size()), entries.data(), nullptr, acl.Put()) != ERROR_SUCCESS)
         return false;
-    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
-    PSID owner = nullptr;
+    // The folder's own descriptor, set as it is: unlike SetSecurityInfo, SetKernelObjectSecurity
+    // passes nothing down to what the folder holds already.
+    SECURITY_DESCRIPTOR descriptor{};
+    if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !::SetSecurityDescriptorDacl(&descriptor, TRUE, acl.Get(), FALSE) ||
+        !::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+        return false;
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
     if (toAdministrators) {
         sids.emplace_back(SECURITY_MAX_SID_SIZE);
         DWORD size = SECURITY_MAX_SID_SIZE;
-        if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sids.back().data(), &size))
+        if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sids.back().data(), &size) ||
+            !::SetSecurityDescriptorOwner(&descriptor, sids.back().data(), FALSE))
             return false;
-        owner = sids.back().data();
         what |= OWNER_SECURITY_INFORMATION;
     }
-    return ::SetSecurityInfo(folder.Get(), SE_FILE_OBJECT, what, owner, nullptr, acl.Get(), nullptr) == ERROR_SUCCESS;
+    return ::SetKernelObjectSecurity(folder.Get(), what, &descriptor) != FALSE;
 }
 
 } // namespace

@@ -1,11 +1,12 @@
 """The release under Wine: the setup program installs silently, the installed monitor runs once per
 session and ends cleanly with /quit, an upgrade ends the running monitor (also one the setup cannot
 see) and the monitor starts the new one, the uninstaller removes everything but the data folder, and
-what stands in the data folder's place is moved aside. What the setup refuses leaves the machine as it
-was: a /D= folder it does not trust, a data folder it cannot move aside, a new program file it cannot
-write. Wine enforces no rights and its icacls is a stub: the rights themselves are left to the unit
+what stands in the data folder's place, or a second name in it for a file elsewhere, is moved aside.
+What the setup refuses leaves the machine as it was: a /D= folder it does not trust (also an empty one
+it did not make), a data folder it cannot move aside, a new program file it cannot write. Wine enforces no rights and its icacls is a stub: the rights themselves are left to the unit
 tests of their rules. The release is built by the e2e_release fixture (scripts/release)."""
 
+import os
 import re
 import shutil
 import subprocess
@@ -264,6 +265,37 @@ class InstallTest(MonitorTestCase):
             self.assertNothingInstalled()
         self.assertEqual([p.name for p in planted.iterdir()], ["version.dll"])
         self.assertEqual(list(elsewhere.iterdir()), [])
+
+    def test_ExistingEmptyDFolderNotMadeByTheSetup_IsRefused_InstallsNothing_ErrorLevel2(self):
+        # An empty folder made before the setup, as a user could (and keep open to change its rights):
+        # not the installed version's own. Its owner and rights Wine does not enforce.
+        s = self.session
+        folder = s.unix_path(r"C:\Vide")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        folder.mkdir()
+        self.install(*unquoted(r"/D=C:\Vide"), expected=2)
+        self.assertNothingInstalled()
+        self.assertEqual(list(folder.iterdir()), [])
+
+    def test_HardLinkInTheDataFolder_IsMovedAsideNotRePermissioned(self):
+        # A second name in the data folder for a file elsewhere: moved aside under its own name, the
+        # file it names left as it was; what the monitors write there stays.
+        s = self.session
+        s.data_dir().mkdir(parents=True)
+        target = s.unix_path(r"C:\Cible.txt")
+        self.addCleanup(target.unlink, missing_ok=True)
+        target.write_bytes(b"elsewhere")
+        os.link(target, s.settings_path())
+        (s.data_dir() / "logs").mkdir()
+        log = s.data_dir() / "logs" / "VORTikaMonitor_2026-01-01.log"
+        log.write_bytes(b"kept")
+        self.install()
+        self.assertFalse(s.settings_path().exists())
+        aside = [p for p in s.data_dir().iterdir() if p.name.startswith("VORTikaMonitor.ini.")]
+        self.assertEqual([p.name.endswith(".ecarte") for p in aside], [True])
+        self.assertTrue(aside[0].samefile(target))
+        self.assertEqual(target.read_bytes(), b"elsewhere")
+        self.assertEqual(log.read_bytes(), b"kept")
 
     def test_DataFolderThatCannotBeMovedAside_StopsTheSetup_ErrorLevel2(self):
         # A file in the data folder's place, held open without sharing deletion: it cannot be renamed.

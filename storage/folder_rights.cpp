@@ -41,5 +41,11 @@ bool KeepsChild(const ChildFacts& child, const FolderRights& folder)
     for (const FolderEntry& e : folder)
         if ((e.who == Grantee::Users || e.who == Grantee::OwnerRights) && (e.inherit & 0x1) != 0)
             given |= e.mask;
+    // Where users write a file's content, its attributes add only a read-only flag, which the monitor
+    // clears before a save: the settings file of earlier versions, which gave them, is kept.
+    constexpr std::uint32_t kWriteData = 0x2;
+    constexpr std::uint32_t kWriteAttributes = 0x100;
+    if ((given & kWriteData) != 0)
+        given |= kWriteAttributes;
     return (child.othersMask & kChanges & ~given) == 0;
 }

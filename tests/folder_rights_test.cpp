@@ -99,6 +99,8 @@ TEST(FolderRights, Child_KeptOnlyWhenNoMoreThanWhatTheProgramGives)
          LogsFolderRights(), false},
         {"users may change its attributes", with(monitorsLog, [&](ChildFacts& c) { c.othersMask |= kWriteAttributes; }),
          LogsFolderRights(), false},
+        {"settings of an earlier version, attributes too",
+         with(monitorsSettings, [&](ChildFacts& c) { c.othersMask |= kWriteAttributes; }), DataFolderRights(), true},
         {"its owner is not capped", with(monitorsLog, [](ChildFacts& c) { c.ownerCapped = false; }), LogsFolderRights(),
          false},
         {"a hard link", with(monitorsLog, [](ChildFacts& c) { c.links = 2; }), LogsFolderRights(), false},

@@ -420,6 +420,17 @@ std::optional<std::string> ReadWhole(HANDLE file)
     return bytes;
 }
 
+// Earlier versions let users change the settings file's attributes: a read-only flag one of them
+// set would fail every other's save. False when there was none or it stays.
+bool ClearReadOnly(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        return false;
+    return ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != FALSE;
+}
+
 // From the start, then cut at the new end: the file keeps its name, owner and access list.
 bool WriteWhole(HANDLE file, const std::string& bytes)
 {
@@ -445,7 +456,12 @@ bool Win32ProfileStore::WriteString(const std::wstring& section, const std::wstr
     for (int attempt = 1;; ++attempt) {
         target = OpenNoLink(file, FILE_GENERIC_READ | FILE_WRITE_DATA | FILE_APPEND_DATA, FILE_ATTRIBUTE_NORMAL,
                             OPEN_ALWAYS, FILE_SHARE_READ);
-        if (target || ::GetLastError() != ERROR_SHARING_VIOLATION || attempt == kBusyProfileAttempts)
+        const DWORD error = ::GetLastError();
+        if (target || attempt == kBusyProfileAttempts)
+            break;
+        if (error == ERROR_ACCESS_DENIED && ClearReadOnly(file))
+            continue;
+        if (error != ERROR_SHARING_VIOLATION)
             break;
         ::Sleep(kBusyProfileRetryMs);
     }

@@ -38,6 +38,9 @@ TEST(CommandLine, SetupModes_OnlyTheExactFormsRun_AnyOtherSetupArgumentIsMalform
         {{L"/setup-secure-folder", L"logs", L"C:\\D\\logs"}, SetupMode::SecureFolder},
         {{L"/setup-launch", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Launch},
         {{L"/setup-can-launch"}, SetupMode::CanLaunch},
+        {{L"/setup-end-monitors", L"install", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::EndMonitors},
+        {{L"/setup-end-monitors", L"remove", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::EndMonitors},
+        {{L"/setup-release-monitors", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Release},
         // Unknown modes, other spellings, wrong or empty arguments: never a monitor.
         {{L"/setup-uninstall"}, SetupMode::Malformed},
         {{L"/setup-"}, SetupMode::Malformed},
@@ -50,6 +53,10 @@ TEST(CommandLine, SetupModes_OnlyTheExactFormsRun_AnyOtherSetupArgumentIsMalform
         {{L"/setup-secure-folder", L"data"}, SetupMode::Malformed},
         {{L"/setup-launch"}, SetupMode::Malformed},
         {{L"/setup-can-launch", L"now"}, SetupMode::Malformed},
+        {{L"/setup-end-monitors", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Malformed},
+        {{L"/setup-end-monitors", L"Install", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Malformed},
+        {{L"/setup-end-monitors", L"remove", L""}, SetupMode::Malformed},
+        {{L"/setup-release-monitors"}, SetupMode::Malformed},
         {{L"/minimized", L"/setup-launch", L"x.exe"}, SetupMode::Malformed},
         {{L"/setup-launch", L"x.exe", L"/Setup-can-launch"}, SetupMode::Malformed},
     };

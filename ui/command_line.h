@@ -15,6 +15,8 @@ enum class SetupMode {
     SecureFolder, // /setup-secure-folder data|logs <folder>
     Launch,       // /setup-launch <program>
     CanLaunch,    // /setup-can-launch
+    EndMonitors,  // /setup-end-monitors install|remove <program>
+    Release,      // /setup-release-monitors <program>
     Malformed     // a "/setup-" or "-setup-" argument anywhere, in any case, that is not one of the
                   // above with its arguments: ends with an error and starts nothing, elevated as
                   // the setup runs it

@@ -7,6 +7,7 @@ and elevation and sessions do not exist there. The release is built by the e2e_r
 the older package is built here from the same program file with a lower version."""
 
 import re
+import shutil
 import subprocess
 
 from wine_env import (EVENT_SOURCE_KEY, INSTALL_DIR, MSI_INSTALL_DIR, RELEASE_DIR, RUN_KEY, RUN_VALUE, SOURCE_DIR,
@@ -109,7 +110,7 @@ class MsiTest(MonitorTestCase):
 
     # ---- tests ----------------------------------------------------------------------------------
 
-    def test_InstallWithAutostartAndWithout_OtherFolderRemembered_UninstallKeepsTheData_Then1605(self):
+    def test_InstallWithAutostartAndWithout_OtherFolderRemembered_UninstallKeepsTheData_UnsecurableDataFolderRollsBack(self):
         s = self.session
         self.assertEqual(self.msiexec("/i", to_wine_path(self.package)), SUCCESS)
         self.assertInstalled(self.version)
@@ -127,6 +128,16 @@ class MsiTest(MonitorTestCase):
         self.assertFalse(s.unix_path(INSTALL_DIR).exists())
         self.assertEqual(self.msiexec("/x", to_wine_path(self.package)), SUCCESS)
         self.assertRemoved(MSI_INSTALL_DIR)
+
+        # An empty data folder nothing can be changed in (immutable): its logs\ cannot be made, the
+        # program's helper finds no folder to secure and refuses, the install fails and is rolled
+        # back. Windows reports 1603; Wine's msiexec reports the failed custom action as 1627.
+        shutil.rmtree(s.data_dir())
+        s.data_dir().mkdir()
+        subprocess.run(["chattr", "+i", str(s.data_dir())], check=True, timeout=30)
+        self.addCleanup(subprocess.run, ["chattr", "-i", str(s.data_dir())], timeout=30)
+        self.assertIn(self.msiexec("/i", to_wine_path(self.package)), (FAILURE, 1627))
+        self.assertRemoved()
 
     def test_UpgradeOverRunningMonitor_OneEntryNewProgramRuns_DowngradeRefused1603(self):
         s = self.session

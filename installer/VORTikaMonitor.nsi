@@ -59,6 +59,9 @@ RequestExecutionLevel admin
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 ; The program's source in the Application log: its messages are the program's own message table.
 !define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\VOR-TIKA Monitor"
+; Written by the Windows Installer package while its installation is there (apart from the
+; request's key, which the monitors watch).
+!define MSI_KEY "Software\${APP_NAME}"
 ; Under $APPDATA once SetShellVarContext all: C:\ProgramData\VORTIKA.
 !define DATA_FOLDER "VORTIKA"
 
@@ -662,6 +665,14 @@ Function .onInit
   ${If} $0 = 1
     MessageBox MB_OK|MB_ICONSTOP "${APP_NAME} nécessite Windows 7 Service Pack 1 ou une version plus récente (64 bits)." /SD IDOK
     SetErrorLevel 1
+    Quit
+  ${EndIf}
+  ; The Windows Installer package's installation (installer/VORTikaMonitor.wxs) is removed first:
+  ; the two would share the folder, the Run value and the event source.
+  ReadRegStr $0 HKLM "${MSI_KEY}" "InstallFolder"
+  ${If} $0 != ""
+    MessageBox MB_OK|MB_ICONSTOP "${APP_NAME} est déjà installé par son paquet Windows Installer (MSI) : désinstallez-le d'abord depuis Programmes et fonctionnalités. Rien n'est installé.$\r$\n$\r$\n${APP_NAME} is already installed by its Windows Installer package (MSI): uninstall it first from Programs and Features. Nothing is installed." /SD IDOK
+    SetErrorLevel 2
     Quit
   ${EndIf}
   ; Start at logon unless told otherwise (silent: /AUTOSTART=0).

@@ -39,6 +39,9 @@ TEST(CommandLine, SetupModes_OnlyTheExactFormsRun_AnyOtherSetupArgumentIsMalform
         {{L"/setup-make-folder", L"D:\\VOR-TIKA"}, SetupMode::MakeFolder},
         {{L"/setup-launch", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Launch},
         {{L"/setup-can-launch"}, SetupMode::CanLaunch},
+        {{L"/setup-end-monitors", L"install", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::EndMonitors},
+        {{L"/setup-end-monitors", L"remove", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::EndMonitors},
+        {{L"/setup-release-monitors", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Release},
         // Unknown modes, other spellings, wrong or empty arguments: never a monitor.
         {{L"/setup-uninstall"}, SetupMode::Malformed},
         {{L"/setup-"}, SetupMode::Malformed},
@@ -53,6 +56,10 @@ TEST(CommandLine, SetupModes_OnlyTheExactFormsRun_AnyOtherSetupArgumentIsMalform
         {{L"/setup-make-folder"}, SetupMode::Malformed},
         {{L"/setup-make-folder", L"D:\\VOR-TIKA", L"D:\\Old"}, SetupMode::Malformed},
         {{L"/setup-can-launch", L"now"}, SetupMode::Malformed},
+        {{L"/setup-end-monitors", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Malformed},
+        {{L"/setup-end-monitors", L"Install", L"C:\\P\\VORTikaMonitor.exe"}, SetupMode::Malformed},
+        {{L"/setup-end-monitors", L"remove", L""}, SetupMode::Malformed},
+        {{L"/setup-release-monitors"}, SetupMode::Malformed},
         {{L"/minimized", L"/setup-launch", L"x.exe"}, SetupMode::Malformed},
         {{L"/setup-launch", L"x.exe", L"/Setup-can-launch"}, SetupMode::Malformed},
     };

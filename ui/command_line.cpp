@@ -33,6 +33,10 @@ SetupMode ExactMode(const std::vector<std::wstring>& a)
         return SetupMode::Launch;
     if (a[0] == L"/setup-can-launch" && n == 1)
         return SetupMode::CanLaunch;
+    if (a[0] == L"/setup-end-monitors" && n == 3 && (a[1] == L"install" || a[1] == L"remove") && !a[2].empty())
+        return SetupMode::EndMonitors;
+    if (a[0] == L"/setup-release-monitors" && n == 2 && !a[1].empty())
+        return SetupMode::Release;
     return SetupMode::Malformed;
 }
 

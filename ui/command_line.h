@@ -16,6 +16,8 @@ enum class SetupMode {
     MakeFolder,   // /setup-make-folder <folder>
     Launch,       // /setup-launch <program>
     CanLaunch,    // /setup-can-launch
+    EndMonitors,  // /setup-end-monitors install|remove <program>
+    Release,      // /setup-release-monitors <program>
     Malformed     // a "/setup-" or "-setup-" argument anywhere, in any case, that is not one of the
                   // above with its arguments: ends with an error and starts nothing, elevated as
                   // the setup runs it

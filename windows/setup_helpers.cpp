@@ -22,6 +22,7 @@
 #include "ui/command_line.h"
 #include "windows/object_owner.h"
 #include "windows/owners.h"
+#include "windows/setup_monitors.h"
 #include "windows/storage.h"
 
 // The portable layer's copies of the buses it refuses.
@@ -451,6 +452,10 @@ std::optional<int> RunSetupHelper()
         return Launch(a[1]);
     case SetupMode::CanLaunch:
         return Launch(L"");
+    case SetupMode::EndMonitors:
+        return EndMonitors(a[2], a[1] == L"remove");
+    case SetupMode::Release:
+        return ReleaseMonitors(a[1]);
     case SetupMode::Malformed:
         break;
     }

@@ -24,6 +24,11 @@
 //       a session without a desktop) or a failure: nothing started.
 //   /setup-can-launch
 //       the same answer without starting anything: whether "Lancer ... maintenant" can be offered.
+//   /setup-end-monitors install|remove <program>
+//       the Windows Installer package's request to the running monitors, before it writes or
+//       removes the program file; always 0 (windows/setup_monitors.h).
+//   /setup-release-monitors <program>
+//       the monitors it ended start the new program file; always 0.
 //   Any other "/setup-" argument, or one of these with arguments it does not take: 2, and
 //   nothing started (ui/command_line.h).
 std::optional<int> RunSetupHelper();

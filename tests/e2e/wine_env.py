@@ -65,6 +65,15 @@ RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = "VOR-TIKA Monitor"
 EVENT_SOURCE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VOR-TIKA Monitor"
 SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\VOR-TIKA Monitor.lnk"
+# What the Windows Installer package (installer/VORTikaMonitor.wxs) adds: the folder its tests install
+# to, Windows Installer's own registration and cached packages, and the shortcut, which Wine puts in
+# the user's Start menu.
+MSI_INSTALL_DIR = r"C:\VORTIKA-MSI"
+UNINSTALL_ROOT = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+INSTALLER_KEYS = (r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData",
+                  r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UpgradeCodes",
+                  r"HKLM\Software\Classes\Installer", r"HKLM\Software\VORTIKA", r"HKLM\Software\VOR-TIKA Monitor")
+USER_SHORTCUTS = "users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/VOR-TIKA Monitor.lnk"
 STAMP = ".vortika-prefix-ready"
 
 # Menu commands and control ids of the main window (ui/shell_ids.h).
@@ -497,14 +506,22 @@ class WineSession:
         installed program."""
         self.stop_processes()
         installed = self._installed_paths()
-        if installed:
+        packages = self._cached_packages()
+        if installed or packages:
             # The registry is the running server's: cleaned before it stops.
             self.reg("delete", RUN_KEY, "/v", RUN_VALUE, "/f")
             self.reg("delete", UNINSTALL_KEY, "/f")
             self.reg("delete", EVENT_SOURCE_KEY, "/f")
+        if packages:
+            for key in self.package_entries():
+                self.reg("delete", key, "/f")
+            for key in INSTALLER_KEYS:
+                self.reg("delete", key, "/f")
         self._stop_server()
         # The uninstaller leaves itself to be deleted at the next start of the prefix: wineboot may
         # remove it while this runs.
+        for path in packages:
+            path.unlink(missing_ok=True)
         for path in installed:
             if path.is_dir():
                 shutil.rmtree(path, ignore_errors=True)
@@ -542,8 +559,27 @@ class WineSession:
         return self.prefix / "drive_c" / Path(*windows_path[3:].split("\\"))
 
     def _installed_paths(self) -> list[Path]:
-        paths = (self.unix_path(p) for p in (INSTALL_DIR, OTHER_INSTALL_DIR, SHORTCUT))
-        return [p for p in paths if p.exists()]
+        paths = (self.unix_path(p) for p in (INSTALL_DIR, OTHER_INSTALL_DIR, MSI_INSTALL_DIR, SHORTCUT))
+        return [p for p in paths if p.exists()] + sorted(self.prefix.joinpath("drive_c").glob(USER_SHORTCUTS))
+
+    def shortcuts(self) -> list[Path]:
+        """The program's Start menu shortcuts: for all users, and the user's own."""
+        common = self.unix_path(SHORTCUT)
+        return ([common] if common.exists() else []) + sorted(self.prefix.joinpath("drive_c").glob(USER_SHORTCUTS))
+
+    def package_entries(self) -> list[str]:
+        """The Programs and Features entries of the program that Windows Installer made (under the
+        package's product code)."""
+        keys = []
+        for line in self.reg("query", UNINSTALL_ROOT).splitlines():
+            m = re.fullmatch(r"HKEY_LOCAL_MACHINE(\\.*\\\{[0-9A-F-]{36}\})", line.strip())
+            if m and "VOR-TIKA Monitor" in self.reg("query", "HKLM" + m[1], "/v", "DisplayName"):
+                keys.append("HKLM" + m[1])
+        return keys
+
+    def _cached_packages(self) -> list[Path]:
+        """The packages Windows Installer keeps for their removal: one per installed product."""
+        return sorted((self.prefix / "drive_c" / "windows" / "Installer").glob("*.msi"))
 
     def stop_processes(self) -> None:
         if self.monitor is not None and self.monitor.poll() is None:

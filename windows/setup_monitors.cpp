@@ -9,6 +9,7 @@
 
 #include "ui/named_objects.h"
 #include "windows/owners.h"
+#include "windows/system_library.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ constexpr const wchar_t* kRequestRights = L"D:P(A;;0x1F0003;;;SY)(A;;0x1F0003;;;
 constexpr const wchar_t* kPendingValue = L"Remplacement";
 constexpr int kEndWaitSteps = 150; // of 100 ms
 constexpr int kGoneWaitSteps = 50;
+constexpr int kFirstLookSteps = 5;
 
 std::wstring GlobalName(const wchar_t* part, const std::wstring& token)
 {
@@ -126,6 +128,28 @@ bool OthersRun(const std::wstring& program)
     return found;
 }
 
+// The handles open on an object, in every process; 0 when it cannot be read.
+ULONG HandleCount(HANDLE object)
+{
+    // ObjectBasicInformation (class 0): Attributes, GrantedAccess, HandleCount, PointerCount, Reserved[10].
+    struct BasicInformation {
+        ULONG Attributes, GrantedAccess, HandleCount, PointerCount, Reserved[10];
+    } info{};
+    using QueryObject = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    const auto query = win32::SystemFunction<QueryObject>(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject");
+    if (query == nullptr || query(object, 0, &info, sizeof(info), nullptr) != 0)
+        return 0;
+    return info.HandleCount;
+}
+
+// Each monitor that honours the request holds "Quitter" until its shutdown is over, and "Remplacé"
+// until it starts its successor: when "Quitter" has no handle but this one's and "Remplacé" has
+// others, whatever still runs the file is an ended monitor waiting for the new one.
+bool OnlyEndedMonitorsRun(HANDLE quit, HANDLE replaced)
+{
+    return HandleCount(quit) == 1 && HandleCount(replaced) > 1;
+}
+
 // A name under which the file can be renamed while a process maps it; empty when it was not.
 std::wstring MoveAside(const std::wstring& program)
 {
@@ -187,6 +211,9 @@ int EndMonitors(const std::wstring& program, bool removing)
     bool running = false;
     for (int step = 0; step < kEndWaitSteps && OthersRun(program); ++step) {
         running = true;
+        // A monitor that has not yet seen the request holds neither event: it gets half a second.
+        if (step >= kFirstLookSteps && OnlyEndedMonitorsRun(quit.Get(), replaced.Get()))
+            break;
         Sleep(100);
     }
     // No monitor starting from now on sees the request.

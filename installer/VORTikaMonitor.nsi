@@ -2,7 +2,8 @@
 ;
 ; Built by scripts/release:
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DEXE=<stripped VORTikaMonitor.exe> -DOUTFILE=<setup.exe>
-;            -DNAMES=<VORTikaMonitor.names.nsh of the same build> installer/VORTikaMonitor.nsi
+;            -DNAMES=<VORTikaMonitor.names.nsh of the same build> [-DSIGNER=<scripts/release>]
+;            installer/VORTikaMonitor.nsi
 ;
 ; Silent use: setup.exe /S [/AUTOSTART=0] [/D=C:\other folder]  (/D= last and unquoted)
 ;             "<folder>\uninstall.exe" /S _?=<folder>  (returns when done, with its error level)
@@ -73,6 +74,11 @@ RequestExecutionLevel admin
 
 Name "${APP_NAME}"
 OutFile "${OUTFILE}"
+; With a certificate the release passes -DSIGNER=<scripts/release>: the uninstaller is signed as it is
+; made, before it goes into the setup (the setup itself is signed by the release afterwards).
+!ifdef SIGNER
+  !uninstfinalize 'bash "${SIGNER}" --sign "%1" uninstall.exe' = 0
+!endif
 InstallDir "$PROGRAMFILES64\${APP_NAME}"
 InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
 BrandingText "${APP_NAME} ${VERSION}"

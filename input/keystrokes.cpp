@@ -73,20 +73,37 @@ TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::ws
     TypingOutcome outcome;
     // A burst repeats few characters: each is looked up on the layout once.
     std::unordered_map<std::uint16_t, std::vector<KeyboardRecord>> layoutKeys;
+    // Layout keys in a row share one SendInput call and its pauses: each event costs Windows less
+    // than a call, and the target still gets no more than about one character per millisecond.
+    std::vector<KeyboardRecord> pending;
+    std::uint32_t pendingUnits = 0;
+    const auto sendPending = [&] {
+        if (pendingUnits == 0)
+            return;
+        outcome += Send(keyboard, pending.data(), static_cast<int>(pending.size()));
+        clock.Sleep(pendingUnits);
+        pending.clear();
+        pendingUnits = 0;
+    };
     const auto typedAsLayoutKey = [&](std::uint16_t unit) {
-        if (layout == nullptr)
+        if (layout == nullptr || unit < 32)
             return false;
         auto found = layoutKeys.find(unit);
         if (found == layoutKeys.end())
             found = layoutKeys.emplace(unit, LayoutKeyRecords(*layout, unit)).first;
         if (found->second.empty())
             return false;
-        outcome += Send(keyboard, found->second.data(), static_cast<int>(found->second.size()));
+        pending.insert(pending.end(), found->second.begin(), found->second.end());
+        if (++pendingUnits == kLayoutKeysPerCall)
+            sendPending();
         return true;
     };
     for (const wchar_t ch : text) {
         // wchar_t is 32-bit off Windows; the text still holds UTF-16 units.
         const auto unit = static_cast<std::uint16_t>(ch);
+        if (typedAsLayoutKey(unit))
+            continue;
+        sendPending();
         switch (unit) {
         case 8:
             outcome += SendVirtualKey(keyboard, kVkBack);
@@ -102,9 +119,9 @@ TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::ws
             outcome += SendVirtualKey(keyboard, kVkEscape);
             break;
         default:
-            // Letters go as Unicode characters, unless the layout's own keys are asked for and
-            // one gives them; the remaining control units are dropped.
-            if (unit >= 32 && !typedAsLayoutKey(unit))
+            // Letters go as Unicode characters (unless a key of the layout asked for gives them,
+            // above), never as virtual keys; the remaining control units are dropped.
+            if (unit >= 32)
                 outcome += SendUnicodeChar(keyboard, unit);
             break;
         }
@@ -112,6 +129,7 @@ TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::ws
         // at about one character per millisecond.
         clock.Sleep(1);
     }
+    sendPending();
     return outcome;
 }
 

@@ -827,14 +827,15 @@ TEST(LayoutKeys, KeyboardMode_TypesTheLayoutsKeysWhenOn_PolicyWinsOverTheFile)
         m.Feed("Ab");
         h.RunFor(400);
         EXPECT_EQ(h.keyboard.layoutLookups, c.on ? 1 : 0);
-        ASSERT_EQ(h.keyboard.calls.size(), 3u);
+        ASSERT_EQ(h.keyboard.calls.size(), c.on ? 2u : 3u);
         if (c.on) {
-            EXPECT_EQ(h.keyboard.calls[0].records,
-                      (std::vector<KeyboardRecord>{
-                          {16, 0x2A, 0, 0, 0}, {'A', 0x1E, 0, 0, 0}, {'A', 0x1E, 2, 0, 0}, {16, 0x2A, 2, 0, 0}}));
-            EXPECT_EQ(h.keyboard.calls[1].records,
-                      (std::vector<KeyboardRecord>{{'B', 0x30, 0, 0, 0}, {'B', 0x30, 2, 0, 0}}));
-            EXPECT_EQ(TypedKeys({h.keyboard.calls[2]}), Keys{L"{Enter}"});
+            EXPECT_EQ(h.keyboard.calls[0].records, (std::vector<KeyboardRecord>{{16, 0x2A, 0, 0, 0},
+                                                                                {'A', 0x1E, 0, 0, 0},
+                                                                                {'A', 0x1E, 2, 0, 0},
+                                                                                {16, 0x2A, 2, 0, 0},
+                                                                                {'B', 0x30, 0, 0, 0},
+                                                                                {'B', 0x30, 2, 0, 0}}));
+            EXPECT_EQ(TypedKeys({h.keyboard.calls[1]}), Keys{L"{Enter}"});
         } else {
             EXPECT_EQ(m.Typed(), (Keys{L"A", L"b", L"{Enter}"}));
         }

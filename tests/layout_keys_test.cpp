@@ -88,21 +88,37 @@ TEST(LayoutKeys, EachCharacter_IsTheLayoutsKeyWithItsModifiers_OrNoneForUnicode)
     }
 }
 
-// Every unit in one SendInput call and one pause, as without the layout; the controls as today.
-TEST(LayoutKeys, Typing_OneCallAndOnePausePerUnit_ControlsAndUnicodeAsWithoutTheLayout)
+// Layout keys in a row share one SendInput call and their pauses; controls and characters of no key
+// go as without the layout, each in its own call and pause.
+TEST(LayoutKeys, Typing_KeysInARowInOneCallWithTheirPauses_ControlsAndUnicodeAsWithoutTheLayout)
 {
     FakeClock clock;
     FakeKeyboard keyboard{&clock};
     FakeLayout azerty = FakeAzertyLayout();
-    const TypingOutcome typed = SendKeystrokes(keyboard, clock, L"A\u00ea\t\u2713\r", &azerty);
+    const TypingOutcome typed = SendKeystrokes(keyboard, clock, L"A\u00ea\t\u2713\u00e9\r", &azerty);
     ASSERT_EQ(keyboard.calls.size(), 5u);
-    EXPECT_EQ(Shown(keyboard.calls[0].records), "+Shift/2A +A/10 -A/10 -Shift/2A");
-    EXPECT_EQ(Shown(keyboard.calls[1].records), "+DD/1A -DD/1A +E/12 -E/12");
-    EXPECT_EQ(TypedKeys({keyboard.calls[2], keyboard.calls[3], keyboard.calls[4]}),
-              (std::vector<std::wstring>{L"{Tab}", L"\u2713", L"{Enter}"}));
-    EXPECT_EQ(clock.sleeps, (std::vector<std::uint32_t>{1, 1, 1, 1, 1}));
-    EXPECT_EQ(typed.Events, 4 + 4 + 2 + 2 + 2);
+    EXPECT_EQ(Shown(keyboard.calls[0].records), "+Shift/2A +A/10 -A/10 -Shift/2A +DD/1A -DD/1A +E/12 -E/12");
+    EXPECT_EQ(TypedKeys({keyboard.calls[1], keyboard.calls[2]}), (std::vector<std::wstring>{L"{Tab}", L"\u2713"}));
+    EXPECT_EQ(Shown(keyboard.calls[3].records), "+2/03 -2/03");
+    EXPECT_EQ(TypedKeys({keyboard.calls[4]}), std::vector<std::wstring>{L"{Enter}"});
+    EXPECT_EQ(clock.sleeps, (std::vector<std::uint32_t>{2, 1, 1, 1, 1}));
+    EXPECT_EQ(typed.Events, 8 + 2 + 2 + 2 + 2);
     EXPECT_EQ(typed.Refused, 0);
+}
+
+// A long run of keys goes in calls of a bounded size, the target paced as without the layout.
+TEST(LayoutKeys, LongRun_CallsOfBoundedSize_OnePausePerUnit_EachCharacterLookedUpOnce)
+{
+    FakeClock clock;
+    FakeKeyboard keyboard{&clock};
+    FakeLayout us = FakeUsLayout();
+    SendKeystrokes(keyboard, clock, std::wstring(50, L'a') + std::wstring(20, L'B'), &us);
+    ASSERT_EQ(keyboard.calls.size(), 3u);
+    EXPECT_EQ(keyboard.calls[0].records.size(), 64u);
+    EXPECT_EQ(keyboard.calls[1].records.size(), 18u * 2 + 14u * 4);
+    EXPECT_EQ(keyboard.calls[2].records.size(), 6u * 4);
+    EXPECT_EQ(clock.sleeps, (std::vector<std::uint32_t>{32, 32, 6}));
+    EXPECT_LE(us.charOfCalls, 4);
 }
 
 // SendInput cut short inside a key's call: the modifiers and the key it left down are released at
@@ -134,15 +150,4 @@ TEST(LayoutKeys, CallCutShort_ReleasesTheModifiersAndKeyItLeftDown)
         if (!c.released.empty())
             EXPECT_EQ(Shown(keyboard.calls[1].records), c.released);
     }
-}
-
-// A long burst asks the layout about each different character once.
-TEST(LayoutKeys, RepeatedCharacters_AreLookedUpOnce)
-{
-    FakeClock clock;
-    FakeKeyboard keyboard{&clock};
-    FakeLayout us = FakeUsLayout();
-    SendKeystrokes(keyboard, clock, std::wstring(200, L'a') + std::wstring(200, L'B'), &us);
-    EXPECT_EQ(keyboard.calls.size(), 400u);
-    EXPECT_LE(us.charOfCalls, 4);
 }

@@ -16,6 +16,8 @@ struct KeyboardRecord {
     bool operator==(const KeyboardRecord&) const = default;
 };
 
+class KeyboardLayout; // input/layout_keys.h
+
 // The input stream of the focused application.
 class KeyboardSink {
 public:
@@ -28,6 +30,8 @@ public:
     virtual std::uint16_t ScanCode(std::uint16_t virtualKey) = 0;
     // Shift, Ctrl, Alt or a Windows key is down now: injected keys would combine with it.
     virtual bool ModifierKeysDown() = 0;
+    // The keyboard layout of the window in front (its thread's), looked up now, and CapsLock.
+    virtual KeyboardLayout& LayoutInFront() = 0;
 };
 
 // Where synthesised input would go now.

@@ -2,8 +2,10 @@
 #include "input/keystrokes.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
+#include "input/layout_keys.h"
 #include "input/virtual_keys.h"
 
 namespace {
@@ -32,12 +34,16 @@ void ReleaseKeysLeftDown(KeyboardSink& keyboard, const KeyboardRecord* records, 
         keyboard.SendRecords(releases.data(), static_cast<int>(releases.size()));
 }
 
-template <std::size_t N> TypingOutcome Send(KeyboardSink& keyboard, const KeyboardRecord (&records)[N])
+TypingOutcome Send(KeyboardSink& keyboard, const KeyboardRecord* records, int count)
 {
-    constexpr int count = static_cast<int>(N);
     const int inserted = std::clamp(keyboard.SendRecords(records, count), 0, count);
     ReleaseKeysLeftDown(keyboard, records, inserted, count);
     return {count, count - inserted};
+}
+
+template <std::size_t N> TypingOutcome Send(KeyboardSink& keyboard, const KeyboardRecord (&records)[N])
+{
+    return Send(keyboard, records, static_cast<int>(N));
 }
 
 // Press and release travel in one SendInput call so no other input can fall between them.
@@ -62,12 +68,42 @@ TypingOutcome SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit)
     return SendPair(keyboard, 0, codeUnit, kKeyEventFUnicode);
 }
 
-TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text)
+TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text, KeyboardLayout* layout)
 {
     TypingOutcome outcome;
+    // A burst repeats few characters: each is looked up on the layout once.
+    std::unordered_map<std::uint16_t, std::vector<KeyboardRecord>> layoutKeys;
+    // Layout keys in a row share one SendInput call and its pauses: each event costs Windows less
+    // than a call, and the target still gets no more than about one character per millisecond.
+    std::vector<KeyboardRecord> pending;
+    std::uint32_t pendingUnits = 0;
+    const auto sendPending = [&] {
+        if (pendingUnits == 0)
+            return;
+        outcome += Send(keyboard, pending.data(), static_cast<int>(pending.size()));
+        clock.Sleep(pendingUnits);
+        pending.clear();
+        pendingUnits = 0;
+    };
+    const auto typedAsLayoutKey = [&](std::uint16_t unit) {
+        if (layout == nullptr || unit < 32)
+            return false;
+        auto found = layoutKeys.find(unit);
+        if (found == layoutKeys.end())
+            found = layoutKeys.emplace(unit, LayoutKeyRecords(*layout, unit)).first;
+        if (found->second.empty())
+            return false;
+        pending.insert(pending.end(), found->second.begin(), found->second.end());
+        if (++pendingUnits == kLayoutKeysPerCall)
+            sendPending();
+        return true;
+    };
     for (const wchar_t ch : text) {
         // wchar_t is 32-bit off Windows; the text still holds UTF-16 units.
         const auto unit = static_cast<std::uint16_t>(ch);
+        if (typedAsLayoutKey(unit))
+            continue;
+        sendPending();
         switch (unit) {
         case 8:
             outcome += SendVirtualKey(keyboard, kVkBack);
@@ -83,8 +119,8 @@ TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::ws
             outcome += SendVirtualKey(keyboard, kVkEscape);
             break;
         default:
-            // Letters go as Unicode characters, never as virtual keys, so no Shift
-            // state is involved; the remaining control units are dropped.
+            // Letters go as Unicode characters (unless a key of the layout asked for gives them,
+            // above), never as virtual keys; the remaining control units are dropped.
             if (unit >= 32)
                 outcome += SendUnicodeChar(keyboard, unit);
             break;
@@ -93,6 +129,7 @@ TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::ws
         // at about one character per millisecond.
         clock.Sleep(1);
     }
+    sendPending();
     return outcome;
 }
 

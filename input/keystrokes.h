@@ -23,8 +23,15 @@ struct TypingOutcome {
 TypingOutcome SendVirtualKey(KeyboardSink& keyboard, std::uint16_t virtualKey);
 // Types one UTF-16 code unit as a Unicode character, in one SendInput call.
 TypingOutcome SendUnicodeChar(KeyboardSink& keyboard, std::uint16_t codeUnit);
-// Types a text one code unit at a time, pausing 1 ms after each unit.
-TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text);
+// Layout keys in a row that go in one SendInput call, followed by a pause of 1 ms for each.
+inline constexpr std::uint32_t kLayoutKeysPerCall = 32;
+
+// Types a text one code unit at a time, pausing 1 ms after each unit. With a layout, each
+// character that a key of it gives goes as that key, its modifiers around it, up to
+// kLayoutKeysPerCall such characters in a row in one SendInput call; the others as Unicode
+// characters.
+TypingOutcome SendKeystrokes(KeyboardSink& keyboard, Clock& clock, const std::wstring& text,
+                             KeyboardLayout* layout = nullptr);
 // Ctrl down, V down, V up, Ctrl up with their scan codes, in one SendInput call, so that no key
 // of the user's falls between them. A call cut short is followed at once by the releases of the
 // keys it left down (as for every call here); the outcome counts the four events only.

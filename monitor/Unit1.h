@@ -167,6 +167,7 @@ public:
     void PolicyChanged();      // Windows says policy changed
     const MachinePolicy& Policy() const { return policyReading_.policy; }
     std::optional<bool> PolicyRestoreClipboard() const { return Policy().restoreClipboard; }
+    std::optional<bool> PolicyLayoutKeys() const { return Policy().layoutKeys; }
     void ReportToEventLog(EventKind kind, const std::vector<std::wstring>& strings);
 
     // The first rule of the link's state that the fields break, if any (link_state.cpp).
@@ -187,6 +188,8 @@ public:
     // Beyond the file's eight keys, read only: the clipboard's contents put back after each paste
     // (machine policy, when it sets it, wins).
     bool RestoreClipboard = false;
+    // Read only too: keyboard mode types the keys of the layout in front where they give the text.
+    bool LayoutKeys = false;
 
 private:
     enum class LinkState { Idle, Detecting, Connected };

@@ -89,9 +89,12 @@ void TForm1::DeliverBeforeClosing()
 void TForm1::DeliverBurst(const std::wstring& text)
 {
     TypingOutcome typed;
-    if (rbKeyboard.Checked())
-        typed += SendKeystrokes(platform_.keyboard, platform_.clock, text);
-    else if (rbClipboard.Checked())
+    if (rbKeyboard.Checked()) {
+        // The layout in front is looked up once per burst; the Enter keys after it need none.
+        KeyboardLayout* layout =
+            PolicyLayoutKeys().value_or(LayoutKeys) ? &platform_.keyboard.LayoutInFront() : nullptr;
+        typed += SendKeystrokes(platform_.keyboard, platform_.clock, text, layout);
+    } else if (rbClipboard.Checked())
         typed += PasteViaClipboard(text);
     if (chkCR.Checked())
         typed += SendKeystrokes(platform_.keyboard, platform_.clock, std::wstring(1, L'\r'));

@@ -59,6 +59,7 @@ void TForm1::LoadSettings()
         chkLF.SetChecked(flag(L"LF", false));
         // Set by hand or by deployment, never written: saves keep the file's eight keys.
         RestoreClipboard = flag(L"RestoreClipboard", false);
+        LayoutKeys = flag(L"LayoutKeys", false);
 
         if (!port.empty())
             SelectExact(cmbPorts, port);

@@ -27,6 +27,8 @@ std::optional<bool>* FlagField(MachinePolicy& p, const std::wstring& name)
         return &p.lf;
     if (name == L"RestoreClipboard")
         return &p.restoreClipboard;
+    if (name == L"LayoutKeys")
+        return &p.layoutKeys;
     return nullptr;
 }
 

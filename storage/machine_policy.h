@@ -32,6 +32,7 @@ struct MachinePolicy {
     std::optional<bool> cr;
     std::optional<bool> lf;
     std::optional<bool> restoreClipboard;
+    std::optional<bool> layoutKeys; // keyboard mode types the layout's keys
     bool operator==(const MachinePolicy&) const = default;
 };
 
@@ -43,7 +44,7 @@ struct PolicySetting {
     const wchar_t* Name;
     PolicyValueKind Kind;
 };
-inline constexpr std::array<PolicySetting, 8> kPolicySettings{{
+inline constexpr std::array<PolicySetting, 9> kPolicySettings{{
     {L"Port", PolicyValueKind::Text},
     {L"BaudRate", PolicyValueKind::Text},
     {L"Enabled", PolicyValueKind::Flag},
@@ -52,6 +53,7 @@ inline constexpr std::array<PolicySetting, 8> kPolicySettings{{
     {L"CR", PolicyValueKind::Flag},
     {L"LF", PolicyValueKind::Flag},
     {L"RestoreClipboard", PolicyValueKind::Flag},
+    {L"LayoutKeys", PolicyValueKind::Flag},
 }};
 
 // The speeds BaudRate may take: those the speed list offers.

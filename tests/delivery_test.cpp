@@ -803,3 +803,41 @@ TEST(Paste, ReaderWaitingForTheRenderHoldsTheClipboard_TheRetryServesItThenPaste
     EXPECT_EQ(h.clipboard.content, L"B2");
     EXPECT_EQ(h.toolkit.clock.sleeps, (std::vector<std::uint32_t>{10}));
 }
+
+// LayoutKeys: in keyboard mode the burst goes as the keys of the layout in front, looked up once
+// per burst, and the CR option's Enter as before; machine policy wins over the file's key.
+TEST(LayoutKeys, KeyboardMode_TypesTheLayoutsKeysWhenOn_PolicyWinsOverTheFile)
+{
+    struct Case {
+        std::optional<std::uint32_t> policy;
+        bool file;
+        bool on;
+    };
+    const Case cases[] = {{std::nullopt, false, false}, {std::nullopt, true, true}, {0, true, false}, {1, false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.policy.value_or(9) << c.file);
+        ConnectedMonitor m;
+        MonitorHarness& h = m.h;
+        if (c.policy) {
+            h.policyKey.values = {PolicyValue{L"LayoutKeys", *c.policy, std::nullopt}};
+            h.Dispatch([&] { h.form.PolicyChanged(); });
+        }
+        h.form.LayoutKeys = c.file;
+        h.chkCR.checked = true;
+        m.Feed("Ab");
+        h.RunFor(400);
+        EXPECT_EQ(h.keyboard.layoutLookups, c.on ? 1 : 0);
+        ASSERT_EQ(h.keyboard.calls.size(), c.on ? 2u : 3u);
+        if (c.on) {
+            EXPECT_EQ(h.keyboard.calls[0].records, (std::vector<KeyboardRecord>{{16, 0x2A, 0, 0, 0},
+                                                                                {'A', 0x1E, 0, 0, 0},
+                                                                                {'A', 0x1E, 2, 0, 0},
+                                                                                {16, 0x2A, 2, 0, 0},
+                                                                                {'B', 0x30, 0, 0, 0},
+                                                                                {'B', 0x30, 2, 0, 0}}));
+            EXPECT_EQ(TypedKeys({h.keyboard.calls[1]}), Keys{L"{Enter}"});
+        } else {
+            EXPECT_EQ(m.Typed(), (Keys{L"A", L"b", L"{Enter}"}));
+        }
+    }
+}

@@ -52,6 +52,103 @@ bool Win32KeyboardSink::ModifierKeysDown()
     return false;
 }
 
+// The layout of the thread that owns the window in front: Windows keeps one per thread, so that
+// each application may have its own.
+KeyboardLayout& Win32KeyboardSink::LayoutInFront()
+{
+    HWND foreground = ::GetForegroundWindow();
+    const DWORD thread = foreground != nullptr ? ::GetWindowThreadProcessId(foreground, nullptr) : 0;
+    layout_.Set(::GetKeyboardLayout(thread), (::GetKeyState(VK_CAPITAL) & 1) != 0);
+    return layout_;
+}
+
+namespace {
+
+// ToUnicodeEx's bit 2 leaves the keyboard state as it was (Windows 10 1607 and later). Earlier
+// systems keep a dead key pending in this thread's state, which the same key typed again clears.
+constexpr UINT kKeepKeyboardState = 0x4;
+
+// What the key gives with its modifiers down and CapsLock as asked: the count of units written,
+// negative for a dead key (whose spacing accent is written).
+int Translate(HKL layout, const LayoutKey& key, bool capsLock, std::array<wchar_t, 8>& out)
+{
+    std::array<BYTE, 256> state{};
+    if (key.Shift)
+        state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
+    if (key.Ctrl)
+        state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
+    if (key.Alt)
+        state[VK_MENU] = state[VK_LMENU] = 0x80;
+    if (capsLock)
+        state[VK_CAPITAL] = 0x01;
+    state[key.VirtualKey] = 0x80;
+    const UINT scan = ::MapVirtualKeyExW(key.VirtualKey, MAPVK_VK_TO_VSC, layout);
+    const int count = ::ToUnicodeEx(key.VirtualKey, scan, state.data(), out.data(), static_cast<int>(out.size()),
+                                    kKeepKeyboardState, layout);
+    if (count < 0) {
+        std::array<wchar_t, 8> again{};
+        ::ToUnicodeEx(key.VirtualKey, scan, state.data(), again.data(), static_cast<int>(again.size()),
+                      kKeepKeyboardState, layout);
+    }
+    return count;
+}
+
+} // namespace
+
+void Win32KeyboardLayout::Set(HKL layout, bool capsLock)
+{
+    layout_ = layout;
+    capsLock_ = capsLock;
+}
+
+std::optional<LayoutKey> Win32KeyboardLayout::KeyFor(std::uint16_t unit)
+{
+    const auto found = static_cast<std::uint16_t>(::VkKeyScanExW(static_cast<WCHAR>(unit), layout_));
+    const auto vk = static_cast<std::uint16_t>(found & 0xFF);
+    const unsigned shiftState = found >> 8U;
+    // 0xFF: no key. Beyond Shift, Ctrl and Alt (Hankaku, the layout's own states): not ours to press.
+    if (vk == 0xFF || vk == 0 || (shiftState & ~0x07U) != 0)
+        return std::nullopt;
+    return LayoutKey{vk, (shiftState & 1U) != 0, (shiftState & 2U) != 0, (shiftState & 4U) != 0};
+}
+
+std::optional<std::uint16_t> Win32KeyboardLayout::CharOf(const LayoutKey& key, bool capsLock)
+{
+    std::array<wchar_t, 8> out{};
+    if (Translate(layout_, key, capsLock, out) != 1)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(out[0]);
+}
+
+// VkKeyScanExW does not name dead keys: every key of the layout is asked once, on its plain, Shift,
+// AltGr and Shift+AltGr levels.
+std::optional<LayoutKey> Win32KeyboardLayout::DeadKeyFor(std::uint16_t accent)
+{
+    if (!deadKeysFound_ || deadKeysOf_ != layout_) {
+        deadKeys_.clear();
+        // The lower levels first: a plain dead key is preferred to an AltGr one.
+        for (const bool altGr : {false, true})
+            for (const bool shift : {false, true})
+                for (std::uint16_t vk = 1; vk < 0xFF; ++vk) {
+                    const LayoutKey key{vk, shift, altGr, altGr};
+                    std::array<wchar_t, 8> out{};
+                    if (Translate(layout_, key, false, out) < 0)
+                        deadKeys_.emplace_back(static_cast<std::uint16_t>(out[0]), key);
+                }
+        deadKeysOf_ = layout_;
+        deadKeysFound_ = true;
+    }
+    for (const auto& [spacing, key] : deadKeys_)
+        if (spacing == accent)
+            return key;
+    return std::nullopt;
+}
+
+std::uint16_t Win32KeyboardLayout::ScanCode(std::uint16_t virtualKey)
+{
+    return static_cast<std::uint16_t>(::MapVirtualKeyExW(virtualKey, MAPVK_VK_TO_VSC, layout_));
+}
+
 namespace {
 
 std::wstring DesktopName(HDESK desktop)

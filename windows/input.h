@@ -13,14 +13,39 @@
 
 #include "input/clipboard.h"
 #include "input/input_sink.h"
+#include "input/layout_keys.h"
 #include "system/session_state.h"
 #include "windows/owners.h"
+
+// A keyboard layout (HKL) asked through VkKeyScanExW, ToUnicodeEx and MapVirtualKeyExW; its dead
+// keys are found once per layout.
+class Win32KeyboardLayout : public KeyboardLayout {
+public:
+    // The layout and CapsLock as they stand when a burst begins.
+    void Set(HKL layout, bool capsLock);
+    std::optional<LayoutKey> KeyFor(std::uint16_t unit) override;
+    std::optional<std::uint16_t> CharOf(const LayoutKey& key, bool capsLock) override;
+    std::optional<LayoutKey> DeadKeyFor(std::uint16_t accent) override;
+    std::uint16_t ScanCode(std::uint16_t virtualKey) override;
+    bool CapsLockOn() override { return capsLock_; }
+
+private:
+    HKL layout_ = nullptr;
+    bool capsLock_ = false;
+    HKL deadKeysOf_ = nullptr;
+    bool deadKeysFound_ = false;
+    std::vector<std::pair<std::uint16_t, LayoutKey>> deadKeys_; // accent, key
+};
 
 class Win32KeyboardSink : public KeyboardSink {
 public:
     int SendRecords(const KeyboardRecord* records, int count) override;
     std::uint16_t ScanCode(std::uint16_t virtualKey) override;
     bool ModifierKeysDown() override;
+    KeyboardLayout& LayoutInFront() override;
+
+private:
+    Win32KeyboardLayout layout_;
 };
 
 // The foreground window and the input desktop, as they stand when a burst is delivered.

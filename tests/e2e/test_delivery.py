@@ -4,6 +4,7 @@ the scan codes remote desktops forward, to a busy target and past a key the oper
 from wine_env import MonitorTestCase, wait_until
 
 VK_BACK, VK_TAB, VK_RETURN, VK_CONTROL, VK_ESCAPE, VK_V = 0x08, 0x09, 0x0D, 0x11, 0x1B, 0x56
+VK_SHIFT, VK_CAPITAL, VK_OEM_1, VK_OEM_MINUS, VK_PACKET = 0x10, 0x14, 0xBA, 0xBD, 0xE7
 # The scan codes of the keys on a PC keyboard (set 1).
 SCAN = {VK_BACK: 0x0E, VK_TAB: 0x0F, VK_RETURN: 0x1C, VK_CONTROL: 0x1D, VK_ESCAPE: 0x01, VK_V: 0x2F}
 MODIFIER_HELD = "Données non transmises: touche Maj, Ctrl, Alt ou Windows enfoncée depuis 10 s"
@@ -129,6 +130,33 @@ class DeliveryTest(MonitorTestCase):
         self.assertEqual(messages.count(MODIFIER_HELD), 1)
         self.assertInOrder(messages, ["Reçu: M1\r\n", MODIFIER_HELD, "Reçu: M2\r\n"])
         self.assertEqual([m for m in messages if m.startswith("Données non transmises")], [MODIFIER_HELD])
+
+    def test_LayoutKeys_TypesTheLayoutsKeysWithScanCodesAndShift_ACharacterOfNoKeyStillArrives_CapsLockKeepsTheCase(self):
+        s = self.session
+        s.write_settings({"Settings": {"LayoutKeys": "1"}})
+        device, sink = self.connect()
+        device.send("Ab1;-")
+        wait_until(lambda: sink.chars() == "Ab1;-\r", 60, what="Ab1;- and one Enter key in the sink")
+        s.wait_log("Reçu: Ab1;-", 30)
+        # The US layout's keys with their scan codes (set 1), Shift around the capital only.
+        self.assertEqual(sink.keydowns(), [(VK_SHIFT, 0x2A), (ord("A"), 0x1E), (ord("B"), 0x30), (ord("1"), 0x02),
+                                           (VK_OEM_1, 0x27), (VK_OEM_MINUS, 0x0C), (VK_RETURN, SCAN[VK_RETURN])])
+        before = len(sink.keydowns())
+        # No key of the layout gives é: it goes as a Unicode character, as without the option.
+        device.send(r"caf\xE9")
+        wait_until(lambda: sink.chars() == "Ab1;-\rcafé\r", 60, what="café and one Enter key in the sink")
+        self.assertEqual([k for k in sink.keydowns()[before:] if k[0] != VK_PACKET],
+                         [(ord("C"), 0x2E), (ord("A"), 0x1E), (ord("F"), 0x21), (VK_RETURN, SCAN[VK_RETURN])])
+        # CapsLock on (pressed on the X keyboard): the letters still come in the case sent, Shift now
+        # around the small one.
+        s.xdotool("key", "Caps_Lock")
+        self.addCleanup(s.xdotool, "key", "Caps_Lock")
+        wait_until(lambda: (VK_CAPITAL, 0x3A) in sink.keydowns(), 30, what="CapsLock in the sink")
+        before = len(sink.keydowns())
+        device.send("Ab")
+        wait_until(lambda: sink.chars() == "Ab1;-\rcafé\rAb\r", 60, what="Ab and one Enter key in the sink")
+        self.assertEqual(sink.keydowns()[before:], [(ord("A"), 0x1E), (VK_SHIFT, 0x2A), (ord("B"), 0x30),
+                                                    (VK_RETURN, SCAN[VK_RETURN])])
 
 
 if __name__ == "__main__":

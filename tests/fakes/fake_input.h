@@ -10,6 +10,7 @@
 #include "input/clipboard.h"
 #include "input/input_sink.h"
 #include "system/session_state.h"
+#include "tests/fakes/fake_layout.h"
 #include "tests/fakes/fake_toolkit.h"
 
 // One SendInput call, in order.
@@ -55,11 +56,19 @@ public:
     }
     std::uint16_t ScanCode(std::uint16_t vk) override { return FakeScanCode(vk); }
     bool ModifierKeysDown() override { return modifiersDown; }
+    KeyboardLayout& LayoutInFront() override
+    {
+        ++layoutLookups;
+        return *layout;
+    }
     std::vector<InputCall> calls;
     bool refusesInput = false; // as for an application in front with higher rights
     // How many events each of the next calls inserts, the first ones in order (SendInput cut short).
     std::vector<int> insertsOnly;
     bool modifiersDown = false; // the operator holds Shift, Ctrl, Alt or Windows
+    FakeLayout usLayout = FakeUsLayout();
+    KeyboardLayout* layout = &usLayout; // the layout of the window in front
+    int layoutLookups = 0;
 
 private:
     const FakeClock* clock_;

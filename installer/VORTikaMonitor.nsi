@@ -19,8 +19,9 @@
 ; it is kept at uninstall. An install folder outside Program Files is refused when another account
 ; could move a folder above it, when it exists and is not the installed version's own, or when its
 ; drive is not a fixed disk of this computer; otherwise the program's helper makes it with Program
-; Files' rights, and it is held open until the writes are done. The decisions and the rights come from the program's
-; own rules, through its helper modes (windows/setup_helpers.h), run from $PLUGINSDIR.
+; Files' rights, and it is held open until the writes are done. The decisions and the rights come
+; from the program's own rules, through its helper modes (windows/setup_helpers.h), run from
+; $PLUGINSDIR.
 
 Unicode true
 Target amd64-unicode

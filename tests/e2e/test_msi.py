@@ -10,7 +10,7 @@ import re
 import shutil
 import subprocess
 
-from wine_env import (EVENT_SOURCE_KEY, INSTALL_DIR, MSI_INSTALL_DIR, RELEASE_DIR, RUN_KEY, RUN_VALUE, SOURCE_DIR,
+from wine_env import (EVENT_SOURCE_KEY, INSTALL_DIR, MSI_INSTALL_DIR, MSI_REFUSED_DIR, RELEASE_DIR, RUN_KEY, RUN_VALUE, SOURCE_DIR,
                       UNINSTALL_KEY, MonitorTestCase, to_wine_path, wait_until)
 import test_install
 
@@ -121,9 +121,16 @@ class MsiTest(MonitorTestCase):
         self.assertTrue((s.data_dir() / "logs").is_dir(), "the data folder stays")
         self.assertEqual(self.msiexec("/x", product_code(self.package)), UNKNOWN_PRODUCT)
 
-        # Elsewhere and without start at logon; the removal finds the folder again.
-        self.assertEqual(self.msiexec("/i", to_wine_path(self.package), "AUTOSTART=0",
-                                      f"INSTALLFOLDER={MSI_INSTALL_DIR}\\"), SUCCESS)
+        # Outside Program Files: refused, nothing installed.
+        self.assertEqual(self.msiexec("/i", to_wine_path(self.package), f"INSTALLFOLDER={MSI_REFUSED_DIR}\\"),
+                         FAILURE)
+        self.assertRemoved(MSI_REFUSED_DIR)
+
+        # Elsewhere in Program Files and without start at logon; the removal finds the folder again.
+        # Wine's msiexec puts a \ before a quoted property's value, and the folder has a space: it
+        # comes as an upgrade finds it, from the value the package keeps.
+        s.reg("add", PACKAGE_KEY, "/v", "InstallFolder", "/t", "REG_SZ", "/d", MSI_INSTALL_DIR + "\\", "/f")
+        self.assertEqual(self.msiexec("/i", to_wine_path(self.package), "AUTOSTART=0"), SUCCESS)
         self.assertInstalled(self.version, MSI_INSTALL_DIR, autostart=False)
         self.assertFalse(s.unix_path(INSTALL_DIR).exists())
         self.assertEqual(self.msiexec("/x", to_wine_path(self.package)), SUCCESS)

@@ -68,7 +68,8 @@ SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\VOR-TIKA Monit
 # What the Windows Installer package (installer/VORTikaMonitor.wxs) adds: the folder its tests install
 # to, Windows Installer's own registration and cached packages, and the shortcut, which Wine puts in
 # the user's Start menu.
-MSI_INSTALL_DIR = r"C:\VORTIKA-MSI"
+MSI_INSTALL_DIR = r"C:\Program Files\VORTIKA-MSI"
+MSI_REFUSED_DIR = r"C:\VORTIKA-MSI"  # outside Program Files
 UNINSTALL_ROOT = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 INSTALLER_KEYS = (r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData",
                   r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UpgradeCodes",
@@ -559,7 +560,7 @@ class WineSession:
         return self.prefix / "drive_c" / Path(*windows_path[3:].split("\\"))
 
     def _installed_paths(self) -> list[Path]:
-        paths = (self.unix_path(p) for p in (INSTALL_DIR, OTHER_INSTALL_DIR, MSI_INSTALL_DIR, SHORTCUT))
+        paths = (self.unix_path(p) for p in (INSTALL_DIR, OTHER_INSTALL_DIR, MSI_INSTALL_DIR, MSI_REFUSED_DIR, SHORTCUT))
         return [p for p in paths if p.exists()] + sorted(self.prefix.joinpath("drive_c").glob(USER_SHORTCUTS))
 
     def shortcuts(self) -> list[Path]:

@@ -96,6 +96,7 @@ Var StartAfter
 Var OldExe
 Var RequestQuit
 Var RequestReplaced
+Var MostQuitHandles
 
 !define MUI_ICON "${__FILEDIR__}/../windows/VORTikaMonitor.ico"
 !define MUI_UNICON "${__FILEDIR__}/../windows/VORTikaMonitor.ico"
@@ -178,14 +179,20 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
 !macroend
 
 ; $3 := 0 when what still maps the program file are the monitors that ended at this run's request and
-; wait for their successor: "Quitter" has no handle but this setup's, "Remplacé" has others.
+; wait for their successor: "Quitter" has no handle but this setup's, "Remplacé" has others, and each
+; of those was seen holding "Quitter" (a monitor of an earlier version lets go of it at once, and may
+; still be ending). Only after the first half second ($2 >= 5): a monitor that has not yet seen the
+; request holds neither.
 !macro OnlyEndedMonitorsMapProgram
   ${If} $RequestQuit P<> 0
     !insertmacro HandleCount $RequestQuit
     StrCpy $7 $4
+    ${IfThen} $7 > $MostQuitHandles ${|} StrCpy $MostQuitHandles $7 ${|}
     !insertmacro HandleCount $RequestReplaced
-    ${If} $7 = 1
+    ${If} $2 >= 5
+    ${AndIf} $7 = 1
     ${AndIf} $4 > 1
+    ${AndIf} $4 <= $MostQuitHandles
       StrCpy $3 0
     ${EndIf}
   ${EndIf}
@@ -273,6 +280,7 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
 !macro EndRunningMonitors
   StrCpy $WasRunning 0
   StrCpy $StartAfter 0
+  StrCpy $MostQuitHandles 0
   !insertmacro PublishRequest
   StrCpy $0 0
   !insertmacro SetMonitorsEvent "${QUIT_EVENT}"
@@ -289,9 +297,7 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "${PUBLISHER}"
       !insertmacro MonitorsHoldEvent "Local\${QUIT_EVENT}"
       ${If} $3 = 0
         !insertmacro ProgramInUse
-        ; A monitor that has not yet seen the request holds neither event: give it half a second.
         ${If} $3 = 1
-        ${AndIf} $2 >= 5
           !insertmacro OnlyEndedMonitorsMapProgram
         ${EndIf}
       ${EndIf}

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include <objbase.h>
 #include <sddl.h>
 #include <tlhelp32.h>
@@ -144,10 +146,15 @@ ULONG HandleCount(HANDLE object)
 
 // Each monitor that honours the request holds "Quitter" until its shutdown is over, and "Remplacé"
 // until it starts its successor: when "Quitter" has no handle but this one's and "Remplacé" has
-// others, whatever still runs the file is an ended monitor waiting for the new one.
-bool OnlyEndedMonitorsRun(HANDLE quit, HANDLE replaced)
+// others, each of which was seen holding "Quitter" (a monitor of an earlier version lets go of it at
+// once, and may still be ending), whatever still runs the file is an ended monitor waiting for the
+// new one. mostQuit: the most handles "Quitter" had so far.
+bool OnlyEndedMonitorsRun(HANDLE quit, HANDLE replaced, ULONG& mostQuit)
 {
-    return HandleCount(quit) == 1 && HandleCount(replaced) > 1;
+    const ULONG quitHandles = HandleCount(quit);
+    mostQuit = std::max(mostQuit, quitHandles);
+    const ULONG replacedHandles = HandleCount(replaced);
+    return quitHandles == 1 && replacedHandles > 1 && replacedHandles <= mostQuit;
 }
 
 // A name under which the file can be renamed while a process maps it; empty when it was not.
@@ -209,10 +216,11 @@ int EndMonitors(const std::wstring& program, bool removing)
     if (token.empty() || !CreateRequest(token, quit, replaced) || !SetRequestValue(kRequestValuePart, token))
         return 0;
     bool running = false;
+    ULONG mostQuit = 0;
     for (int step = 0; step < kEndWaitSteps && OthersRun(program); ++step) {
         running = true;
         // A monitor that has not yet seen the request holds neither event: it gets half a second.
-        if (step >= kFirstLookSteps && OnlyEndedMonitorsRun(quit.Get(), replaced.Get()))
+        if (OnlyEndedMonitorsRun(quit.Get(), replaced.Get(), mostQuit) && step >= kFirstLookSteps)
             break;
         Sleep(100);
     }

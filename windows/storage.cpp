@@ -77,14 +77,20 @@ bool IsFolder(HANDLE handle)
 
 // The setup's installed entry (UNINST_KEY of installer/VORTikaMonitor.nsi, in the 64-bit view).
 constexpr const wchar_t* kInstalledEntry = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VORTikaMonitor";
+constexpr const wchar_t* kPackageKey = L"Software\\VOR-TIKA Monitor";
 
-bool InstalledBySetup()
+bool HasValue(const wchar_t* keyPath, const wchar_t* value)
 {
     win32::UniqueKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kInstalledEntry, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.Put()) !=
-        ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.Put()) != ERROR_SUCCESS)
         return false;
-    return ::RegQueryValueExW(key.Get(), L"InstallLocation", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return ::RegQueryValueExW(key.Get(), value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// The setup program's entry, or the Windows Installer package's folder: either prepared the data folder.
+bool InstalledBySetup()
+{
+    return HasValue(kInstalledEntry, L"InstallLocation") || HasValue(kPackageKey, L"InstallFolder");
 }
 
 // What the access list read through the handle says. Unread, it counts as a list of its own

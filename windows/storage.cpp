@@ -294,7 +294,10 @@ bool ApplyRights(const std::wstring& path, const FolderRights& rights, bool toAd
     SECURITY_DESCRIPTOR descriptor{};
     if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
         !::SetSecurityDescriptorDacl(&descriptor, TRUE, acl.Get(), FALSE) ||
-        !::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+        // Marked auto-inherited as SetSecurityInfo marks it: what is made inside then takes its
+        // entries as inherited ones, which is how the monitor tells its own files.
+        !::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED | SE_DACL_AUTO_INHERITED,
+                                        SE_DACL_PROTECTED | SE_DACL_AUTO_INHERITED))
         return false;
     SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
     if (toAdministrators) {

@@ -191,7 +191,7 @@ win32::UniqueFile OpenFolderOf(const std::wstring& path)
 // sharing deletion, so that it cannot be swapped between the test and the file's open. The file is
 // judged through the handle the line is written through: another user's file made first with a
 // list of its own, or a second name of theirs, cannot change between the look and the write.
-SharedFileAccess OpenAndAppend(const std::wstring& path, const std::string& bytes)
+SharedFileAccess OpenAndAppend(const std::wstring& path, const std::string& bytes, bool judge)
 {
     const win32::UniqueFile folder = OpenFolderOf(path);
     if (!folder)
@@ -200,7 +200,8 @@ SharedFileAccess OpenAndAppend(const std::wstring& path, const std::string& byte
                                         FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!file || IsLink(file.Get(), path))
         return SharedFileAccess::Failed;
-    const SharedFileAccess verdict = AccessOf(JudgeThroughHandles(folder.Get(), file.Get()));
+    const SharedFileAccess verdict =
+        judge ? AccessOf(JudgeThroughHandles(folder.Get(), file.Get())) : SharedFileAccess::Done;
     if (verdict != SharedFileAccess::Done)
         return verdict;
     const bool written = WriteAll(file.Get(), bytes);
@@ -335,7 +336,11 @@ bool Win32FileSystem::FileExists(const std::wstring& path)
 // existence test followed by a create could erase what another process wrote between them.
 SharedFileAccess Win32FileSystem::AppendToFile(const std::wstring& path, const std::string& bytes)
 {
-    return OpenAndAppend(path, bytes);
+    const bool judged = path == soundFile_;
+    const SharedFileAccess access = OpenAndAppend(path, bytes, !judged);
+    if (access == SharedFileAccess::Done)
+        soundFile_ = path;
+    return access;
 }
 
 // No access to the data asked: the profile functions' own opens meet no sharing of ours. Created

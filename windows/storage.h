@@ -21,6 +21,11 @@ public:
     SharedFileAccess AppendToFile(const std::wstring& path, const std::string& bytes) override;
     SharedFileAccess CheckSharedFile(const std::wstring& path, bool create) override;
     DataFolderFacts DataFolder(const std::wstring& path) override;
+
+private:
+    // The last file whose access list and link count were found sound. No user may re-permission,
+    // rename, delete or link a file there: it stays sound, and its next lines need no new look.
+    std::wstring soundFile_;
 };
 
 class Win32LocalClock : public LocalClock {

@@ -311,9 +311,11 @@ bool MoveAsideForeignChildren(const std::wstring& folder, const FolderRights& ri
     FindClose(find);
     if (!listed)
         return false;
+    // One its user holds open without delete sharing stays where it is: never re-permissioned, and
+    // refused by each monitor that finds it (its own list, a second name). Failing the setup on it
+    // would let any user stop every install.
     for (const std::wstring& name : foreign)
-        if (!MoveAside(folder, name))
-            return false;
+        MoveAside(folder, name);
     return true;
 }
 

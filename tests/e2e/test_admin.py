@@ -13,23 +13,6 @@ CONNECTED = "VOR-TIKA détecté et connecté sur COM5"
 NOT_FOR_US = "Données non transmises: la fenêtre au premier plan est celle de VOR-TIKA Monitor"
 
 
-def reported_events(output: str) -> list[tuple[int, int, list[str]]]:
-    """(type, id, strings) of each ReportEventW call in Wine's debug output: the fixme line gives the
-    type and id, the eventlog lines after it each string (trace for information, warn for a warning,
-    err for an error)."""
-    events = []
-    for line in output.splitlines():
-        call = re.search(r"ReportEventW \(\w+,0x(\w{4}),0x\w{4},0x(\w{8}),", line)
-        if call:
-            events.append((int(call[1], 16), int(call[2], 16), []))
-            continue
-        string = re.search(r":eventlog:ReportEventW L\"(.*)\"$", line)
-        if string and events:
-            events[-1][2].append(re.sub(r"\\([0-9a-f]{4}|.)", lambda m: chr(int(m[1], 16)) if len(m[1]) == 4
-                                        else {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1]), string[1]))
-    return events
-
-
 INFORMATION, WARNING = 4, 2
 
 
@@ -38,16 +21,6 @@ class AdminTest(MonitorTestCase):
         super().setUp()
         self.addCleanup(lambda: self.session.reg("delete", POLICY_KEY, "/f"))
 
-    def start_monitor_with_events(self):
-        """The monitor with the eventlog channel on; returns the events reported so far."""
-        s = self.session
-        env = s.env
-        s.env = dict(env, WINEDEBUG="-all,+eventlog,fixme+advapi")
-        try:
-            s.start_monitor()
-        finally:
-            s.env = env
-        return lambda: reported_events((s.tmp / "monitor.out").read_bytes().decode("utf-8", "replace"))
 
     def policy(self, name: str, kind: str, data: str) -> None:
         self.session.reg("add", POLICY_KEY, "/v", name, "/t", kind, "/d", data, "/f")
@@ -59,7 +32,7 @@ class AdminTest(MonitorTestCase):
     def test_Events_ConnectionRefusedBurstAndLoss_EachReportedWithItsStrings(self):
         s = self.session
         device = s.emulator("COM5")
-        reports = self.start_monitor_with_events()
+        reports = self.session.start_monitor_with_events()
         s.wait_log(CONNECTED, 120)
         connected = (INFORMATION, 1000, ["COM5"])
         wait_until(lambda: connected in reports(), 30, what="the connection's event")

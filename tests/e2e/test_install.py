@@ -22,7 +22,6 @@ STARTED = START_UP[0]
 LIVENESS = "Debug: Timer surveillance - Test de connexion active"
 LIVENESS_PASSED = "Debug: Test de connexion réussi"
 SHUTDOWN = ["Connexion fermée", "Surveillance des périphériques désactivée"]
-REG_LINE = re.compile(r"^ {4}(.+?) {4}(REG_\w+) {4}(.*)$")
 REQUEST_KEY = r"HKLM\Software\VORTIKA"
 
 
@@ -56,13 +55,7 @@ class InstallTest(MonitorTestCase):
         self.assertEqual(result.returncode, expected)
 
     def values(self, key: str) -> dict[str, tuple[str, str]]:
-        """The values of a registry key: name -> (type, data); empty when the key is missing."""
-        out = {}
-        for line in self.session.reg("query", key).splitlines():
-            m = REG_LINE.match(line)
-            if m:
-                out[m[1]] = (m[2], m[3])
-        return out
+        return self.session.reg_values(key)
 
     def exe(self, folder: str = INSTALL_DIR) -> str:
         return folder + r"\VORTikaMonitor.exe"

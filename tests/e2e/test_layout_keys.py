@@ -2,7 +2,6 @@
 Latin-9 French one, so that Wine's layout is AZERTY and é, ç, à map to their keys. Under Wine the
 plain and Shift levels type; AltGr and dead keys give no character (Wine's own limit)."""
 
-import os
 import shutil
 import subprocess
 import unittest
@@ -17,27 +16,12 @@ class FrenchXvfb(wine_env.Xvfb):
     """Xvfb that keeps the French keymap: without -noreset it resets the keymap when setxkbmap, its
     only client then, leaves."""
 
+    extra_args = ("-noreset",)
+
     def start(self) -> str:
-        read_fd, write_fd = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{self.width}x{self.height}x24",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        os.close(write_fd)
-        data = b""
-        with os.fdopen(read_fd, "rb") as pipe:
-            while not data.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    break
-                data += chunk
-        if not data.strip():
-            self.stop()
-            raise RuntimeError("Xvfb did not start")
-        self.display = ":" + data.decode().strip()
-        subprocess.run(["setxkbmap", "-display", self.display, "fr"], check=True, timeout=60)
-        return self.display
+        display = super().start()
+        subprocess.run(["setxkbmap", "-display", display, "fr"], check=True, timeout=60)
+        return display
 
 
 class LayoutKeysFrenchTest(MonitorTestCase):

@@ -5,7 +5,6 @@ access list or owner)."""
 
 import os
 
-import test_admin
 from wine_env import LOG_LINE, MENU_ACTIVER, WCTL_EXE, MonitorTestCase, to_wine_path, wait_until
 
 ERROR, MSG_ERROR = 1, 1004
@@ -59,16 +58,6 @@ class LogTest(MonitorTestCase):
         self.assertEqual(len(deux), 1)
         self.assertLess(deux[0], quatre[0])
 
-    def start_monitor_with_events(self):
-        """The monitor with the eventlog channel on; returns the events reported so far."""
-        s = self.session
-        env = s.env
-        s.env = dict(env, WINEDEBUG="-all,+eventlog,fixme+advapi")
-        try:
-            s.start_monitor()
-        finally:
-            s.env = env
-        return lambda: test_admin.reported_events((s.tmp / "monitor.out").read_bytes().decode("utf-8", "replace"))
 
     def test_DataFolderThatIsALink_NothingReadOrWrittenThroughIt_OneEvent_TheMonitorRuns(self):
         s = self.session
@@ -77,7 +66,7 @@ class LogTest(MonitorTestCase):
         (elsewhere / "VORTikaMonitor.ini").write_bytes(b"[Settings]\r\nEnabled=0\r\n")
         s.data_dir().symlink_to(elsewhere, target_is_directory=True)
         self.addCleanup(lambda: s.data_dir().unlink(missing_ok=True))
-        reports = self.start_monitor_with_events()
+        reports = self.session.start_monitor_with_events()
         refused = (ERROR, MSG_ERROR, [r"Dossier de données non utilisé: C:\ProgramData\VORTIKA est un lien"])
         wait_until(lambda: refused in reports(), 60, what="the refused data folder's event")
         s.wait_monitor_window()
@@ -95,7 +84,7 @@ class LogTest(MonitorTestCase):
         victim = s.tmp / "victim.txt"
         victim.write_bytes(b"not the monitor's\r\n")
         os.link(victim, s.today_log())
-        reports = self.start_monitor_with_events()
+        reports = self.session.start_monitor_with_events()
         name = "C:\\ProgramData\\VORTIKA\\logs\\" + s.today_log().name
         refused = (ERROR, MSG_ERROR, [f"Journal non écrit: {name} a plusieurs noms (lien physique)"])
         wait_until(lambda: refused in reports(), 60, what="the refused log file's event")

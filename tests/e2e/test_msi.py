@@ -17,7 +17,6 @@ import test_install
 CONNECTED = test_install.CONNECTED
 STARTED = test_install.STARTED
 SHUTDOWN = test_install.SHUTDOWN
-REG_LINE = test_install.REG_LINE
 PACKAGE_KEY = r"HKLM\Software\VOR-TIKA Monitor"
 SUCCESS, FAILURE, UNKNOWN_PRODUCT = 0, 1603, 1605
 
@@ -64,12 +63,7 @@ class MsiTest(MonitorTestCase):
         return int(result.stdout.decode("ascii", "replace").split()[-1])
 
     def values(self, key: str) -> dict[str, tuple[str, str]]:
-        out = {}
-        for line in self.session.reg("query", key).splitlines():
-            m = REG_LINE.match(line)
-            if m:
-                out[m[1]] = (m[2], m[3])
-        return out
+        return self.session.reg_values(key)
 
     def entries(self) -> list[dict[str, tuple[str, str]]]:
         """The entries in Programs and Features: the package's (under its product code), then the

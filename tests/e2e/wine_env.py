@@ -53,6 +53,7 @@ EMULATOR = HOST_BUILD / "tools" / "vortika_emulator"
 # Preloaded into the monitor's process: the first use of one pty blocks (tools/linux/slow_tty.c).
 SLOW_TTY_LIB = HOST_BUILD / "tools" / "libslow_tty.so"
 
+REG_LINE = re.compile(r"^ {4}(.+?) {4}(REG_\w+) {4}(.*)$")  # a value in reg query's output
 SERIALCOMM = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
 EMULATOR_VALUE_PREFIX = "\\Device\\VorTika"  # the emulator's values under SERIALCOMM
 
@@ -105,8 +106,27 @@ def wait_until(condition, timeout: float, interval: float = 0.1, what: str = "co
         time.sleep(interval)
 
 
+def reported_events(output: str) -> list[tuple[int, int, list[str]]]:
+    """(type, id, strings) of each ReportEventW call in Wine's debug output: the fixme line gives the
+    type and id, the eventlog lines after it each string (trace for information, warn for a warning,
+    err for an error)."""
+    events = []
+    for line in output.splitlines():
+        call = re.search(r"ReportEventW \(\w+,0x(\w{4}),0x\w{4},0x(\w{8}),", line)
+        if call:
+            events.append((int(call[1], 16), int(call[2], 16), []))
+            continue
+        string = re.search(r":eventlog:ReportEventW L\"(.*)\"$", line)
+        if string and events:
+            events[-1][2].append(re.sub(r"\\([0-9a-f]{4}|.)", lambda m: chr(int(m[1], 16)) if len(m[1]) == 4
+                                        else {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1]), string[1]))
+    return events
+
+
 class Xvfb:
     """A headless X server on a display it picks itself (-displayfd), so that runs never collide."""
+
+    extra_args: tuple[str, ...] = ()
 
     def __init__(self, width: int = 1024, height: int = 768):
         self.width, self.height = width, height
@@ -117,7 +137,7 @@ class Xvfb:
         read_fd, write_fd = os.pipe()
         self.proc = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{self.width}x{self.height}x24",
-             "-nolisten", "tcp"],
+             "-nolisten", "tcp", *self.extra_args],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             start_new_session=True)
         os.close(write_fd)
@@ -671,6 +691,15 @@ class WineSession:
             self._wctl = WctlServer(self)
         return self._wctl
 
+    def reg_values(self, key: str) -> dict[str, tuple[str, str]]:
+        """The values of a registry key: name -> (type, data); empty when the key is missing."""
+        out = {}
+        for line in self.reg("query", key).splitlines():
+            match = REG_LINE.match(line)
+            if match:
+                out[match[1]] = (match[2], match[3])
+        return out
+
     def serial_values(self) -> list[str]:
         return list(self.serial_ports())
 
@@ -748,6 +777,16 @@ class WineSession:
         self.drop_machine_ports()
         self.monitor = self.spawn([str(MONITOR_EXE)], "monitor.out", extra_env)
         return self.monitor
+
+    def start_monitor_with_events(self):
+        """The monitor with the eventlog channel on; returns the events reported so far."""
+        env = self.env
+        self.env = dict(env, WINEDEBUG="-all,+eventlog,fixme+advapi")
+        try:
+            self.start_monitor()
+        finally:
+            self.env = env
+        return lambda: reported_events((self.tmp / "monitor.out").read_bytes().decode("utf-8", "replace"))
 
     def ping_monitor(self, max_ms: int = 1500) -> bool:
         """Whether the monitor's window handles a WM_NULL sent to it within max_ms."""
